@@ -1,0 +1,26 @@
+#include "core/imaging/FitRule.h"
+
+#include <cmath>
+
+namespace imaging {
+
+int RoundHalfEven(double value)
+{
+    // nearbyint follows the current rounding mode, which is to-nearest-even.
+    return static_cast<int>(std::nearbyint(value));
+}
+
+FitLayout FitRemote(int tw, int th, int rw, int rh)
+{
+    FitLayout fit;
+    const double sx = static_cast<double>(tw) / rw;
+    const double sy = static_cast<double>(th) / rh;
+    fit.scale = sx < sy ? sx : sy;
+    fit.width = RoundHalfEven(rw * fit.scale);
+    fit.height = RoundHalfEven(rh * fit.scale);
+    fit.x = (tw - fit.width) / 2;
+    fit.y = (th - fit.height) / 2;
+    return fit;
+}
+
+}  // namespace imaging
