@@ -1,14 +1,6 @@
 #include "core/imaging/FitRule.h"
 
-#include <cmath>
-
 namespace imaging {
-
-int RoundHalfEven(double value)
-{
-    // nearbyint follows the current rounding mode, which is to-nearest-even.
-    return static_cast<int>(std::nearbyint(value));
-}
 
 FitLayout FitRemote(int tw, int th, int rw, int rh)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/Numbers.h"
+
 // The rule that fits a remote desktop into a drawing surface: scaled to the
 // smaller of the two ratios, rounded, centred, with bands on the spare sides.
 // Frame display draws with it and the mouse mapping inverts it, so both must
@@ -19,8 +21,6 @@ struct FitLayout {
 // (and tw, th where they need them) for being positive first.
 FitLayout FitRemote(int tw, int th, int rw, int rh);
 
-// Rounds to the nearest integer, ties to even, as every conversion of the
-// program does.
-int RoundHalfEven(double value);
+using common::RoundHalfEven;
 
 }  // namespace imaging
