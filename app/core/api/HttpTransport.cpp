@@ -1,0 +1,146 @@
+#include "core/api/HttpTransport.h"
+
+#include "core/api/Deployment.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+namespace api {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void InitCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Enforces the send and receive time-outs as the longest pause without
+// progress once the connection (and its TLS handshake) is up; libcurl only
+// offers a total limit and a coarse low-speed rule.
+struct IdleWatch {
+    CURL* curl = nullptr;
+    TransportTimeouts timeouts{};
+    Clock::time_point lastProgress = Clock::now();
+    curl_off_t sent = -1;
+    curl_off_t received = -1;
+    const char* expired = nullptr;  // "sending" or "receiving" once a limit passed
+};
+
+int OnProgress(void* data, curl_off_t, curl_off_t received, curl_off_t toSend, curl_off_t sent)
+{
+    auto* watch = static_cast<IdleWatch*>(data);
+    curl_off_t transferStarted = 0;
+    curl_easy_getinfo(watch->curl, CURLINFO_PRETRANSFER_TIME_T, &transferStarted);
+    const auto now = Clock::now();
+    if (transferStarted == 0 || sent != watch->sent || received != watch->received) {
+        watch->sent = sent;
+        watch->received = received;
+        watch->lastProgress = now;
+        return 0;
+    }
+    const bool sending = sent < toSend;
+    const int limitMs = sending ? watch->timeouts.sendMs : watch->timeouts.receiveMs;
+    if (now - watch->lastProgress > std::chrono::milliseconds(limitMs)) {
+        watch->expired = sending ? "sending" : "receiving";
+        return 1;
+    }
+    return 0;
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* target)
+{
+    static_cast<QByteArray*>(target)->append(data, static_cast<qsizetype>(size * count));
+    return size * count;
+}
+
+void ConfigureTls(CURL* curl)
+{
+    curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    const QByteArray extraCa = ExtraCaFile().toLocal8Bit();
+    if (!extraCa.isEmpty()) {
+        // The extra certificate is added to, not substituted for, the system's
+        // trusted authorities: OpenSSL reads both the file and the folder.
+        curl_easy_setopt(curl, CURLOPT_CAINFO, extraCa.constData());
+        curl_easy_setopt(curl, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+}
+
+QString Describe(CURLcode code, const char* errorBuffer, const IdleWatch& watch, const TransportTimeouts& t)
+{
+    if (watch.expired) {
+        const int limit = watch.expired[0] == 's' ? t.sendMs : t.receiveMs;
+        return QStringLiteral("Timeout while %1: no data for %2 ms")
+            .arg(QLatin1String(watch.expired))
+            .arg(limit);
+    }
+    return QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
+}
+
+}  // namespace
+
+HttpOutcome PerformHttp(const HttpRequest& request)
+{
+    InitCurlOnce();
+    HttpOutcome outcome;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+    if (!curl) {
+        outcome.failure = QStringLiteral("Could not create the HTTP client");
+        return outcome;
+    }
+    CURL* c = curl.get();
+    const TransportTimeouts& t = request.timeouts;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    const QByteArray url = request.url.toUtf8();
+    IdleWatch watch;
+    watch.curl = c;
+    watch.timeouts = t;
+
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_URL, url.constData());
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.resolveMs + t.connectMs));
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(t.resolveMs + t.connectMs + t.sendMs + t.receiveMs));
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &watch);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &outcome.body);
+    curl_easy_setopt(c, CURLOPT_USERAGENT, request.userAgent.constData());
+    ConfigureTls(c);
+
+    curl_slist* rawHeaders = nullptr;
+    const QByteArray contentType = "Content-Type: " + request.contentType;
+    if (!request.contentType.isEmpty())
+        rawHeaders = curl_slist_append(rawHeaders, contentType.constData());
+    // Only the headers we mean: no "Expect: 100-continue" pause, no Accept.
+    rawHeaders = curl_slist_append(rawHeaders, "Expect:");
+    rawHeaders = curl_slist_append(rawHeaders, "Accept:");
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(rawHeaders, curl_slist_free_all);
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+
+    if (qstrcmp(request.method, "POST") == 0) {
+        curl_easy_setopt(c, CURLOPT_POST, 1L);
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.body.constData());
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+    } else {
+        curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+    }
+
+    if (request.beforeSend)
+        request.beforeSend();
+    const CURLcode code = curl_easy_perform(c);
+    if (code != CURLE_OK) {
+        outcome.failure = Describe(code, errorBuffer, watch, t);
+        outcome.body.clear();
+        return outcome;
+    }
+    outcome.completed = true;
+    return outcome;
+}
+
+}  // namespace api

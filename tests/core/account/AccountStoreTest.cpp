@@ -1,0 +1,83 @@
+#include "core/account/AccountStore.h"
+#include "support/ScopedEnv.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <iostream>
+
+using account::AccountStore;
+
+namespace {
+
+// Runs this test binary again as a separate program run against the user's
+// own store under `configHome`, doing `action` ("print" or "remove").
+QString RunAgain(const QString& configHome, const char* action)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", configHome);
+    env.insert("MARQUELIN_STORE_PROBE", action);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=StoreProbe.*"});
+    child.waitForFinished(30000);
+    const QString out = QString::fromUtf8(child.readAllStandardOutput());
+    const auto match = QRegularExpression("UID=([^\\s]*)").match(out);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+bool LooksLikeDeviceUid(const QString& uid)
+{
+    return QRegularExpression("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$").match(uid).hasMatch();
+}
+
+}  // namespace
+
+// Not a test of its own: the body of the program runs that DeviceUid drives.
+TEST(StoreProbe, Run)
+{
+    const QByteArray action = qgetenv("MARQUELIN_STORE_PROBE");
+    if (action.isEmpty())
+        GTEST_SKIP() << "only runs as a child of DeviceUid tests";
+    AccountStore store;
+    if (action == "remove")
+        store.RemoveAccount();
+    else
+        std::cout << "UID=" << store.GetDeviceUid().toStdString() << std::endl;
+}
+
+TEST(DeviceUid, PersistsAcrossRunsAndChangesAfterRemoval)
+{
+    QTemporaryDir home;
+    const QString first = RunAgain(home.path(), "print");
+    EXPECT_TRUE(LooksLikeDeviceUid(first)) << first.toStdString();
+    EXPECT_EQ(RunAgain(home.path(), "print"), first);
+    RunAgain(home.path(), "remove");
+    const QString renewed = RunAgain(home.path(), "print");
+    EXPECT_TRUE(LooksLikeDeviceUid(renewed));
+    EXPECT_NE(renewed, first);
+}
+
+TEST(AccountStore, SavesTheAccountUnchangedAndRemovesTheWholeSection)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("store.conf");
+    QString uid;
+    {
+        AccountStore store(file);
+        EXPECT_EQ(store.GetSavedName(), "");
+        uid = store.GetDeviceUid();
+        store.SaveAccount("  Ana Maria ", "ana@x.com", "tok");
+    }
+    AccountStore reopened(file);
+    EXPECT_EQ(reopened.GetSavedName(), "  Ana Maria ");
+    EXPECT_EQ(reopened.GetSavedEmail(), "ana@x.com");
+    EXPECT_EQ(reopened.GetSavedToken(), "tok");
+    EXPECT_EQ(reopened.GetDeviceUid(), uid);
+    reopened.RemoveAccount();
+    reopened.RemoveAccount();  // an absent section is no error
+    EXPECT_EQ(reopened.GetSavedEmail(), "");
+    EXPECT_NE(reopened.GetDeviceUid(), uid);
+}

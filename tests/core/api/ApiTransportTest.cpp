@@ -1,0 +1,103 @@
+#include "core/api/ApiClient.h"
+#include "core/api/Json.h"
+#include "support/CannedHttpServer.h"
+#include "support/ScopedEnv.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QTcpServer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using testing_support::CannedHttpServer;
+using testing_support::ScopedEnv;
+
+namespace {
+
+constexpr api::TransportTimeouts kShort{500, 500, 1000, 1000};
+
+QByteArray Origin(const CannedHttpServer& server) { return QByteArray::fromStdString(server.Origin()); }
+
+}  // namespace
+
+TEST(ApiPost, SendsExactlyTheMethodPathHeadersAndBody)
+{
+    CannedHttpServer server;
+    ScopedEnv site("MARQUELIN_SITE", Origin(server));
+    const QString body = "email=a%40b.c&dispositivo_uid=d&token=t&codigo=+12+";
+    const QString reply = api::ApiPost("gerar_codigo.php", body);
+    EXPECT_EQ(reply, "{\"ok\":true}");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    const auto request = server.Requests().front();
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.target, "/api/gerar_codigo.php");
+    EXPECT_EQ(request.Header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(request.Header("User-Agent"), "Marquelin-Windows/0.1");
+    EXPECT_EQ(request.Header("Expect"), "");
+    EXPECT_EQ(request.body, body.toStdString());
+}
+
+TEST(ApiPost, HandsOverAnyBodyWhateverTheStatusCode)
+{
+    CannedHttpServer server;
+    ScopedEnv site("MARQUELIN_SITE", Origin(server));
+    server.SetReply({500, R"({"ok":true,"codigo":"123"})"});
+    EXPECT_TRUE(api::JsonIsOk(api::ApiPost("x.php", "")));
+    server.SetReply({404, "<html>not here</html>"});
+    const QString page = api::ApiPost("x.php", "");
+    EXPECT_EQ(page, "<html>not here</html>");
+    EXPECT_FALSE(api::JsonIsOk(page));
+    EXPECT_EQ(api::JsonGetValue(page, "erro"), "");
+}
+
+TEST(ApiPost, RunsPendingEventsOnceBeforeAndOnceAfter)
+{
+    CannedHttpServer server;
+    ScopedEnv site("MARQUELIN_SITE", Origin(server));
+    int ran = 0;
+    QTimer::singleShot(0, [&] { ++ran; });
+    api::ApiPost("x.php", "");
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(ApiPost, TurnsARefusedConnectionIntoTheSyntheticReply)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const QByteArray origin = "http://127.0.0.1:" + QByteArray::number(probe.serverPort());
+    probe.close();
+    ScopedEnv site("MARQUELIN_SITE", origin);
+    const QString reply = api::ApiPost("x.php", "", kShort);
+    EXPECT_FALSE(api::JsonIsOk(reply));
+    EXPECT_EQ(api::JsonGetValue(reply, "erro"), "falha_http");
+    EXPECT_FALSE(api::JsonGetValue(reply, "detalhe").isEmpty());
+    EXPECT_FALSE(QJsonDocument::fromJson(reply.toUtf8()).isNull());
+}
+
+TEST(ApiPost, GivesUpOnAServerThatNeverAnswersAfterTheReceiveTimeout)
+{
+    CannedHttpServer server;
+    ScopedEnv site("MARQUELIN_SITE", Origin(server));
+    CannedHttpServer::Reply silent;
+    silent.neverAnswer = true;
+    server.SetReply(silent);
+    QElapsedTimer clock;
+    clock.start();
+    const QString reply = api::ApiPost("x.php", "a=1", kShort);
+    EXPECT_GE(clock.elapsed(), kShort.receiveMs);
+    EXPECT_EQ(api::JsonGetValue(reply, "erro"), "falha_http");
+    EXPECT_TRUE(api::JsonGetValue(reply, "detalhe").contains("receiving"));
+}
+
+TEST(ApiPost, TrustsTheExtraCertificateAndRefusesWithoutIt)
+{
+    CannedHttpServer server(CannedHttpServer::Transport::Https);
+    ScopedEnv site("MARQUELIN_SITE", Origin(server));
+    {
+        ScopedEnv ca("MARQUELIN_CA_FILE", QByteArray::fromStdString(server.CaFile()));
+        EXPECT_TRUE(api::JsonIsOk(api::ApiPost("x.php", "", kShort)));
+    }
+    const QString refused = api::ApiPost("x.php", "", kShort);
+    EXPECT_EQ(api::JsonGetValue(refused, "erro"), "falha_http");
+    EXPECT_FALSE(QJsonDocument::fromJson(refused.toUtf8()).isNull());
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testing_support {
+
+// A loopback HTTP or HTTPS server on its own thread that answers with canned
+// bodies, status codes and delays, or accepts and never answers. It records
+// every request's raw bytes. The program's transport blocks the test thread,
+// so the server cannot live on the test's event loop.
+class CannedHttpServer {
+public:
+    struct Request {
+        std::string raw;     // request line and headers, as received
+        std::string method;
+        std::string target;  // "/api/gerar_codigo.php"
+        std::string body;
+        std::string Header(const std::string& name) const;  // "" when absent
+    };
+    struct Reply {
+        int status = 200;
+        std::string body = "{\"ok\":true}";
+        int delayMs = 0;
+        bool neverAnswer = false;  // hold the connection open, say nothing
+    };
+    using Responder = std::function<Reply(const Request&)>;
+
+    enum class Transport { Http, Https };
+    explicit CannedHttpServer(Transport transport = Transport::Http);
+    ~CannedHttpServer();
+    CannedHttpServer(const CannedHttpServer&) = delete;
+    CannedHttpServer& operator=(const CannedHttpServer&) = delete;
+
+    void SetResponder(Responder responder);
+    void SetReply(Reply reply);  // the same reply to every request
+
+    uint16_t Port() const { return port_; }
+    std::string Origin() const;   // "http(s)://127.0.0.1:<port>"
+    std::string CaFile() const;   // the self-signed certificate (HTTPS only)
+    std::vector<Request> Requests() const;
+
+private:
+    struct Tls;
+    void Serve();
+    void Handle(int fd);
+
+    Transport transport_;
+    std::unique_ptr<Tls> tls_;
+    int listenFd_ = -1;
+    int wakePipe_[2] = {-1, -1};
+    uint16_t port_ = 0;
+    std::string certDir_;
+    mutable std::mutex mutex_;
+    Responder responder_;
+    std::vector<Request> requests_;
+    std::vector<int> heldOpen_;
+    std::thread thread_;
+};
+
+}  // namespace testing_support
