@@ -1,0 +1,44 @@
+#include "core/link/LinkMessages.h"
+
+namespace link {
+
+QByteArray HelloMessage(const QString& sessaoId, const QString& streamKey)
+{
+    return "HELLO:" + sessaoId.toLatin1() + ':' + streamKey.toLatin1() + '\n';
+}
+
+QByteArray AcceptMessage() { return QByteArrayLiteral("OK\n"); }
+
+QByteArray GoodbyeMessage(const QString& sessaoId) { return "CMD:BYE:" + sessaoId.toLatin1() + ":0\n"; }
+
+QByteArray JoinMessage(const QString& sessaoId, const QString& streamKey, const QString& papelRelay)
+{
+    return "JOIN|" + sessaoId.toLatin1() + '|' + streamKey.toLatin1() + '|' + papelRelay.toLatin1()
+        + "|marquelin-relay-v1\n";
+}
+
+QByteArray MouseCommand(const QString& action, int x, int y, int button)
+{
+    return "CMD:" + action.toLatin1() + ':' + QByteArray::number(x) + ':' + QByteArray::number(y) + ':'
+        + QByteArray::number(button) + '\n';
+}
+
+QByteArray KeyCommand(const QString& action, int keyCode)
+{
+    return "CMD:" + action.toLatin1() + ':' + QByteArray::number(keyCode) + ":0:1\n";
+}
+
+QByteArray QualityCommand(int nitidez, int atualizacao)
+{
+    return "CMD:CF:" + QByteArray::number(nitidez) + ':' + QByteArray::number(atualizacao) + ":1\n";
+}
+
+void WriteFrameHeader(QByteArray& out, int left, int top, int width, int height, qsizetype payloadLength)
+{
+    out.clear();
+    out += "FRAME:";
+    out += QByteArray::number(left) + ':' + QByteArray::number(top) + ':' + QByteArray::number(width) + ':'
+        + QByteArray::number(height) + ':' + QByteArray::number(payloadLength) + ':';
+}
+
+}  // namespace link
