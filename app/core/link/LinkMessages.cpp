@@ -1,6 +1,6 @@
 #include "core/link/LinkMessages.h"
 
-namespace link {
+namespace screenlink {
 
 QByteArray HelloMessage(const QString& sessaoId, const QString& streamKey)
 {
@@ -41,4 +41,4 @@ void WriteFrameHeader(QByteArray& out, int left, int top, int width, int height,
         + QByteArray::number(height) + ':' + QByteArray::number(payloadLength) + ':';
 }
 
-}  // namespace link
+}  // namespace screenlink

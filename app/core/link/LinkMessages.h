@@ -8,7 +8,7 @@
 // session identifiers go in as the service gave them (they never contain
 // ":", "|" or a line feed).
 
-namespace link {
+namespace screenlink {
 
 QByteArray HelloMessage(const QString& sessaoId, const QString& streamKey);
 QByteArray AcceptMessage();
@@ -23,4 +23,4 @@ QByteArray QualityCommand(int nitidez, int atualizacao);
 // it in the same buffer.
 void WriteFrameHeader(QByteArray& out, int left, int top, int width, int height, qsizetype payloadLength);
 
-}  // namespace link
+}  // namespace screenlink

@@ -1,0 +1,164 @@
+#include "core/link/ScreenLink.h"
+
+#include "core/common/Numbers.h"
+#include "core/link/LinkMessages.h"
+#include "core/link/LinkReceiver.h"
+#include "core/shell/frmMain.h"
+
+namespace screenlink {
+
+using session::kCliente;
+using session::kTecnico;
+
+ScreenLink::ScreenLink(shell::frmMain& window) : w_(window), receiver_(std::make_unique<LinkReceiver>(window))
+{
+    connect(&wskListen_, &QTcpServer::newConnection, this, &ScreenLink::OnConnectionRequest);
+}
+
+ScreenLink::~ScreenLink() { CloseRemote(); }
+
+bool ScreenLink::RemoteIsClosed() const
+{
+    return !wskRemote_ || wskRemote_->state() == QAbstractSocket::UnconnectedState;
+}
+
+bool ScreenLink::RemoteIsConnected() const
+{
+    return wskRemote_ && wskRemote_->state() == QAbstractSocket::ConnectedState;
+}
+
+bool ScreenLink::RemoteIsConnectedOrConnecting() const
+{
+    if (!wskRemote_)
+        return false;
+    const auto state = wskRemote_->state();
+    return state == QAbstractSocket::ConnectedState || state == QAbstractSocket::ConnectingState
+        || state == QAbstractSocket::HostLookupState;
+}
+
+QString ScreenLink::ListenLocalAddress() const
+{
+    // Listening on every interface has no one local address to offer.
+    const QHostAddress address = wskListen_.serverAddress();
+    if (!wskListen_.isListening() || address == QHostAddress::Any || address == QHostAddress::AnyIPv4
+        || address == QHostAddress::AnyIPv6)
+        return {};
+    return address.toString();
+}
+
+void ScreenLink::CloseRemote()
+{
+    if (!wskRemote_)
+        return;
+    QTcpSocket* socket = wskRemote_.release();
+    disconnect(socket, nullptr, this, nullptr);
+    socket->abort();
+    // This may run inside one of the socket's own signals.
+    socket->deleteLater();
+}
+
+void ScreenLink::CloseListen() { wskListen_.close(); }
+
+void ScreenLink::Adopt(QTcpSocket* socket)
+{
+    CloseRemote();
+    socket->setParent(nullptr);
+    wskRemote_.reset(socket);
+    connect(socket, &QTcpSocket::connected, this, &ScreenLink::OnConnected);
+    connect(socket, &QTcpSocket::readyRead, this, &ScreenLink::OnData);
+    connect(socket, &QTcpSocket::bytesWritten, this, &ScreenLink::OnBytesWritten);
+    connect(socket, &QTcpSocket::disconnected, this, &ScreenLink::OnClosed);
+    connect(socket, &QTcpSocket::errorOccurred, this, &ScreenLink::OnError);
+}
+
+void ScreenLink::ConnectTo(const QString& host, int port)
+{
+    auto* socket = new QTcpSocket;
+    Adopt(socket);
+    socket->connectToHost(host, static_cast<quint16>(port > 0 && port < 65536 ? port : 0));
+}
+
+void ScreenLink::Send(const QByteArray& message)
+{
+    if (wskRemote_)
+        wskRemote_->write(message);
+}
+
+void ScreenLink::ClearBuffer() { receiver_->Clear(); }
+
+QString ScreenLink::IniciarEscuta()
+{
+    CloseListen();
+    CloseRemote();
+    w_.quality.RestaurarQualidade();
+    w_.s.PapelTela = kCliente;
+    w_.s.TelaConectada = false;
+    ClearBuffer();
+    const int port = common::LeadingInt32(w_.c.txtTelaPorta.text());
+    if (port < 0 || port > 65535)
+        return QStringLiteral("Porta invalida: %1").arg(port);
+    if (!wskListen_.listen(QHostAddress::Any, static_cast<quint16>(port)))
+        return wskListen_.errorString();
+    return {};
+}
+
+void ScreenLink::Conectar()
+{
+    CloseRemote();
+    w_.s.PapelTela = kTecnico;
+    w_.s.TelaConectada = false;
+    ClearBuffer();
+    ConnectTo(w_.c.txtTelaIp.text(), common::LeadingInt32(w_.c.txtTelaPorta.text()));
+    w_.c.cmdPararRemoto.setEnabled(true);
+    w_.LogEvent("Conectando automaticamente a tela do cliente.");
+}
+
+void ScreenLink::OnConnectionRequest()
+{
+    // The newest request always replaces the connection in hand.
+    while (QTcpSocket* request = wskListen_.nextPendingConnection()) {
+        Adopt(request);
+        w_.s.TelaConectada = false;
+        w_.tmrFrame.stop();
+        w_.LogEvent("Tecnico conectado. Aguardando validacao segura da sessao.");
+    }
+}
+
+void ScreenLink::OnConnected()
+{
+    const session::SessionRecord& s = w_.s;
+    if (!s.PapelRelay.isEmpty() && s.RotaAutomatica) {
+        Send(JoinMessage(s.sessao_id, s.stream_key, s.PapelRelay));
+        w_.LogEvent("Relay TCP conectado. Aguardando pareamento.");
+        return;
+    }
+    if (s.PapelTela == kTecnico)
+        Send(HelloMessage(s.sessao_id, s.stream_key));
+    w_.LogEvent("Conexao de tela estabelecida.");
+}
+
+void ScreenLink::OnData()
+{
+    if (wskRemote_)
+        receiver_->Receive(wskRemote_->readAll());
+}
+
+void ScreenLink::OnBytesWritten()
+{
+    // Complete only once every byte has been handed to the system.
+    if (wskRemote_ && wskRemote_->bytesToWrite() == 0)
+        receiver_->EnvioConcluido();
+}
+
+void ScreenLink::OnClosed() { w_.loss.OnRemoteClosed(); }
+
+void ScreenLink::OnError(QAbstractSocket::SocketError error)
+{
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;  // the close event follows and handles it
+    const QString description = wskRemote_ ? wskRemote_->errorString() : QString();
+    CloseRemote();
+    w_.loss.OnRemoteError(static_cast<int>(error), description);
+}
+
+}  // namespace screenlink

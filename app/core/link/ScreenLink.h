@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <memory>
+
+namespace shell { class frmMain; }
+
+namespace screenlink {
+
+class LinkReceiver;
+
+// The two sockets of the screen link and their events: `wskListen`, the
+// supported side's listening socket on the direct route, and `wskRemote`,
+// the one link socket (accepted, outgoing, or to the relay). Closing a
+// socket here never raises an event afterwards, so a deliberate close is
+// never mistaken for a lost link. User-interface thread only.
+class ScreenLink : public QObject {
+    Q_OBJECT
+public:
+    explicit ScreenLink(shell::frmMain& window);
+    ~ScreenLink() override;
+
+    // Socket facts the session logic asks about.
+    bool RemoteIsClosed() const;
+    bool RemoteIsConnected() const;
+    bool RemoteIsConnectedOrConnecting() const;
+    bool ListenIsClosed() const { return !wskListen_.isListening(); }
+    QString ListenLocalAddress() const;
+    QTcpSocket* Remote() const { return wskRemote_.get(); }
+
+    void CloseRemote();
+    void CloseListen();
+    void ConnectTo(const QString& host, int port);
+    // Hands one whole message to the socket in a single write.
+    void Send(const QByteArray& message);
+    void ClearBuffer();
+
+    // The supported side starts listening on the port of `txtTelaPorta`;
+    // returns the failure's description, "" on success.
+    QString IniciarEscuta();
+    // The technician connects to `txtTelaIp` at the port of `txtTelaPorta`.
+    void Conectar();
+
+    LinkReceiver& receiver() { return *receiver_; }
+
+private:
+    void Adopt(QTcpSocket* socket);
+    void OnConnectionRequest();
+    void OnConnected();
+    void OnData();
+    void OnBytesWritten();
+    void OnClosed();
+    void OnError(QAbstractSocket::SocketError error);
+
+    shell::frmMain& w_;
+    QTcpServer wskListen_;
+    std::unique_ptr<QTcpSocket> wskRemote_;
+    std::unique_ptr<LinkReceiver> receiver_;
+};
+
+}  // namespace screenlink

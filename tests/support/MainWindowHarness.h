@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/account/AccountStore.h"
+#include "core/shell/frmMain.h"
+#include "support/RecordingSeams.h"
+#include "support/SettableClock.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace testing_support {
+
+// One headless main window with its own settings file, a settable clock and
+// recording seams: one "device" of a test.
+struct MainWindowHarness {
+    QTemporaryDir folder;
+    account::AccountStore store{folder.filePath("Marquelin.conf")};
+    SettableClock clock;
+    ScriptedDialogs dialogs;
+    RecordingClipboard clipboard;
+    RecordingUrlOpener urls;
+    std::unique_ptr<shell::frmMain> window = std::make_unique<shell::frmMain>(
+        shell::MainServices{clock, dialogs, clipboard, urls, store, nullptr});
+
+    shell::frmMain& w() { return *window; }
+
+    // A saved, complete account, loaded into the window's boxes.
+    void SaveAccount(const QString& nome = "Ana", const QString& email = "ana@example.com",
+                     const QString& token = "tok")
+    {
+        store.SaveAccount(nome, email, token);
+        window->RecarregarConta(false);
+    }
+};
+
+}  // namespace testing_support
