@@ -8,7 +8,7 @@ double LeadingNumber(const QString& text)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
-    while (i < n && (text[i] == ' ' || text[i] == '\t'))
+    while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
         ++i;
     const qsizetype start = i;
     if (i < n && (text[i] == '+' || text[i] == '-'))

@@ -14,7 +14,7 @@ inline int RoundHalfEven(double value)
     return static_cast<int>(std::nearbyint(value));
 }
 
-// The leading number of a text: optional blanks, an optional sign, digits
+// The leading number of a text: optional blanks and line breaks, an optional sign, digits
 // with an optional fraction; anything after is ignored, no number reads 0.
 double LeadingNumber(const QString& text);
 

@@ -75,6 +75,8 @@ void LinkLoss::EncerradaPeloOutro()
     w_.end.ReiniciarAposFim(eraCliente);
 }
 
+void LinkLoss::cmdPararRemoto_Click() { w_.end.SolicitarEncerrarTelaRemota(); }
+
 void LinkLoss::OnRemoteClosed()
 {
     session::SessionRecord& s = w_.s;

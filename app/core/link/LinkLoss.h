@@ -19,6 +19,8 @@ public:
     void EnviarBye();
     void EncerradaPeloOutro();
     void TratarPerdaConexao();
+    // "Parar tela" ends the session, which stops the screen with a Goodbye.
+    void cmdPararRemoto_Click();
 
     // Events of `wskRemote`.
     void OnRemoteClosed();

@@ -1,0 +1,90 @@
+#include "ui/AccountDialogs.h"
+
+#include "core/account/frmCadastro.h"
+#include "core/shell/frmSobre.h"
+#include "ui/ControlBinding.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace ui {
+namespace {
+
+template <typename Widget>
+Widget* Make(shell::Control& control, QWidget* parent)
+{
+    auto* widget = new Widget(parent);
+    Bind(control, widget);
+    return widget;
+}
+
+template <typename Handler>
+QPushButton* Button(shell::Control& control, QWidget* parent, Handler onClick)
+{
+    auto* button = Make<QPushButton>(control, parent);
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, parent, onClick);
+    return button;
+}
+
+QLabel* Title(shell::Control& control, QWidget* parent, int size)
+{
+    auto* label = Make<QLabel>(control, parent);
+    label->setStyleSheet(QString("font-size: %1pt; font-weight: bold;").arg(size));
+    return label;
+}
+
+}  // namespace
+
+CadastroDialog::CadastroDialog(account::frmCadastro& model, QWidget* parent) : QDialog(parent)
+{
+    Bind(model.frmCadastroCaption, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Title(model.lblTitulo, this, 14));
+    auto* intro = Make<QLabel>(model.Label1, this);
+    intro->setWordWrap(true);
+    layout->addWidget(intro);
+    auto* form = new QFormLayout;
+    form->addRow(Make<QLabel>(model.lblNome, this), Make<QLineEdit>(model.txtNome, this));
+    form->addRow(Make<QLabel>(model.lblEmail, this), Make<QLineEdit>(model.txtEmail, this));
+    layout->addLayout(form);
+    layout->addWidget(Button(model.cmdCriar, this, [&model] { model.cmdCriar_Click(); }));
+    auto* codeForm = new QFormLayout;
+    codeForm->addRow(Make<QLabel>(model.lblCodigo, this), Make<QLineEdit>(model.txtCodigo, this));
+    layout->addLayout(codeForm);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Button(model.cmdAtivar, this, [&model] { model.cmdAtivar_Click(); }));
+    buttons->addWidget(Button(model.cmdFechar, this, [&model] { model.cmdFechar_Click(); }));
+    layout->addLayout(buttons);
+    connect(&model, &account::frmCadastro::closeRequested, this, &QDialog::accept);
+    setMinimumWidth(460);
+}
+
+SobreDialog::SobreDialog(shell::frmSobre& model, QWidget* parent) : QDialog(parent)
+{
+    Bind(model.frmSobreCaption, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Title(model.lblTitulo, this, 18));
+    auto* subtitle = Make<QLabel>(model.lblSubtitulo, this);
+    subtitle->setWordWrap(true);
+    layout->addWidget(subtitle);
+    auto* dados = Make<QLabel>(model.lblDados, this);
+    dados->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(dados);
+    auto* links = new QHBoxLayout;
+    links->addWidget(Button(model.cmdManual, this, [&model] { model.cmdManual_Click(); }));
+    links->addWidget(Button(model.cmdSoftwares, this, [&model] { model.cmdSoftwares_Click(); }));
+    layout->addLayout(links);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(Button(model.cmdRemover, this, [&model] { model.cmdRemover_Click(); }));
+    bottom->addWidget(Button(model.cmdFechar, this, [&model] { model.cmdFechar_Click(); }));
+    layout->addLayout(bottom);
+    connect(&model, &shell::frmSobre::closeRequested, this, &QDialog::accept);
+    setMinimumWidth(420);
+}
+
+}  // namespace ui

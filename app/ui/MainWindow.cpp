@@ -1,0 +1,221 @@
+#include "ui/MainWindow.h"
+
+#include "core/shell/frmMain.h"
+#include "ui/ControlBinding.h"
+#include "ui/RemotePreview.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace ui {
+namespace {
+
+template <typename Widget>
+Widget* Make(shell::Control& control, QWidget* parent)
+{
+    auto* widget = new Widget(parent);
+    Bind(control, widget);
+    return widget;
+}
+
+template <typename Handler>
+QPushButton* Button(shell::Control& control, QWidget* parent, Handler onClick)
+{
+    auto* button = Make<QPushButton>(control, parent);
+    QObject::connect(button, &QPushButton::clicked, parent, onClick);
+    return button;
+}
+
+QGroupBox* Frame(shell::Control& control, QWidget* parent) { return Make<QGroupBox>(control, parent); }
+
+}  // namespace
+
+MainWindow::MainWindow(shell::frmMain& model, QWidget* parent) : QMainWindow(parent), model_(model)
+{
+    Bind(model.c.frmMain, this);
+    BuildMenu();
+    auto* central = new QWidget(this);
+    auto* columns = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    left->addWidget(BuildAccountFrame());
+    left->addWidget(BuildCodeFrames());
+    left->addStretch();
+    auto* right = new QVBoxLayout;
+    right->addWidget(BuildSessionFrame());
+    right->addWidget(BuildRemoteFrame(), 1);
+    columns->addLayout(left, 0);
+    columns->addLayout(right, 1);
+    auto* all = new QVBoxLayout(central);
+    all->addLayout(columns, 1);
+    all->addWidget(BuildLog());
+    setCentralWidget(central);
+    resize(960, 720);
+    connect(&model, &shell::frmMain::unloaded, this, [this] {
+        unloaded_ = true;
+        close();
+    });
+}
+
+void MainWindow::BuildMenu()
+{
+    shell::MainControls& c = model_.c;
+    const auto add = [this](QMenu* menu, shell::Control& control, auto handler) {
+        QAction* action = menu->addAction(QString());
+        Bind(control, action);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    QMenu* arquivo = menuBar()->addMenu(c.mnuArquivo.text());
+    arquivo->setObjectName(c.mnuArquivo.name());
+    add(arquivo, c.mnuMinhaConta, [this] { model_.mnuMinhaConta_Click(); });
+    add(arquivo, c.mnuNovoCodigo, [this] { model_.mnuNovoCodigo_Click(); });
+    add(arquivo, c.mnuSair, [this] { model_.mnuSair_Click(); });
+    QMenu* softwares = menuBar()->addMenu(c.mnuQuorvantele.text());
+    softwares->setObjectName(c.mnuQuorvantele.name());
+    add(softwares, c.mnuOutrosSoftwares, [this] { model_.mnuOutrosSoftwares_Click(); });
+    QMenu* ajuda = menuBar()->addMenu(c.mnuAjuda.text());
+    ajuda->setObjectName(c.mnuAjuda.name());
+    add(ajuda, c.mnuManual, [this] { model_.mnuManual_Click(); });
+    add(ajuda, c.mnuSobre, [this] { model_.mnuSobre_Click(); });
+}
+
+QWidget* MainWindow::BuildAccountFrame()
+{
+    shell::MainControls& c = model_.c;
+    QGroupBox* frame = Frame(c.fraConta, this);
+    auto* grid = new QGridLayout(frame);
+    int row = 0;
+    for (auto [label, box] : {std::pair{&c.lblNome, &c.txtNome}, {&c.lblEmail, &c.txtEmail},
+                              {&c.lblCodigoAtivacao, &c.txtCodigoAtivacao}, {&c.lblDispositivo, &c.txtDispositivo},
+                              {&c.lblToken, &c.txtToken}}) {
+        grid->addWidget(Make<QLabel>(*label, frame), row, 0);
+        grid->addWidget(Make<QLineEdit>(*box, frame), row, 1, 1, 3);
+        ++row;
+    }
+    frame->findChild<QLineEdit*>(c.txtDispositivo.name())->setReadOnly(true);
+    grid->addWidget(Button(c.cmdCadastrar, frame, [this] { model_.account.cmdCadastrar_Click(); }), row, 1);
+    grid->addWidget(Button(c.cmdAtivar, frame, [this] { model_.account.cmdAtivar_Click(); }), row, 2);
+    grid->addWidget(Button(c.cmdValidar, frame, [this] { model_.account.cmdValidar_Click(); }), row, 3);
+    return frame;
+}
+
+QWidget* MainWindow::BuildCodeFrames()
+{
+    shell::MainControls& c = model_.c;
+    auto* holder = new QWidget(this);
+    auto* column = new QVBoxLayout(holder);
+    column->setContentsMargins(0, 0, 0, 0);
+
+    QGroupBox* receber = Frame(c.fraReceber, holder);
+    auto* receberLayout = new QGridLayout(receber);
+    receberLayout->addWidget(Make<QLabel>(c.lblCodigoReceber, receber), 0, 0, 1, 2);
+    auto* code = Make<QLineEdit>(c.txtCodigoReceber, receber);
+    code->setReadOnly(true);
+    code->setAlignment(Qt::AlignCenter);
+    code->setStyleSheet("font-size: 22pt; font-weight: bold; letter-spacing: 3px;");
+    receberLayout->addWidget(code, 1, 0, 1, 2);
+    receberLayout->addWidget(Button(c.cmdCopiarCodigo, receber, [this] { model_.code.cmdCopiarCodigo_Click(); }), 2, 0);
+    receberLayout->addWidget(Button(c.cmdGerarCodigo, receber, [this] { model_.code.cmdGerarCodigo_Click(); }), 2, 1);
+    column->addWidget(receber);
+
+    QGroupBox* acessar = Frame(c.fraAcessar, holder);
+    auto* acessarLayout = new QGridLayout(acessar);
+    acessarLayout->addWidget(Make<QLabel>(c.lblCodigoAcessar, acessar), 0, 0, 1, 2);
+    acessarLayout->addWidget(Make<QLineEdit>(c.txtCodigoAcessar, acessar), 1, 0);
+    acessarLayout->addWidget(Button(c.cmdSolicitar, acessar, [this] { model_.access.cmdSolicitar_Click(); }), 1, 1);
+    column->addWidget(acessar);
+    return holder;
+}
+
+QWidget* MainWindow::BuildSessionFrame()
+{
+    shell::MainControls& c = model_.c;
+    QGroupBox* frame = Frame(c.fraSessao, this);
+    auto* layout = new QVBoxLayout(frame);
+    auto* status = Make<QLabel>(c.lblStatus, frame);
+    status->setWordWrap(true);
+    status->setMinimumHeight(48);
+    layout->addWidget(status);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Button(c.cmdPermitir, frame, [this] { model_.access.cmdPermitir_Click(); }));
+    buttons->addWidget(Button(c.cmdRecusar, frame, [this] { model_.access.cmdRecusar_Click(); }));
+    buttons->addWidget(Button(c.cmdEncerrar, frame, [this] { model_.end.cmdEncerrar_Click(); }));
+    layout->addLayout(buttons);
+    return frame;
+}
+
+QWidget* MainWindow::BuildRemoteFrame()
+{
+    shell::MainControls& c = model_.c;
+    QGroupBox* frame = Frame(c.fraRemoto, this);
+    auto* layout = new QGridLayout(frame);
+    auto* help = Make<QLabel>(c.lblTelaAjuda, frame);
+    help->setWordWrap(true);
+    layout->addWidget(help, 0, 0, 1, 4);
+    layout->addWidget(Make<QLabel>(c.lblTelaIp, frame), 1, 0);
+    layout->addWidget(Make<QLineEdit>(c.txtTelaIp, frame), 1, 1);
+    layout->addWidget(Make<QLabel>(c.lblTelaPorta, frame), 1, 2);
+    layout->addWidget(Make<QLineEdit>(c.txtTelaPorta, frame), 1, 3);
+    layout->addWidget(Button(c.cmdClienteTransmitirTela, frame, [this] { model_.routes.cmdClienteTransmitirTela_Click(); }), 2, 0, 1, 2);
+    layout->addWidget(Button(c.cmdTecnicoConectarTela, frame, [this] { model_.routes.cmdTecnicoConectarTela_Click(); }), 2, 2, 1, 2);
+
+    preview_ = new RemotePreview(frame, QColor(32, 32, 32));
+    Bind(c.picRemote, preview_);
+    preview_->setMinimumSize(320, 180);
+    layout->addWidget(preview_, 3, 0, 1, 4);
+    layout->setRowStretch(3, 1);
+    connect(&model_, &shell::frmMain::previewCleared, preview_, &RemotePreview::Clear);
+
+    auto* title = Make<QLabel>(c.lblAjustesTela, frame);
+    layout->addWidget(title, 4, 0, 1, 4);
+    auto* nitidez = Make<QScrollBar>(c.scrNitidez, frame);
+    nitidez->setOrientation(Qt::Horizontal);
+    connect(nitidez, &QScrollBar::valueChanged, this, [this](int value) {
+        model_.c.scrNitidez.setValue(value);
+        model_.quality.scrNitidez_Change();
+    });
+    auto* atualizacao = Make<QScrollBar>(c.scrAtualizacao, frame);
+    atualizacao->setOrientation(Qt::Horizontal);
+    connect(atualizacao, &QScrollBar::valueChanged, this, [this](int value) {
+        model_.c.scrAtualizacao.setValue(value);
+        model_.quality.scrAtualizacao_Change();
+    });
+    layout->addWidget(Make<QLabel>(c.lblNitidez, frame), 5, 0);
+    layout->addWidget(nitidez, 5, 1, 1, 3);
+    layout->addWidget(Make<QLabel>(c.lblAtualizacao, frame), 6, 0);
+    layout->addWidget(atualizacao, 6, 1, 1, 3);
+    layout->addWidget(Button(c.cmdPararRemoto, frame, [this] { model_.loss.cmdPararRemoto_Click(); }), 7, 0, 1, 4);
+    return frame;
+}
+
+QWidget* MainWindow::BuildLog()
+{
+    log_ = new QPlainTextEdit(this);
+    log_->setObjectName(model_.c.txtLog.name());
+    log_->setReadOnly(true);
+    log_->setMaximumBlockCount(0);
+    log_->setFixedHeight(140);
+    const auto sync = [this] { log_->setPlainText(QString(model_.log.text()).replace("\r\n", "\n")); };
+    sync();
+    connect(&model_.log, &shell::ActivityLog::changed, log_, sync);
+    return log_;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!unloaded_) {
+        unloaded_ = true;
+        model_.Unload();
+    }
+    event->accept();
+}
+
+}  // namespace ui

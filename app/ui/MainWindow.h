@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QPlainTextEdit;
+
+namespace shell { class frmMain; }
+
+namespace ui {
+
+class RemotePreview;
+
+// The main window's widget: a thin mirror of the frmMain model. It builds
+// its controls from the model's, forwards clicks, and closes by running the
+// model's unload sequence.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(shell::frmMain& model, QWidget* parent = nullptr);
+
+    RemotePreview* preview() const { return preview_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenu();
+    QWidget* BuildAccountFrame();
+    QWidget* BuildCodeFrames();
+    QWidget* BuildSessionFrame();
+    QWidget* BuildRemoteFrame();
+    QWidget* BuildLog();
+
+    shell::frmMain& model_;
+    RemotePreview* preview_ = nullptr;
+    QPlainTextEdit* log_ = nullptr;
+    bool unloaded_ = false;
+};
+
+}  // namespace ui
