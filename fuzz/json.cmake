@@ -1,0 +1,1 @@
+marquelin_fuzz(fuzz_json_reader JsonReaderFuzz.cpp)
