@@ -49,7 +49,12 @@ void CommandEncoder::RemoteMouseFromView(const QString& action, int x, int y, in
 {
     if (!LinkOpen())
         return;
-    const std::optional<RemotePoint> p = MapearPontoRemoto(x, y, viewWidth, viewHeight, GeometryOf(link_.Session()));
+    const RemoteGeometry remote = GeometryOf(link_.Session());
+    std::optional<RemotePoint> p = MapearPontoRemoto(x, y, viewWidth, viewHeight, remote);
+    // A drag released over a band still ends on the remote machine, at the
+    // picture's nearest edge; otherwise its button would stay held there.
+    if (!p && mouse_.Dragging && action == u"MU")
+        p = NearestRemotePoint(x, y, viewWidth, viewHeight, remote);
     if (!p)
         return;
 

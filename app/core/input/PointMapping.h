@@ -26,4 +26,9 @@ struct RemotePoint {
 std::optional<RemotePoint> MapearPontoRemoto(int viewX, int viewY, int viewWidth, int viewHeight,
                                              const RemoteGeometry& remote);
 
+// The same, with a point in a band first moved to the nearest edge of the
+// picture: for a release that must reach the remote machine wherever it is.
+std::optional<RemotePoint> NearestRemotePoint(int viewX, int viewY, int viewWidth, int viewHeight,
+                                              const RemoteGeometry& remote);
+
 }  // namespace input

@@ -66,17 +66,13 @@ TEST(PointMappingTest, MapsTheFittedPictureBackToTheRemoteDesktop)
     EXPECT_EQ(leftOfPrimary->y, 542);
 }
 
-TEST(PointMappingTest, FailsInTheBandsAndWithoutGeometry)
+TEST(PointMappingTest, FailsInTheBandsWithoutGeometryAndOnOverflow)
 {
     const RemoteGeometry hd{0, 0, 1920, 1080};
     EXPECT_FALSE(MapearPontoRemoto(10, 10, 800, 600, hd));
     EXPECT_FALSE(MapearPontoRemoto(400, 526, 800, 600, hd));
     EXPECT_FALSE(MapearPontoRemoto(400, 300, 800, 600, {0, 0, 0, 1080}));
     EXPECT_FALSE(MapearPontoRemoto(400, 300, 0, 600, hd));
-}
-
-TEST(PointMappingTest, FailsWhenTheRemoteCoordinateWouldOverflow)
-{
     EXPECT_FALSE(MapearPontoRemoto(800, 300, 800, 600, {2147483000, 0, 1920, 1080}));
     EXPECT_FALSE(MapearPontoRemoto(-2147483647, 300, 800, 600, {0, 0, 1920, 1080}));
 }
@@ -114,6 +110,16 @@ TEST_F(CommandEncoderTest, APressThatMovesFurtherBecomesADrag)
     EXPECT_FALSE(encoder.Mouse().Dragging);
 }
 
+TEST_F(CommandEncoderTest, ADragReleasedOverABandEndsAtThePicturesEdge)
+{
+    Mouse("MD", 400, 300);
+    clock.Advance(0.1f);
+    Mouse("MM", 420, 300);
+    Mouse("MU", 420, 10);
+    Mouse("MU", 420, 10);  // no drag any more: a release in the band is nothing
+    EXPECT_EQ(link.sent, (Lines{"CMD:MD:960:540:1\n", "CMD:MM:1008:540:1\n", "CMD:MU:1008:0:1\n"}));
+}
+
 TEST_F(CommandEncoderTest, MovesCloserThanFortyMillisecondsAreDropped)
 {
     Mouse("MM", 400, 300, 0);
@@ -122,17 +128,14 @@ TEST_F(CommandEncoderTest, MovesCloserThanFortyMillisecondsAreDropped)
     clock.Advance(0.03f);
     Mouse("MM", 600, 300, 0);
     EXPECT_EQ(link.sent, (Lines{"CMD:MM:960:540:0\n", "CMD:MM:1440:540:0\n"}));
-}
 
-TEST_F(CommandEncoderTest, TheThrottleSurvivesMidnight)
-{
-    clock.Set(86399.99f);
+    clock.Set(86399.99f);  // across midnight
     Mouse("MM", 400, 300, 0);
     clock.Set(0.01f);
     Mouse("MM", 500, 300, 0);
     clock.Set(0.05f);
     Mouse("MM", 600, 300, 0);
-    EXPECT_EQ(link.sent.size(), 2);
+    EXPECT_EQ(link.sent.size(), 4);
 }
 
 TEST_F(CommandEncoderTest, PointsOnTheFarEdgeAreClampedIntoTheDesktop)

@@ -195,15 +195,17 @@ TEST_F(InputSinkXTestTest, ADragHoldsTheButtonUntilItsRelease)
     EXPECT_EQ(probe.QueryPointer().mask & Button1Mask, 0u);
 }
 
-TEST_F(InputSinkXTestTest, KeysArriveWithTheirKeysyms)
+TEST_F(InputSinkXTestTest, KeysArriveWithTheirKeysymsAndUnmappedOnesAreIgnored)
 {
+    Run("CMD:KD:7:0:1");
+    Run("CMD:KU:7:0:1");
+    Run("CMD:KD:300:0:1");
     struct Case {
         const char* down;
         const char* up;
         KeySym keysym;
     };
-    for (const Case& c : {Case{"CMD:KD:65:0:1", "CMD:KU:65:0:1", XK_a}, Case{"CMD:KD:90:0:1", "CMD:KU:90:0:1", XK_z},
-                          Case{"CMD:KD:37:0:1", "CMD:KU:37:0:1", XK_Left},
+    for (const Case& c : {Case{"CMD:KD:65:0:1", "CMD:KU:65:0:1", XK_a}, Case{"CMD:KD:37:0:1", "CMD:KU:37:0:1", XK_Left},
                           Case{"CMD:KD:38:0:1", "CMD:KU:38:0:1", XK_Up},
                           Case{"CMD:KD:39:0:1", "CMD:KU:39:0:1", XK_Right},
                           Case{"CMD:KD:40:0:1", "CMD:KU:40:0:1", XK_Down},
@@ -229,17 +231,6 @@ TEST_F(InputSinkXTestTest, ShiftWithALetterTypesTheCapital)
     EXPECT_EQ(NextKey(KeyRelease).first, static_cast<KeySym>(XK_a));
     EXPECT_EQ(NextKey(KeyRelease).first, static_cast<KeySym>(XK_Shift_L));
     EXPECT_FALSE(probe.AnyKeyDown());
-}
-
-TEST_F(InputSinkXTestTest, KeysWithoutAMappingAreIgnored)
-{
-    Run("CMD:KD:7:0:1");
-    Run("CMD:KU:7:0:1");
-    Run("CMD:KD:300:0:1");
-    Run("CMD:KD:66:0:1");
-    Run("CMD:KU:66:0:1");
-    EXPECT_EQ(NextKey(KeyPress).first, static_cast<KeySym>(XK_b));
-    EXPECT_EQ(NextKey(KeyRelease).first, static_cast<KeySym>(XK_b));
 }
 
 TEST_F(InputSinkXTestTest, ReleasingHeldInputLeavesNothingPressed)
