@@ -28,7 +28,8 @@ std::unique_ptr<InputSinkXTest> InputSinkXTest::Open(const char* displayName, QS
         XCloseDisplay(display);
         return nullptr;
     }
-    return std::unique_ptr<InputSinkXTest>(new InputSinkXTest(display));
+    const int buttons = XGetPointerMapping(display, nullptr, 0);
+    return std::unique_ptr<InputSinkXTest>(new InputSinkXTest(display, buttons));
 }
 
 InputSinkXTest::~InputSinkXTest() { XCloseDisplay(display_); }
@@ -40,8 +41,10 @@ void InputSinkXTest::MovePointer(int x, int y)
 
 void InputSinkXTest::Button(input::MouseButton button, bool down)
 {
-    XTestFakeButtonEvent(display_, button == input::MouseButton::Right ? kRightButton : kLeftButton,
-                         down ? True : False, CurrentTime);
+    const unsigned int xButton = button == input::MouseButton::Right ? kRightButton : kLeftButton;
+    if (xButton > static_cast<unsigned int>(buttons_))
+        return;
+    XTestFakeButtonEvent(display_, xButton, down ? True : False, CurrentTime);
 }
 
 void InputSinkXTest::Key(int virtualKey, bool /*extended: keysyms already tell the keys apart*/, bool down)

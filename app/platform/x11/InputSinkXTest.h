@@ -29,9 +29,10 @@ public:
     void Flush() override;
 
 private:
-    explicit InputSinkXTest(Display* display) : display_(display) {}
+    InputSinkXTest(Display* display, int buttons) : display_(display), buttons_(buttons) {}
 
     Display* display_;
+    int buttons_;  // of the server's pointer; faking a button beyond them is an X error
 };
 
 }  // namespace platform

@@ -250,3 +250,14 @@ TEST_F(InputSinkXTestTest, ReleasingHeldInputLeavesNothingPressed)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(InputSinkXTestOpenTest, AMissingDisplayIsReportedNotFatal)
+{
+    QString error;
+    EXPECT_FALSE(platform::InputSinkXTest::Open(":4095", &error));
+    EXPECT_TRUE(error.contains(QStringLiteral(":4095"))) << error.toStdString();
+}
+
+}  // namespace
