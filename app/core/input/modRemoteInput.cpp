@@ -14,24 +14,26 @@ constexpr auto kClickHold = std::chrono::milliseconds(80);
 
 enum class Command { Bye, Move, Down, Up, Click, KeyDown, KeyUp, Quality };
 
+// Field 0 is "CMD", field 1 the name; the arguments follow from field 2.
+constexpr qsizetype kFirstArgument = 2;
+
 struct CommandRow {
     QStringView name;
     Command command;
-    qsizetype highestField;          // the line needs fields 0 to this one
-    ArgumentRange ranges[3];         // of fields 2, 3, 4 as far as used
-    int argumentCount;
+    int argumentCount;  // the fields a line needs; further ones are ignored
+    ArgumentRange ranges[3];
 };
 
 // Tested in this order; names are compared exactly.
 constexpr CommandRow kCommands[] = {
-    {u"BYE", Command::Bye, 1, {}, 0},
-    {u"MM", Command::Move, 3, {kCoordinate, kCoordinate}, 2},
-    {u"MD", Command::Down, 4, {kCoordinate, kCoordinate, kSmallNumber}, 3},
-    {u"MU", Command::Up, 4, {kCoordinate, kCoordinate, kSmallNumber}, 3},
-    {u"CK", Command::Click, 4, {kCoordinate, kCoordinate, kSmallNumber}, 3},
-    {u"KD", Command::KeyDown, 2, {kSmallNumber}, 1},
-    {u"KU", Command::KeyUp, 2, {kSmallNumber}, 1},
-    {u"CF", Command::Quality, 3, {kSmallNumber, kSmallNumber}, 2},
+    {u"BYE", Command::Bye, 0, {}},
+    {u"MM", Command::Move, 2, {kCoordinate, kCoordinate}},
+    {u"MD", Command::Down, 3, {kCoordinate, kCoordinate, kSmallNumber}},
+    {u"MU", Command::Up, 3, {kCoordinate, kCoordinate, kSmallNumber}},
+    {u"CK", Command::Click, 3, {kCoordinate, kCoordinate, kSmallNumber}},
+    {u"KD", Command::KeyDown, 1, {kSmallNumber}},
+    {u"KU", Command::KeyUp, 1, {kSmallNumber}},
+    {u"CF", Command::Quality, 2, {kSmallNumber, kSmallNumber}},
 };
 
 const CommandRow* FindCommand(QStringView name)
@@ -47,15 +49,15 @@ const CommandRow* FindCommand(QStringView name)
 std::optional<QString> modRemoteInput::ExecuteRemoteCommand(QStringView line)
 {
     const QList<QStringView> fields = line.split(u':');
-    if (fields.size() < 2)
+    if (fields.size() < kFirstArgument)
         return std::nullopt;
     const CommandRow* row = FindCommand(fields[1]);
-    if (!row || fields.size() <= row->highestField)
+    if (!row || fields.size() < kFirstArgument + row->argumentCount)
         return std::nullopt;
 
     int a[3] = {};
     for (int i = 0; i < row->argumentCount; ++i) {
-        const ArgumentResult argument = ReadArgument(fields[2 + i], row->ranges[i]);
+        const ArgumentResult argument = ReadArgument(fields[kFirstArgument + i], row->ranges[i]);
         if (!argument.error.isEmpty())
             return argument.error;
         a[i] = argument.value;
