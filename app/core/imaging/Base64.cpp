@@ -1,0 +1,156 @@
+#include "core/imaging/Base64.h"
+
+#include <array>
+#include <cstdint>
+
+namespace imaging {
+
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+constexpr uint8_t kInvalid = 0xff;
+constexpr uint8_t kSpace = 0xfe;
+constexpr uint8_t kPad = 0xfd;
+
+// Encoding two characters at a time: every 12-bit group to its pair.
+constexpr std::array<uint16_t, 4096> MakePairs()
+{
+    std::array<uint16_t, 4096> pairs{};
+    for (int i = 0; i < 4096; ++i) {
+        const auto first = static_cast<uint8_t>(kAlphabet[i >> 6]);
+        const auto second = static_cast<uint8_t>(kAlphabet[i & 63]);
+        pairs[i] = static_cast<uint16_t>(first | (second << 8));  // memory order on a little-endian machine
+    }
+    return pairs;
+}
+
+constexpr std::array<uint8_t, 256> MakeValues()
+{
+    std::array<uint8_t, 256> values{};
+    for (auto& v : values)
+        v = kInvalid;
+    for (int i = 0; i < 64; ++i)
+        values[static_cast<uint8_t>(kAlphabet[i])] = static_cast<uint8_t>(i);
+    for (char c : {' ', '\t', '\n', '\r', '\f', '\v'})
+        values[static_cast<uint8_t>(c)] = kSpace;
+    values['='] = kPad;
+    return values;
+}
+
+// Decoding four characters at once: each table places its character's six
+// bits and marks anything else with a bit above the 24 data bits.
+constexpr std::array<uint32_t, 256> MakeQuad(int position)
+{
+    constexpr auto values = MakeValues();
+    std::array<uint32_t, 256> quad{};
+    for (int c = 0; c < 256; ++c)
+        quad[c] = values[c] < 64 ? uint32_t{values[c]} << (18 - 6 * position) : 0x01000000u;
+    return quad;
+}
+
+constexpr auto kPairs = MakePairs();
+constexpr auto kValues = MakeValues();
+constexpr std::array<std::array<uint32_t, 256>, 4> kQuads = {MakeQuad(0), MakeQuad(1), MakeQuad(2), MakeQuad(3)};
+
+inline void PutPair(char* out, uint32_t twelveBits)
+{
+    const uint16_t pair = kPairs[twelveBits];
+    out[0] = static_cast<char>(pair & 0xff);
+    out[1] = static_cast<char>(pair >> 8);
+}
+
+bool Fail(QByteArray* bytes, QString* error, const char* why)
+{
+    bytes->clear();
+    if (error)
+        *error = QString::fromLatin1(why);
+    return false;
+}
+
+}  // namespace
+
+void Base64EncodeInto(QByteArrayView bytes, QByteArray* text)
+{
+    const auto* in = reinterpret_cast<const uint8_t*>(bytes.data());
+    const qsizetype n = bytes.size();
+    text->resize((n + 2) / 3 * 4);
+    char* out = text->data();
+    qsizetype i = 0;
+    for (; i + 3 <= n; i += 3, out += 4) {
+        const uint32_t v = uint32_t{in[i]} << 16 | uint32_t{in[i + 1]} << 8 | in[i + 2];
+        PutPair(out, v >> 12);
+        PutPair(out + 2, v & 0xfff);
+    }
+    if (n - i == 1) {
+        const uint32_t v = uint32_t{in[i]} << 16;
+        PutPair(out, v >> 12);
+        out[2] = out[3] = '=';
+    } else if (n - i == 2) {
+        const uint32_t v = uint32_t{in[i]} << 16 | uint32_t{in[i + 1]} << 8;
+        PutPair(out, v >> 12);
+        out[2] = kAlphabet[(v >> 6) & 63];
+        out[3] = '=';
+    }
+}
+
+bool Base64DecodeInto(QByteArrayView text, QByteArray* bytes, QString* error)
+{
+    const auto* in = reinterpret_cast<const uint8_t*>(text.data());
+    const qsizetype n = text.size();
+    bytes->resize(n / 4 * 3);
+    auto* out = reinterpret_cast<uint8_t*>(bytes->data());
+    uint8_t* const start = out;
+
+    qsizetype i = 0;
+    uint32_t group = 0;  // data bits of a group being gathered around white space
+    int have = 0;
+    int padding = 0;
+    while (i < n) {
+        if (have == 0 && padding == 0 && i + 4 <= n) {
+            const uint32_t v = kQuads[0][in[i]] | kQuads[1][in[i + 1]] | kQuads[2][in[i + 2]] | kQuads[3][in[i + 3]];
+            if (v < 0x01000000u) {
+                out[0] = static_cast<uint8_t>(v >> 16);
+                out[1] = static_cast<uint8_t>(v >> 8);
+                out[2] = static_cast<uint8_t>(v);
+                out += 3;
+                i += 4;
+                continue;
+            }
+        }
+        const uint8_t value = kValues[in[i++]];
+        if (value == kSpace)
+            continue;
+        if (value == kInvalid)
+            return Fail(bytes, error, "invalid Base64 character");
+        if (value == kPad) {
+            if (have < 2 || have + padding >= 4)
+                return Fail(bytes, error, "misplaced Base64 padding");
+            ++padding;
+            if (have + padding == 4) {
+                group <<= 6 * padding;
+                *out++ = static_cast<uint8_t>(group >> 16);
+                if (have == 3)
+                    *out++ = static_cast<uint8_t>(group >> 8);
+            }
+            continue;
+        }
+        if (padding)
+            return Fail(bytes, error, "Base64 text after its padding");
+        group = group << 6 | value;
+        if (++have == 4) {
+            out[0] = static_cast<uint8_t>(group >> 16);
+            out[1] = static_cast<uint8_t>(group >> 8);
+            out[2] = static_cast<uint8_t>(group);
+            out += 3;
+            have = 0;
+            group = 0;
+        }
+    }
+    if (have != 0 && have + padding != 4)
+        return Fail(bytes, error, "truncated Base64 text");
+    bytes->resize(out - start);
+    return true;
+}
+
+}  // namespace imaging

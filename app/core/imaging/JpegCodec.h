@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QImage>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+
+namespace imaging {
+
+class Frame;
+
+// JPEG encoding of frames from memory (4:2:0, the given quality). The
+// compressed bytes stay in a buffer kept between frames; they are valid
+// until the next Encode. One encoder per sending loop.
+class JpegEncoder {
+public:
+    JpegEncoder();
+    ~JpegEncoder();
+    JpegEncoder(const JpegEncoder&) = delete;
+    JpegEncoder& operator=(const JpegEncoder&) = delete;
+
+    // Quality on the 1–100 scale; values outside are clamped.
+    bool Encode(const Frame& frame, int quality, QString* error);
+    QByteArrayView bytes() const;
+
+private:
+    void* handle_;
+    uint8_t* buffer_ = nullptr;
+    size_t capacity_ = 0;
+    size_t size_ = 0;
+};
+
+// Largest picture a received frame may declare, against memory exhaustion.
+constexpr int kMaxPictureSide = 16384;
+constexpr qint64 kMaxPicturePixels = 64ll * 1024 * 1024;
+
+// JPEG decoding of received frames into an RGB32 picture whose buffer is
+// reused when it keeps its size and nobody else holds it.
+class JpegDecoder {
+public:
+    JpegDecoder();
+    ~JpegDecoder();
+    JpegDecoder(const JpegDecoder&) = delete;
+    JpegDecoder& operator=(const JpegDecoder&) = delete;
+
+    bool Decode(QByteArrayView jpeg, QImage* picture, QString* error);
+
+private:
+    void* handle_;
+};
+
+}  // namespace imaging

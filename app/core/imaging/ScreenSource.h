@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/imaging/Frame.h"
+
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace imaging {
+
+// The virtual screen: every monitor, in physical pixels. Left and top are
+// negative when a monitor lies left of or above the primary one.
+struct ScreenRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The pointer as the screen shows it. Pixels are premultiplied ARGB, one
+// 32-bit word per pixel, row after row; a hidden pointer has no pixels or
+// only transparent ones.
+struct CursorImage {
+    int x = 0;  // pointer position on the virtual screen
+    int y = 0;
+    int hotX = 0;  // the pixel of the image that sits at the pointer position
+    int hotY = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> argb;
+};
+
+// Seam: where frames come from. The geometry is read anew at every call,
+// since monitors come and go; a grab area-averages the whole virtual screen
+// straight into a frame of the asked size. User-interface thread only.
+class ScreenSource {
+public:
+    virtual ~ScreenSource() = default;
+
+    virtual bool Geometry(ScreenRect* screen, QString* error) = 0;
+    // `size` is never larger than the screen in either direction.
+    virtual bool Grab(QSize size, Frame* into, QString* error) = 0;
+    virtual bool ReadCursor(CursorImage* into, QString* error) = 0;
+};
+
+}  // namespace imaging

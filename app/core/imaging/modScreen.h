@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/imaging/CaptureSize.h"
+#include "core/imaging/Frame.h"
+#include "core/imaging/JpegCodec.h"
+#include "core/imaging/ScreenSource.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QImage>
+#include <QString>
+
+// The screen module: the geometry of the virtual screen, a capture of it
+// with the pointer, JPEG frames and their files, and the Base64 that carries
+// them. Nothing throws: every step answers true or false and says why in
+// `error`, which callers log after their own prefix. The frames and codec
+// buffers are kept between calls, so a running stream allocates nothing
+// per frame. User-interface thread only.
+class modScreen {
+public:
+    explicit modScreen(imaging::ScreenSource& source) : source_(source) {}
+
+    // The virtual screen now; 0 each when it cannot be read.
+    int ScreenLeft() { return Geometry().left; }
+    int ScreenTop() { return Geometry().top; }
+    int ScreenWidth() { return Geometry().width; }
+    int ScreenHeight() { return Geometry().height; }
+
+    // The whole virtual screen shrunk to fit the limits (0 or less: none),
+    // with the pointer; nullptr on failure. Valid until the next capture.
+    const imaging::Frame* CaptureScreenPicture(int maxWidth, int maxHeight, QString* error);
+
+    // A capture as a JPEG file at `outputPath`. Any older file there is
+    // removed first, so false always leaves no file behind.
+    bool CaptureScreenJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight, QString* error);
+
+    // A received frame decoded into `picture` (its buffer reused).
+    bool LoadPicture(const QString& path, QImage* picture, QString* error);
+    bool DecodePicture(QByteArrayView jpeg, QImage* picture, QString* error);
+
+    static bool ReadFileBytes(const QString& path, QByteArray* bytes, QString* error);
+    static bool WriteFileBytes(const QString& path, QByteArrayView bytes, QString* error);
+    static void Base64Encode(QByteArrayView bytes, QByteArray* text);
+    static bool Base64Decode(QByteArrayView text, QByteArray* bytes, QString* error);
+
+private:
+    imaging::ScreenRect Geometry();
+
+    imaging::ScreenSource& source_;
+    imaging::Frame frame_;
+    imaging::CursorImage cursor_;
+    imaging::JpegEncoder encoder_;
+    imaging::JpegDecoder decoder_;
+    QByteArray received_;
+};

@@ -1,0 +1,77 @@
+#include "core/imaging/AreaScaler.h"
+#include "core/imaging/ExactAreaAverage.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+using imaging::AreaScaler;
+using imaging::Frame;
+using testing_support::ExactAreaAverage;
+using testing_support::LargestDeviation;
+
+namespace {
+
+// Noise with a little structure: the worst case for a scaler that drops or
+// misweights source pixels.
+std::vector<uint8_t> NoisePicture(int w, int h, int stride, unsigned seed)
+{
+    std::vector<uint8_t> pixels(static_cast<size_t>(stride) * h, 0xee);  // the padding must not leak in
+    std::mt19937 random(seed);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 4; ++c)
+                pixels[static_cast<size_t>(y) * stride + x * 4 + c] = static_cast<uint8_t>(random());
+    return pixels;
+}
+
+double Deviation(int sw, int sh, int dw, int dh)
+{
+    const int stride = sw * 4 + 12;
+    const std::vector<uint8_t> src = NoisePicture(sw, sh, stride, static_cast<unsigned>(sw * 7 + dw));
+    Frame frame;
+    frame.Resize(dw, dh);
+    AreaScaler().Scale(src.data(), sw, sh, stride, &frame);
+    return LargestDeviation(frame, ExactAreaAverage(src.data(), sw, sh, stride, dw, dh));
+}
+
+}  // namespace
+
+// Rounding the exact mean is worth half a level; the fixed-point weights may
+// add a few thousandths on top.
+constexpr double kHalfLevel = 0.5 + 1.0 / 128;
+
+TEST(AreaScaler, StaysWithinHalfALevelOfTheExactAreaAverage)
+{
+    EXPECT_LE(Deviation(256, 144, 192, 108), kHalfLevel);  // 4:3
+    EXPECT_LE(Deviation(300, 150, 200, 100), kHalfLevel);  // 3:2
+    EXPECT_LE(Deviation(256, 144, 128, 72), kHalfLevel);   // 2:1
+    EXPECT_LE(Deviation(1366, 20, 1280, 19), kHalfLevel);  // an awkward ratio
+    EXPECT_LE(Deviation(97, 61, 10, 7), kHalfLevel);       // far down
+    EXPECT_LE(Deviation(50, 40, 1, 1), kHalfLevel);        // down to one pixel
+}
+
+TEST(AreaScaler, ShrinksOneAxisAloneAndCopiesAnEqualSize)
+{
+    EXPECT_LE(Deviation(120, 90, 120, 60), kHalfLevel);
+    EXPECT_LE(Deviation(120, 90, 80, 90), kHalfLevel);
+    EXPECT_EQ(Deviation(64, 48, 64, 48), 0.0);
+}
+
+TEST(AreaScaler, KeepsFlatAreasExactAcrossSizeChanges)
+{
+    std::vector<uint8_t> src(400 * 300 * 4);
+    for (size_t i = 0; i < src.size(); i += 4)
+        src[i] = 17, src[i + 1] = 128, src[i + 2] = 255, src[i + 3] = 0;
+    AreaScaler scaler;
+    Frame frame;
+    for (QSize size : {QSize(300, 225), QSize(133, 77), QSize(300, 225)}) {
+        frame.Resize(size.width(), size.height());
+        scaler.Scale(src.data(), 400, 300, 400 * 4, &frame);
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x) {
+                const uint8_t* p = frame.row(y) + x * 4;
+                ASSERT_EQ((std::array<int, 4>{p[0], p[1], p[2], p[3]}), (std::array<int, 4>{17, 128, 255, 255}))
+                    << x << "," << y << " at " << size.width() << "×" << size.height();
+            }
+    }
+}

@@ -1,0 +1,94 @@
+#include "core/imaging/modScreen.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Encode(const QByteArray& bytes)
+{
+    QByteArray text;
+    modScreen::Base64Encode(bytes, &text);
+    return text;
+}
+
+std::optional<QByteArray> Decode(const QByteArray& text)
+{
+    QByteArray bytes;
+    QString error;
+    if (!modScreen::Base64Decode(text, &bytes, &error)) {
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_TRUE(bytes.isEmpty());
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+QByteArray RandomBytes(int n)
+{
+    QByteArray bytes(n, '\0');
+    QRandomGenerator random(n);
+    for (char& b : bytes)
+        b = static_cast<char>(random.generate());
+    return bytes;
+}
+
+// coreutils base64, the independent codec.
+QByteArray Coreutils(const QStringList& arguments, const QByteArray& input)
+{
+    QProcess process;
+    process.start(QStringLiteral("base64"), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0);
+    return process.readAllStandardOutput();
+}
+
+}  // namespace
+
+TEST(Base64, PadsShortTailsAndNothingElse)
+{
+    EXPECT_EQ(Encode("abc"), "YWJj");
+    EXPECT_EQ(Encode("a"), "YQ==");
+    EXPECT_EQ(Encode("ab"), "YWI=");
+    EXPECT_EQ(Encode(""), "");
+    EXPECT_EQ(Decode("YQ=="), QByteArray("a"));
+    EXPECT_EQ(Decode("YWI="), QByteArray("ab"));
+    EXPECT_EQ(Decode(""), QByteArray());
+}
+
+TEST(Base64, AgreesWithCoreutilsBothWaysOnOneLine)
+{
+    for (int n : {60000, 60001, 60002, 255}) {
+        const QByteArray bytes = RandomBytes(n);
+        const QByteArray text = Encode(bytes);
+        EXPECT_EQ(text, Coreutils({QStringLiteral("-w0")}, bytes)) << n;
+        EXPECT_FALSE(text.contains('\n'));
+        EXPECT_EQ(Decode(text), bytes);
+        // Wrapped at 76 columns by coreutils, with its final line feed.
+        EXPECT_EQ(Decode(Coreutils({}, bytes)), bytes);
+        EXPECT_EQ(Coreutils({QStringLiteral("-d")}, text), bytes);
+    }
+    EXPECT_EQ(Encode(RandomBytes(60000)).size(), 80000);
+}
+
+TEST(Base64, IgnoresWhiteSpaceAnywhere)
+{
+    EXPECT_EQ(Decode(" YW\r\nJj\tYQ\n=\n= "), QByteArray("abca"));
+    EXPECT_EQ(Decode("\n\n"), QByteArray());
+}
+
+TEST(Base64, RefusesTextThatIsNotBase64)
+{
+    EXPECT_FALSE(Decode("YWJ*"));
+    EXPECT_FALSE(Decode("YWJjY"));       // a lone character
+    EXPECT_FALSE(Decode("YWJjYQ"));      // no padding
+    EXPECT_FALSE(Decode("YQ==YWJj"));    // data after the padding
+    EXPECT_FALSE(Decode("Y==="));
+    EXPECT_FALSE(Decode("=YWJ"));
+    EXPECT_FALSE(Decode("YWI=="));
+    EXPECT_FALSE(Decode(QByteArray("YW\0j", 4)));
+    EXPECT_FALSE(Decode("YWJj\xc3\xa9"));
+}
