@@ -35,10 +35,12 @@ QByteArray QualityCommand(int nitidez, int atualizacao)
 
 void WriteFrameHeader(QByteArray& out, int left, int top, int width, int height, qsizetype payloadLength)
 {
-    out.clear();
+    out.resize(0);  // unlike clear(), keeps the allocation
     out += "FRAME:";
-    out += QByteArray::number(left) + ':' + QByteArray::number(top) + ':' + QByteArray::number(width) + ':'
-        + QByteArray::number(height) + ':' + QByteArray::number(payloadLength) + ':';
+    for (const qint64 field : {qint64(left), qint64(top), qint64(width), qint64(height), qint64(payloadLength)}) {
+        out += QByteArray::number(field);
+        out += ':';
+    }
 }
 
 }  // namespace screenlink

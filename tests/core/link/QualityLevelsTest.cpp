@@ -1,0 +1,104 @@
+#include "core/link/QualityLevels.h"
+
+#include <gtest/gtest.h>
+
+namespace screenlink {
+namespace {
+
+QualityChange Frames(QualityState& q, std::initializer_list<float> seconds)
+{
+    QualityChange last;
+    for (const float s : seconds)
+        last = q.AjustarQualidadeAutomatica(s);
+    return last;
+}
+
+TEST(QualityLevels, TablesGiveTheFrameParametersOfEachLevel)
+{
+    QualityState q;
+    EXPECT_EQ(q.NivelNitidez(), 3);
+    EXPECT_EQ(q.NivelAtualizacao(), 3);
+    EXPECT_EQ(q.QualidadeJpeg(false), 64);
+    EXPECT_EQ(q.QualidadeJpeg(true), 66);
+    EXPECT_EQ(q.LarguraMaxima(false), 2560);
+    EXPECT_EQ(q.AlturaMaxima(true), 1080);
+    EXPECT_EQ(q.IntervaloFrame(), 375);
+
+    q.EscolherNitidez(4);
+    EXPECT_EQ(q.QualidadeJpeg(false), 70);
+    EXPECT_EQ(q.LarguraMaxima(false), 3200);
+    EXPECT_EQ(q.AlturaMaxima(false), 1800);
+    EXPECT_EQ(q.LarguraMaxima(true), 2560);
+
+    EXPECT_EQ(NomeNitidez(1), "leve");
+    EXPECT_EQ(NomeNitidez(0), "maxima") << "outside the table reads as its last row";
+    EXPECT_EQ(NomeAtualizacao(4), "muito rapida");
+    EXPECT_EQ(IntervaloFrame(1), 650);
+    EXPECT_EQ(IntervaloFrame(9), 175);
+}
+
+TEST(QualityLevels, FiveFastFramesRaiseTheSharpnessAndRestartTheCount)
+{
+    QualityState q;
+    EXPECT_FALSE(Frames(q, {0.5f, 0.5f, 0.5f, 0.5f}).levelsChanged);
+    const QualityChange change = q.AjustarQualidadeAutomatica(0.5f);
+    EXPECT_TRUE(change.levelsChanged);
+    EXPECT_EQ(change.logLine, "Qualidade da tela ajustada automaticamente para nivel 4.");
+    EXPECT_EQ(q.NivelNitidez(), 4);
+    EXPECT_EQ(q.EnviosRapidos(), 0);
+
+    // At the top each further fast frame asks again, without effect.
+    EXPECT_FALSE(Frames(q, {0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f}).levelsChanged);
+    EXPECT_EQ(q.NivelNitidez(), 4);
+}
+
+TEST(QualityLevels, AFrameInTheMiddleBandRestartsTheCount)
+{
+    QualityState q;
+    EXPECT_FALSE(Frames(q, {0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f, 0.5f, 0.5f, 0.5f}).levelsChanged);
+    EXPECT_EQ(q.NivelNitidez(), 3);
+    EXPECT_EQ(q.EnviosRapidos(), 4);
+    q.AjustarQualidadeAutomatica(2.2f);
+    EXPECT_EQ(q.EnviosRapidos(), 0) << "exactly 2.2 s is not slow";
+    Frames(q, {0.5f, 0.5f, 0.5f, 0.5f, 0.8f});
+    EXPECT_EQ(q.EnviosRapidos(), 0) << "exactly 0.8 s is not fast";
+    EXPECT_EQ(q.NivelNitidez(), 3);
+}
+
+TEST(QualityLevels, OneSlowFrameLowersTheSharpnessDownToLevelOne)
+{
+    QualityState q;
+    q.AplicarComandoQualidade(2, 3);
+    q.RestaurarQualidade();
+    EXPECT_FALSE(q.NitidezManual());
+    q.AjustarQualidadeAutomatica(2.5f);
+    const QualityChange change = q.AjustarQualidadeAutomatica(2.5f);
+    EXPECT_TRUE(change.levelsChanged);
+    EXPECT_EQ(change.logLine, "Qualidade da tela reduzida automaticamente para manter resposta.");
+    EXPECT_EQ(q.NivelNitidez(), 1);
+    const QualityChange none = q.AjustarQualidadeAutomatica(2.5f);
+    EXPECT_FALSE(none.levelsChanged);
+    EXPECT_TRUE(none.logLine.isEmpty());
+    EXPECT_FALSE(q.AjustarQualidadeAutomatica(0.0f).levelsChanged);
+}
+
+TEST(QualityLevels, AChosenSharpnessIsClampedAndStopsAutomaticChanges)
+{
+    QualityState q;
+    q.AplicarComandoQualidade(9, 0);
+    EXPECT_EQ(q.NivelNitidez(), 4);
+    EXPECT_EQ(q.NivelAtualizacao(), 1);
+    EXPECT_TRUE(q.NitidezManual());
+    EXPECT_FALSE(Frames(q, {3.0f, 3.0f}).levelsChanged);
+    EXPECT_EQ(q.NivelNitidez(), 4);
+
+    QualityState own;
+    own.EscolherAtualizacao(5);
+    EXPECT_EQ(own.IntervaloFrame(), 175);
+    EXPECT_FALSE(own.NitidezManual()) << "the update speed leaves automatic sharpness on";
+    own.RestaurarQualidade();
+    EXPECT_EQ(own.IntervaloFrame(), 375);
+}
+
+}  // namespace
+}  // namespace screenlink
