@@ -1,0 +1,263 @@
+#include "core/imaging/ExactAreaAverage.h"
+#include "core/imaging/modScreen.h"
+#include "platform/x11/ScreenSourceX11.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <cstring>
+#include <random>
+#include <vector>
+
+// After the test framework: Xlib defines None, Bool, Status, True, False.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/Xfixes.h>
+
+using imaging::Frame;
+using testing_support::ExactAreaAverage;
+using testing_support::LargestDeviation;
+
+namespace {
+
+constexpr uint8_t kGrey = 0x80;
+
+// A second X client that owns what the screen shows: one window over the
+// whole screen, filled with known pixels, a pointer of its choosing, and
+// reads of the screen that do not go through the source under test.
+class Painter {
+public:
+    Painter() : display_(XOpenDisplay(nullptr))
+    {
+        if (!display_)
+            return;
+        const int screen = DefaultScreen(display_);
+        width_ = DisplayWidth(display_, screen);
+        height_ = DisplayHeight(display_, screen);
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.event_mask = ExposureMask;
+        window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, width_, height_, 0, CopyFromParent,
+                                InputOutput, CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
+        XMapRaised(display_, window_);
+        XEvent event;
+        XWindowEvent(display_, window_, ExposureMask, &event);
+        gc_ = XCreateGC(display_, window_, 0, nullptr);
+        Hide();
+    }
+    ~Painter()
+    {
+        if (!display_)
+            return;
+        XFreeGC(display_, gc_);
+        XCloseDisplay(display_);
+    }
+
+    bool Ready() const { return display_ != nullptr; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // Noise with every channel independent: the hardest case for a scaler.
+    void PaintNoise(unsigned seed)
+    {
+        std::vector<uint32_t> pixels(static_cast<size_t>(width_) * height_);
+        std::mt19937 random(seed);
+        for (uint32_t& p : pixels)
+            p = random() & 0xffffff;
+        Put(pixels);
+    }
+
+    void PaintFlat(uint8_t grey)
+    {
+        Put(std::vector<uint32_t>(static_cast<size_t>(width_) * height_, grey * 0x010101u));
+    }
+
+    // The screen as this client reads it: B, G, R, X per pixel.
+    std::vector<uint8_t> ReadScreen()
+    {
+        XImage* image = XGetImage(display_, DefaultRootWindow(display_), 0, 0, width_, height_, AllPlanes, ZPixmap);
+        std::vector<uint8_t> bytes(static_cast<size_t>(width_) * height_ * 4);
+        for (int y = 0; y < height_; ++y)
+            std::memcpy(bytes.data() + static_cast<size_t>(y) * width_ * 4,
+                        image->data + static_cast<size_t>(y) * image->bytes_per_line, static_cast<size_t>(width_) * 4);
+        XDestroyImage(image);
+        return bytes;
+    }
+
+    void ShowTextCursor() { Use(XCreateFontCursor(display_, XC_xterm)); }
+
+    // A cursor with no visible pixel, as programs hide the pointer.
+    void Hide()
+    {
+        const Pixmap empty = XCreatePixmap(display_, window_, 1, 1, 1);
+        XColor black{};
+        Use(XCreatePixmapCursor(display_, empty, empty, &black, &black, 0, 0));
+        XFreePixmap(display_, empty);
+    }
+
+    void MovePointer(int x, int y)
+    {
+        XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, x, y);
+        XSync(display_, False);
+    }
+
+    XFixesCursorImage* CursorNow() { return XFixesGetCursorImage(display_); }
+
+private:
+    void Put(std::vector<uint32_t> pixels)
+    {
+        const int screen = DefaultScreen(display_);
+        XImage* image = XCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen),
+                                     ZPixmap, 0, reinterpret_cast<char*>(pixels.data()), width_, height_, 32, 0);
+        XPutImage(display_, window_, gc_, image, 0, 0, 0, 0, width_, height_);
+        image->data = nullptr;
+        XDestroyImage(image);
+        XSync(display_, False);
+    }
+
+    void Use(Cursor cursor)
+    {
+        XDefineCursor(display_, window_, cursor);
+        XFreeCursor(display_, cursor);
+        XSync(display_, False);
+    }
+
+    Display* display_;
+    Window window_ = 0;
+    GC gc_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+class ScreenSourceX11Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(painter.Ready()) << "no X display";
+        QString error;
+        source = platform::ScreenSourceX11::Open(nullptr, &error);
+        ASSERT_TRUE(source) << error.toStdString();
+        screen = std::make_unique<modScreen>(*source);
+    }
+
+    const Frame& Capture(int maxWidth, int maxHeight)
+    {
+        QString error;
+        const Frame* frame = screen->CaptureScreenPicture(maxWidth, maxHeight, &error);
+        EXPECT_NE(frame, nullptr) << error.toStdString();
+        static const Frame none;
+        return frame ? *frame : none;
+    }
+
+    double DeviationFromExactAverage(int maxWidth, int maxHeight, QSize expected)
+    {
+        const std::vector<uint8_t> shown = painter.ReadScreen();
+        const Frame& frame = Capture(maxWidth, maxHeight);
+        EXPECT_EQ(QSize(frame.width(), frame.height()), expected);
+        if (frame.empty())
+            return 255;
+        return LargestDeviation(frame, ExactAreaAverage(shown.data(), painter.width(), painter.height(),
+                                                        painter.width() * 4, frame.width(), frame.height()));
+    }
+
+    Painter painter;
+    std::unique_ptr<platform::ScreenSourceX11> source;
+    std::unique_ptr<modScreen> screen;
+};
+
+}  // namespace
+
+TEST_F(ScreenSourceX11Test, ReportsTheRootWindowAsTheVirtualScreen)
+{
+    EXPECT_EQ(screen->ScreenLeft(), 0);
+    EXPECT_EQ(screen->ScreenTop(), 0);
+    EXPECT_EQ(screen->ScreenWidth(), painter.width());
+    EXPECT_EQ(screen->ScreenHeight(), painter.height());
+}
+
+TEST_F(ScreenSourceX11Test, CapturesAtFullSizeExactlyWhatAnotherClientReads)
+{
+    painter.PaintNoise(1);
+    const std::vector<uint8_t> shown = painter.ReadScreen();
+    for (int round = 0; round < 2; ++round) {  // the second through the kept segment
+        const Frame& frame = Capture(0, 0);
+        ASSERT_EQ(QSize(frame.width(), frame.height()), QSize(painter.width(), painter.height()));
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x)
+                ASSERT_EQ(std::memcmp(frame.row(y) + x * 4, shown.data() + (static_cast<size_t>(y) * frame.width() + x) * 4, 3), 0)
+                    << "pixel " << x << "," << y;
+    }
+    EXPECT_TRUE(source->SharedMemory());
+}
+
+// Half a level from rounding the exact mean, a few thousandths more from the
+// fixed-point weights.
+constexpr double kHalfLevel = 0.5 + 1.0 / 128;
+
+TEST_F(ScreenSourceX11Test, ShrinksWithinHalfALevelOfTheExactAreaAverage)
+{
+    ASSERT_EQ(QSize(painter.width(), painter.height()), QSize(2560, 1440)) << "the ratios below assume this screen";
+    painter.PaintNoise(2);
+    EXPECT_LE(DeviationFromExactAverage(1920, 1080, {1920, 1080}), kHalfLevel);  // 4:3
+    EXPECT_LE(DeviationFromExactAverage(1920, 960, {1707, 960}), kHalfLevel);    // 3:2
+    EXPECT_LE(DeviationFromExactAverage(1280, 720, {1280, 720}), kHalfLevel);    // 2:1
+    EXPECT_LE(DeviationFromExactAverage(1, 1, {1, 1}), kHalfLevel);
+}
+
+TEST_F(ScreenSourceX11Test, DrawsThePointerWithItsHotSpotWhereThePointerIs)
+{
+    painter.PaintFlat(kGrey);
+    painter.ShowTextCursor();
+    painter.MovePointer(1001, 601);
+    XFixesCursorImage* cursor = painter.CursorNow();
+    ASSERT_NE(cursor, nullptr);
+    ASSERT_GT(cursor->xhot + cursor->yhot, 0) << "the I-beam's hot spot is not its corner";
+
+    struct Case {
+        int maxWidth, maxHeight;
+        QPoint pointer;  // where the pointer is in the frame
+    };
+    for (const Case& c : {Case{0, 0, {1001, 601}}, Case{1280, 720, {500, 300}}}) {
+        const Frame& frame = Capture(c.maxWidth, c.maxHeight);
+        ASSERT_FALSE(frame.empty());
+        const QImage view = frame.View();
+        int opaque = 0;
+        for (int j = 0; j < static_cast<int>(cursor->height); ++j)
+            for (int i = 0; i < static_cast<int>(cursor->width); ++i) {
+                const auto argb = static_cast<uint32_t>(cursor->pixels[j * cursor->width + i]);
+                const QPoint at = c.pointer + QPoint(i - cursor->xhot, j - cursor->yhot);
+                if (argb >> 24 == 0xff) {
+                    ++opaque;
+                    EXPECT_EQ(view.pixel(at) & 0xffffff, argb & 0xffffff) << "image pixel " << i << "," << j;
+                } else if (argb >> 24 == 0) {
+                    EXPECT_EQ(qGray(view.pixel(at)), kGrey) << "image pixel " << i << "," << j;
+                }
+            }
+        EXPECT_GT(opaque, 0);
+    }
+    XFree(cursor);
+}
+
+TEST_F(ScreenSourceX11Test, LeavesTheFrameAloneWhenThePointerIsHidden)
+{
+    painter.PaintFlat(kGrey);
+    painter.Hide();
+    painter.MovePointer(300, 200);
+    const Frame& frame = Capture(0, 0);
+    ASSERT_FALSE(frame.empty());
+    for (int y = 180; y < 220; ++y)
+        for (int x = 280; x < 320; ++x)
+            ASSERT_EQ(qGray(frame.View().pixel(x, y)), kGrey) << x << "," << y;
+}
+
+TEST_F(ScreenSourceX11Test, WritesAJpegOfTheScreenAtTheLimitedSize)
+{
+    painter.PaintFlat(kGrey);
+    QTemporaryDir folder;
+    const QString path = folder.path() + "/marquelin_frame.jpg";
+    QString error;
+    ASSERT_TRUE(screen->CaptureScreenJpeg(path, 64, 1920, 1080, &error)) << error.toStdString();
+    QImage picture;
+    ASSERT_TRUE(screen->LoadPicture(path, &picture, &error)) << error.toStdString();
+    EXPECT_EQ(picture.size(), QSize(1920, 1080));
+}
