@@ -1,0 +1,69 @@
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "relay/SessionCheck.h"
+
+namespace relay {
+
+// What one peer may hold, and for how long. The defaults suit a public
+// deployment; tests shorten the times.
+struct RelayLimits {
+    // From accept to the end of the Join line.
+    std::chrono::milliseconds joinDeadline{10000};
+    // A joined side waits this long for the other one.
+    std::chrono::milliseconds unpairedTimeout{60000};
+    // Longest Join line, LF included.
+    std::size_t maxJoinLine{512};
+    // Bytes a side may send after its Join line before it is paired; they are
+    // forwarded once it is (an eager Hello is a few dozen).
+    std::size_t maxEarlyBytes{4096};
+    // Connections from one address, in every state.
+    unsigned maxConnectionsPerAddress{32};
+    // One buffer per direction of a paired session, held only while bytes flow.
+    std::size_t bufferBytes{64 * 1024};
+    // Free buffers kept for reuse; the rest go back to the allocator.
+    std::size_t spareBuffers{64};
+    // After the end of a pair or a refusal: how long a socket may drain before it is closed.
+    std::chrono::milliseconds closeLinger{2000};
+};
+
+// Receives one log line without its LF. The default writes it to stderr.
+using RelayLogSink = std::function<void(std::string_view line)>;
+
+struct RelayState;
+
+// The TCP relay: reads one Join line per connection, pairs the cliente and the
+// tecnico of an accepted session, then forwards bytes both ways. Runs on the
+// thread that runs the io_context; call Start and Stop from that thread (or
+// while it is not running). The SessionCheck must outlive the io_context's
+// last handler.
+class RelayServer {
+public:
+    // Binds and listens at once, so Port() is known before Start().
+    RelayServer(boost::asio::io_context& io, const boost::asio::ip::tcp::endpoint& endpoint,
+                SessionCheck& sessions, RelayLimits limits = {}, RelayLogSink log = {});
+    ~RelayServer();
+
+    RelayServer(const RelayServer&) = delete;
+    RelayServer& operator=(const RelayServer&) = delete;
+
+    void Start();
+    // Stops accepting and closes every connection.
+    void Stop();
+    unsigned short Port() const;
+
+private:
+    void Accept();
+
+    std::shared_ptr<RelayState> state_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+};
+
+}  // namespace relay
