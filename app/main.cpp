@@ -3,10 +3,13 @@
 #include "core/shell/frmMain.h"
 #include "core/time/Clock.h"
 #include "platform/qt/DesktopUrlOpener.h"
+#include "platform/x11/InputSinkXTest.h"
+#include "platform/x11/ScreenSourceX11.h"
 #include "ui/MainWindow.h"
 #include "ui/QtDialogs.h"
 
 #include <QApplication>
+#include <QDebug>
 
 int main(int argc, char** argv)
 {
@@ -14,13 +17,23 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Marquelin");
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The screen and the input go to the display the program runs on; without
+    // them the program still works as a technician.
+    QString error;
+    auto screen = platform::ScreenSourceX11::Open(nullptr, &error);
+    if (!screen)
+        qWarning().noquote() << "Marquelin: no screen capture:" << error;
+    auto input = platform::InputSinkXTest::Open(nullptr, &error);
+    if (!input)
+        qWarning().noquote() << "Marquelin: no input injection:" << error;
+
     timing::SystemClock clock;
     ui::QtDialogs dialogs;
     ui::QtClipboard clipboard;
     platform::DesktopUrlOpener urls;
     account::AccountStore store;
     shell::SingleInstance instance;
-    shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance});
+    shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance, input.get(), screen.get()});
 
     ui::MainWindow window(model);
     dialogs.SetOwner(&window);

@@ -3,6 +3,7 @@
 #include "core/shell/frmMain.h"
 #include "ui/ControlBinding.h"
 #include "ui/RemotePreview.h"
+#include "ui/ViewerWindow.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -59,6 +60,7 @@ MainWindow::MainWindow(shell::frmMain& model, QWidget* parent) : QMainWindow(par
     all->addWidget(BuildLog());
     setCentralWidget(central);
     resize(960, 720);
+    viewer_ = std::make_unique<ViewerWindow>(model.viewer);
     connect(&model, &shell::frmMain::unloaded, this, [this] {
         unloaded_ = true;
         close();
@@ -170,9 +172,13 @@ QWidget* MainWindow::BuildRemoteFrame()
     preview_ = new RemotePreview(frame, QColor(32, 32, 32));
     Bind(c.picRemote, preview_);
     preview_->setMinimumSize(320, 180);
+    model_.picRemote = preview_;
+    connect(preview_, &RemotePreview::mouse, this,
+            [this](const QString& action, int x, int y, int button, int width, int height) {
+                model_.RemoteMouseFromView(action, x, y, button, width, height);
+            });
     layout->addWidget(preview_, 3, 0, 1, 4);
     layout->setRowStretch(3, 1);
-    connect(&model_, &shell::frmMain::previewCleared, preview_, &RemotePreview::Clear);
 
     auto* title = Make<QLabel>(c.lblAjustesTela, frame);
     layout->addWidget(title, 4, 0, 1, 4);
@@ -208,6 +214,8 @@ QWidget* MainWindow::BuildLog()
     connect(&model_.log, &shell::ActivityLog::changed, log_, sync);
     return log_;
 }
+
+MainWindow::~MainWindow() { model_.picRemote = nullptr; }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QPlainTextEdit;
 
 namespace shell { class frmMain; }
@@ -9,6 +11,7 @@ namespace shell { class frmMain; }
 namespace ui {
 
 class RemotePreview;
+class ViewerWindow;
 
 // The main window's widget: a thin mirror of the frmMain model. It builds
 // its controls from the model's, forwards clicks, and closes by running the
@@ -17,8 +20,10 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(shell::frmMain& model, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     RemotePreview* preview() const { return preview_; }
+    ViewerWindow* viewer() const { return viewer_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -33,6 +38,7 @@ private:
 
     shell::frmMain& model_;
     RemotePreview* preview_ = nullptr;
+    std::unique_ptr<ViewerWindow> viewer_;  // modeless and without owner
     QPlainTextEdit* log_ = nullptr;
     bool unloaded_ = false;
 };

@@ -29,17 +29,15 @@ RemotePreview::RemotePreview(QWidget* parent, QColor background) : QWidget(paren
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void RemotePreview::Show(const QImage& picture, const QRect& target)
+void RemotePreview::DrawPicture(const QImage& picture, const QRect& into)
 {
     picture_ = picture;  // implicitly shared: no pixel copy
-    target_ = target;
-    update();
+    target_ = into;
 }
 
 void RemotePreview::Clear()
 {
     picture_ = QImage();
-    update();
 }
 
 void RemotePreview::paintEvent(QPaintEvent*)
@@ -49,17 +47,17 @@ void RemotePreview::paintEvent(QPaintEvent*)
     if (picture_.isNull())
         return;
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target_.isEmpty() ? rect() : target_, picture_);
+    painter.drawImage(target_, picture_);
 }
 
-void RemotePreview::Forward(const char* action, QMouseEvent* event, int button)
+void RemotePreview::Forward(const QString& action, QMouseEvent* event, int button)
 {
     const QPointF at = event->position();
     emit mouse(action, common::RoundHalfEven(at.x()), common::RoundHalfEven(at.y()), button, width(), height());
 }
 
-void RemotePreview::mousePressEvent(QMouseEvent* event) { Forward("MD", event, RemoteButton(event->button())); }
-void RemotePreview::mouseMoveEvent(QMouseEvent* event) { Forward("MM", event, RemoteButtons(event->buttons())); }
-void RemotePreview::mouseReleaseEvent(QMouseEvent* event) { Forward("MU", event, RemoteButton(event->button())); }
+void RemotePreview::mousePressEvent(QMouseEvent* event) { Forward(QStringLiteral("MD"), event, RemoteButton(event->button())); }
+void RemotePreview::mouseMoveEvent(QMouseEvent* event) { Forward(QStringLiteral("MM"), event, RemoteButtons(event->buttons())); }
+void RemotePreview::mouseReleaseEvent(QMouseEvent* event) { Forward(QStringLiteral("MU"), event, RemoteButton(event->button())); }
 
 }  // namespace ui

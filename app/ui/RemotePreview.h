@@ -1,25 +1,31 @@
 #pragma once
 
+#include "core/imaging/DrawSurface.h"
+
 #include <QImage>
 #include <QWidget>
 
 namespace ui {
 
 // A drawing surface for remote frames (the preview `picRemote` and the
-// viewer's `picView`): shows the last picture it was given at the place the
-// fit rule computed, on a black or themed background, and reports mouse
-// events in its own pixels.
-class RemotePreview : public QWidget {
+// viewer's `picView`): keeps the last picture it was given at the place the
+// fit rule computed, paints it over its background, and reports mouse events
+// in its own pixels.
+class RemotePreview : public QWidget, public imaging::DrawSurface {
     Q_OBJECT
 public:
     explicit RemotePreview(QWidget* parent = nullptr, QColor background = Qt::black);
 
-    // Shows `picture` stretched into `target`; an empty target fills the surface.
-    void Show(const QImage& picture, const QRect& target);
-    void Clear();
+    QSize DrawableSize() const override { return size(); }
+    void Clear() override;
+    void DrawPicture(const QImage& picture, const QRect& into) override;
+    void Refresh() override { update(); }
+
+    const QImage& picture() const { return picture_; }
+    QRect pictureRect() const { return target_; }
 
 signals:
-    void mouse(const char* action, int x, int y, int button, int width, int height);
+    void mouse(const QString& action, int x, int y, int button, int width, int height);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -28,7 +34,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void Forward(const char* action, QMouseEvent* event, int button);
+    void Forward(const QString& action, QMouseEvent* event, int button);
 
     QImage picture_;
     QRect target_;

@@ -32,7 +32,7 @@ void LinkLoss::PararTelaRemota(bool avisarRemoto)
         EnviarBye();
     w_.link.CloseRemote();
     w_.link.CloseListen();
-    emit w_.viewerCloseRequested();
+    w_.viewer.RequestClose();
     w_.c.cmdPararRemoto.setEnabled(false);
     s.TelaConectada = false;
     s.RelayAtivo = false;
@@ -122,9 +122,9 @@ void LinkLoss::TratarPerdaConexao()
     w_.link.receiver().SoltarEntradaRemota();
     if (s.PapelTela == kTecnico) {
         s.ParandoTela = true;
-        emit w_.viewerCloseRequested();
+        w_.viewer.RequestClose();
         s.ParandoTela = false;
-        emit w_.previewCleared();
+        w_.LimparPreview();
         s.DadosTelaRecebidos = false;
         w_.SetStatus("Conexao de tela perdida. Tentando reconectar.");
     } else if (s.PapelTela == kCliente) {

@@ -1,12 +1,162 @@
 #include "core/link/LinkReceiver.h"
 
+#include "core/imaging/DrawSurface.h"
+#include "core/link/HelloCheck.h"
+#include "core/link/LinkMessages.h"
+#include "core/link/RelayReply.h"
 #include "core/shell/frmMain.h"
 
 namespace screenlink {
 
-void LinkReceiver::Receive(const QByteArray&) {}
-void LinkReceiver::Clear() {}
-void LinkReceiver::EnvioConcluido() {}
-void LinkReceiver::SoltarEntradaRemota() {}
+using session::kCliente;
+using session::kTecnico;
+
+// What the technician's parser finds.
+class LinkReceiver::TecnicoSide final : public TecnicoStreamHandler {
+public:
+    TecnicoSide(LinkReceiver& receiver, shell::frmMain& window) : r_(receiver), w_(window) {}
+
+    void OnRelayLine(const QByteArray& line) override { r_.TratarRespostaRelay(line); }
+
+    LinkOutcome OnCommandLine(const QByteArray& line) override
+    {
+        // Only the Goodbye is the supported side's to send: a technician's
+        // machine never carries out input commands that come from the machine
+        // it is looking at.
+        if (line.startsWith("CMD:BYE") && (line.size() == 7 || line[7] == ':'))
+            r_.EncerradaPeloOutro();
+        return LinkOutcome::Done();
+    }
+
+    void OnAccept() override
+    {
+        w_.s.TelaConectada = true;
+        w_.s.UltimoFrameEm = w_.Now();
+        w_.LogEvent("Sessao de tela validada.");
+        w_.quality.AtualizarAjustesTela();
+    }
+
+    void OnFrameOrigin(int left, int top) override
+    {
+        w_.s.RemoteLeft = left;
+        w_.s.RemoteTop = top;
+    }
+
+    LinkOutcome OnFrame(const ReceivedFrame& frame) override { return w_.frames.ReceberFrame(frame); }
+    QSize PreviewSize() const override { return w_.picRemote ? w_.picRemote->DrawableSize() : QSize(); }
+    bool SessaoEncerrada() const override { return w_.s.SessaoEncerrada; }
+    void Log(const QString& text) override { w_.LogEvent(text); }
+
+private:
+    LinkReceiver& r_;
+    shell::frmMain& w_;
+};
+
+// What the supported side's parser finds.
+class LinkReceiver::ClienteSide final : public ClienteLineHandler {
+public:
+    ClienteSide(LinkReceiver& receiver, shell::frmMain& window, input::modRemoteInput& input)
+        : r_(receiver), w_(window), input_(input)
+    {
+    }
+
+    bool OnRelayLine(const QByteArray& line) override { return r_.TratarRespostaRelay(line); }
+
+    LinkOutcome OnHello(const QByteArray& line) override
+    {
+        r_.ValidarHello(line);
+        return LinkOutcome::Done();
+    }
+
+    LinkOutcome OnCommandLine(const QByteArray& line) override
+    {
+        const QString text = QString::fromLatin1(line);
+        if (const auto error = input_.ExecuteRemoteCommand(text))
+            return LinkOutcome::Failed(*error);
+        return LinkOutcome::Done();
+    }
+
+    bool TelaConectada() const override { return w_.s.TelaConectada; }
+    bool SessaoEncerrada() const override { return w_.s.SessaoEncerrada; }
+    void Log(const QString& text) override { w_.LogEvent(text); }
+
+private:
+    LinkReceiver& r_;
+    shell::frmMain& w_;
+    input::modRemoteInput& input_;
+};
+
+LinkReceiver::LinkReceiver(shell::frmMain& window, input::InputSink& sink)
+    : w_(window),
+      input_(sink, *this),
+      tecnicoSide_(std::make_unique<TecnicoSide>(*this, window)),
+      clienteSide_(std::make_unique<ClienteSide>(*this, window, input_)),
+      tecnico_(*tecnicoSide_),
+      cliente_(*clienteSide_)
+{
+}
+
+LinkReceiver::~LinkReceiver() = default;
+
+void LinkReceiver::Receive(const QByteArray& bytes)
+{
+    if (w_.s.PapelTela == kCliente)
+        cliente_.Feed(bytes);
+    else
+        tecnico_.Feed(bytes);
+}
+
+void LinkReceiver::Clear()
+{
+    tecnico_.Clear();
+    cliente_.Clear();
+}
+
+bool LinkReceiver::TratarRespostaRelay(const QByteArray& line)
+{
+    const RelayReply reply = ClassifyRelayReply(line);
+    switch (reply.kind) {
+    case RelayReply::Kind::NotAReply: return false;
+    case RelayReply::Kind::Accepted: return true;
+    case RelayReply::Kind::Waiting: w_.LogEvent("Relay TCP aguardando outro computador."); return true;
+    case RelayReply::Kind::Paired:
+        w_.LogEvent("Relay TCP pareado.");
+        if (w_.s.PapelTela == kTecnico && w_.link.RemoteIsConnected())
+            w_.link.Send(HelloMessage(w_.s.sessao_id, w_.s.stream_key));
+        return true;
+    case RelayReply::Kind::Refused:
+        w_.LogEvent("Erro no relay TCP: " + reply.reason);
+        w_.loss.PararTelaRemota(false);
+        return true;
+    }
+    return false;
+}
+
+void LinkReceiver::ValidarHello(const QByteArray& line)
+{
+    const HelloVerdict verdict = CheckHello(line, w_.s.sessao_id.toLatin1(), w_.s.stream_key.toLatin1());
+    if (verdict == HelloVerdict::Invalid) {
+        w_.LogEvent("Validacao de tela invalida.");
+        w_.loss.PararTelaRemota(false);
+        return;
+    }
+    if (verdict == HelloVerdict::Refused) {
+        w_.LogEvent("Tentativa de tela recusada: chave de sessao invalida.");
+        w_.loss.PararTelaRemota(false);
+        return;
+    }
+    w_.s.TelaConectada = true;
+    w_.link.Send(AcceptMessage());
+    w_.tmrFrame.start();
+    w_.quality.AtualizarAjustesTela();
+    w_.LogEvent("Sessao de tela validada. Transmissao iniciada.");
+}
+
+void LinkReceiver::EncerradaPeloOutro() { w_.loss.EncerradaPeloOutro(); }
+
+void LinkReceiver::AplicarQualidadeRemota(int nitidez, int atualizacao)
+{
+    w_.quality.AplicarComandoQualidade(nitidez, atualizacao);
+}
 
 }  // namespace screenlink

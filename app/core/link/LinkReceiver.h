@@ -1,5 +1,9 @@
 #pragma once
 
+#include "core/input/modRemoteInput.h"
+#include "core/link/ClienteLineParser.h"
+#include "core/link/TecnicoStreamParser.h"
+
 #include <QByteArray>
 
 namespace shell { class frmMain; }
@@ -7,20 +11,37 @@ namespace shell { class frmMain; }
 namespace screenlink {
 
 // What arrives on the link, for the role this machine plays on it: the bytes
-// go to the parser of that role, and what the parser finds goes to the parts
-// of the main window that act on it.
-class LinkReceiver {
+// go to the parser of that role (`BufferTela` lives in the parsers), and what
+// the parser finds goes to the parts of the main window that act on it —
+// relay replies, the handshake, frames, and remote commands.
+class LinkReceiver final : public input::RemoteCommandTarget {
 public:
-    explicit LinkReceiver(shell::frmMain& window) : w_(window) {}
+    LinkReceiver(shell::frmMain& window, input::InputSink& sink);
+    ~LinkReceiver() override;
 
     void Receive(const QByteArray& bytes);
     void Clear();
-    void EnvioConcluido();
     // Releases whatever remote commands pressed and did not release.
-    void SoltarEntradaRemota();
+    void SoltarEntradaRemota() { input_.ReleaseAllHeld(); }
+
+    // `TratarRespostaRelay`: true when the line was a relay reply.
+    bool TratarRespostaRelay(const QByteArray& line);
+    void ValidarHello(const QByteArray& line);
+
+    // Control commands of the dispatcher.
+    void EncerradaPeloOutro() override;
+    void AplicarQualidadeRemota(int nitidez, int atualizacao) override;
 
 private:
+    class TecnicoSide;
+    class ClienteSide;
+
     shell::frmMain& w_;
+    input::modRemoteInput input_;
+    std::unique_ptr<TecnicoSide> tecnicoSide_;
+    std::unique_ptr<ClienteSide> clienteSide_;
+    TecnicoStreamParser tecnico_;
+    ClienteLineParser cliente_;
 };
 
 }  // namespace screenlink

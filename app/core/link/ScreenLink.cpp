@@ -10,7 +10,27 @@ namespace screenlink {
 using session::kCliente;
 using session::kTecnico;
 
-ScreenLink::ScreenLink(shell::frmMain& window) : w_(window), receiver_(std::make_unique<LinkReceiver>(window))
+namespace {
+
+// Where remote commands go when the window was given no input backend.
+class DiscardingSink final : public input::InputSink {
+public:
+    void MovePointer(int, int) override {}
+    void Button(input::MouseButton, bool) override {}
+    void Key(int, bool, bool) override {}
+    void Flush() override {}
+};
+
+input::InputSink& SinkOf(shell::frmMain& window)
+{
+    static DiscardingSink discarding;
+    return window.svc.inputSink ? *window.svc.inputSink : discarding;
+}
+
+}  // namespace
+
+ScreenLink::ScreenLink(shell::frmMain& window)
+    : w_(window), receiver_(std::make_unique<LinkReceiver>(window, SinkOf(window)))
 {
     connect(&wskListen_, &QTcpServer::newConnection, this, &ScreenLink::OnConnectionRequest);
 }
@@ -147,7 +167,7 @@ void ScreenLink::OnBytesWritten()
 {
     // Complete only once every byte has been handed to the system.
     if (wskRemote_ && wskRemote_->bytesToWrite() == 0)
-        receiver_->EnvioConcluido();
+        w_.frames.EnvioConcluido();
 }
 
 void ScreenLink::OnClosed() { w_.loss.OnRemoteClosed(); }

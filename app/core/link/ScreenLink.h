@@ -46,6 +46,7 @@ public:
     void Conectar();
 
     LinkReceiver& receiver() { return *receiver_; }
+    // `TratarRespostaRelay` and `ValidarHello` live with the receiver.
 
 private:
     void Adopt(QTcpSocket* socket);

@@ -8,6 +8,7 @@
 #include "core/api/FormEncoding.h"
 #include "core/api/VersionCheck.h"
 #include "core/common/Text.h"
+#include "core/imaging/DrawSurface.h"
 #include "core/session/SessionButtons.h"
 #include "core/shell/Dialogs.h"
 #include "core/shell/SingleInstance.h"
@@ -18,22 +19,52 @@ namespace shell {
 
 using common::TrimSpaces;
 
+namespace {
+
+// The screen of a window given no capture backend: there is nothing to grab.
+class NoScreenSource final : public imaging::ScreenSource {
+public:
+    bool Geometry(imaging::ScreenRect*, QString* error) override { return Refuse(error); }
+    bool Grab(QSize, imaging::Frame*, QString* error) override { return Refuse(error); }
+    bool ReadCursor(imaging::CursorImage*, QString* error) override { return Refuse(error); }
+
+private:
+    static bool Refuse(QString* error)
+    {
+        *error = QStringLiteral("no screen to capture");
+        return false;
+    }
+};
+
+}  // namespace
+
+imaging::ScreenSource& frmMain::NoScreen()
+{
+    static NoScreenSource none;
+    return none;
+}
+
 frmMain::frmMain(const MainServices& services)
     : svc(services),
       log(services.clock),
       link(*this),
       loss(*this),
       quality(*this),
+      frames(*this, services.screen ? *services.screen : NoScreen()),
+      channel(*this),
+      remoteInput(channel, services.clock),
       code(*this),
       access(*this),
       status(*this),
       creds(*this),
       routes(*this),
       end(*this),
-      account(*this)
+      account(*this),
+      viewer(*this)
 {
     tmrStatus.setInterval(session::StatusPolling::kNormalInterval);
     connect(&tmrStatus, &QTimer::timeout, this, [this] { status.tmrStatus_Timer(); });
+    connect(&tmrFrame, &QTimer::timeout, this, [this] { frames.EnviarFrame(); });
 }
 
 frmMain::~frmMain() = default;
@@ -113,6 +144,26 @@ void frmMain::Unload()
     loss.PararTelaRemota(true);
     api::PumpPendingEvents();
     emit unloaded();
+}
+
+void frmMain::ShowRemoteFrame(const QImage& picture)
+{
+    if (picRemote) {
+        picRemote->Clear();
+        imaging::DrawRemotePicture(*picRemote, picture, s.RemoteWidth, s.RemoteHeight);
+    }
+    viewer.Show();
+    const QString nome = TrimSpaces(c.txtNome.text());
+    viewer.caption.setText("Marquelin - Tela remota - " + (nome.isEmpty() ? QStringLiteral("sem conta") : nome));
+    viewer.RenderFrame(picture);
+}
+
+void frmMain::LimparPreview()
+{
+    if (!picRemote)
+        return;
+    picRemote->Clear();
+    picRemote->Refresh();
 }
 
 void frmMain::MostrarCadastro()

@@ -8,6 +8,10 @@
 #include "core/session/SessionRecord.h"
 #include "core/session/StatusPolling.h"
 #include "core/session/SupportCode.h"
+#include "core/input/CommandEncoder.h"
+#include "core/input/frmViewer.h"
+#include "core/link/CommandChannel.h"
+#include "core/link/FrameStreaming.h"
 #include "core/link/LinkLoss.h"
 #include "core/link/QualityPanel.h"
 #include "core/link/ScreenLink.h"
@@ -18,6 +22,8 @@
 #include <QTimer>
 
 namespace account { class AccountStore; class UrlOpener; }
+namespace imaging { class DrawSurface; class ScreenSource; }
+namespace input { class InputSink; }
 namespace timing { class Clock; }
 
 namespace shell {
@@ -35,6 +41,8 @@ struct MainServices {
     account::UrlOpener& urls;
     account::AccountStore& store;
     SingleInstance* instance = nullptr;  // null: no single-instance test
+    input::InputSink* inputSink = nullptr;  // null: remote commands move nothing
+    imaging::ScreenSource* screen = nullptr;  // null: nothing to capture
 };
 
 // The main window as a GUI-free model, and the application object. It owns
@@ -71,6 +79,18 @@ public:
     void SetStatus(const QString& text) { c.lblStatus.setText(text); }
     float Now() const;
 
+    // The technician's mouse and keys over the preview and the viewer.
+    void RemoteMouseFromView(const QString& action, int x, int y, int button, int viewWidth, int viewHeight)
+    {
+        remoteInput.RemoteMouseFromView(action, x, y, button, viewWidth, viewHeight);
+    }
+    void RemoteKeyFromView(const QString& action, int keyCode) { remoteInput.RemoteKeyFromView(action, keyCode); }
+
+    // A received frame, in the preview and in the viewer (opened if closed).
+    void ShowRemoteFrame(const QImage& picture);
+    void RenderFrame(const QImage& picture) { ShowRemoteFrame(picture); }
+    void LimparPreview();
+
     MainServices svc;
     MainControls c;
     session::SessionRecord s;
@@ -78,9 +98,15 @@ public:
     QTimer tmrStatus;
     QTimer tmrFrame;
 
+    // The preview box `picRemote`, set by its widget (null while there is none).
+    imaging::DrawSurface* picRemote = nullptr;
+
     screenlink::ScreenLink link;
     screenlink::LinkLoss loss;
     screenlink::QualityPanel quality;
+    screenlink::FrameStreaming frames;
+    screenlink::CommandChannel channel;
+    input::CommandEncoder remoteInput;
     session::SupportCode code;
     session::AccessRequest access;
     session::StatusPolling status;
@@ -88,14 +114,14 @@ public:
     session::RouteSelection routes;
     session::SessionEnd end;
     account::AccountActions account;
+    input::frmViewer viewer;
+
+private:
+    static imaging::ScreenSource& NoScreen();
 
 signals:
     // The window unloaded: the process should end.
     void unloaded();
-    // The viewer must close (a stop or a lost link); the viewer model listens.
-    void viewerCloseRequested();
-    // The preview must be cleared.
-    void previewCleared();
 };
 
 }  // namespace shell

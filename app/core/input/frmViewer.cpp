@@ -1,0 +1,54 @@
+#include "core/input/frmViewer.h"
+
+#include "core/imaging/DrawSurface.h"
+#include "core/input/KeyTable.h"
+#include "core/shell/frmMain.h"
+
+namespace input {
+
+frmViewer::frmViewer(shell::frmMain& main) : main_(main) {}
+
+void frmViewer::Show()
+{
+    if (visible_)
+        return;
+    visible_ = true;
+    emit shown();
+}
+
+void frmViewer::RequestClose()
+{
+    if (!visible_)
+        return;
+    visible_ = false;
+    emit hidden();
+    // A stop or a lost link closes the viewer as part of its own work; only
+    // the user's close ends the remote screen.
+    if (!main_.loss.EstaParandoTela())
+        main_.end.SolicitarEncerrarTelaRemota();
+}
+
+void frmViewer::RenderFrame(const QImage& picture)
+{
+    if (!picView_)
+        return;
+    picView_->Clear();
+    imaging::DrawRemotePicture(*picView_, picture, main_.s.RemoteWidth, main_.s.RemoteHeight);
+}
+
+void frmViewer::MouseEvent(const QString& action, int x, int y, int button, int width, int height)
+{
+    main_.RemoteMouseFromView(action, x, y, button, width, height);
+}
+
+void frmViewer::KeyDown(int qtKey, Qt::KeyboardModifiers modifiers)
+{
+    main_.remoteInput.ViewerKeyDown(VirtualKeyFromQt(qtKey, modifiers), modifiers.testFlag(Qt::ControlModifier));
+}
+
+void frmViewer::KeyUp(int qtKey, Qt::KeyboardModifiers modifiers)
+{
+    main_.remoteInput.ViewerKeyUp(VirtualKeyFromQt(qtKey, modifiers));
+}
+
+}  // namespace input

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "core/shell/Control.h"
+
+#include <QImage>
+#include <QObject>
+
+namespace imaging { class DrawSurface; }
+namespace shell { class frmMain; }
+
+namespace input {
+
+// The technician's viewer window as a model: the remote desktop drawn into
+// its picture area `picView`, fitted with black bands, and the mouse and keys
+// made over it forwarded to the main window. Closing it, for any cause but a
+// stop, ends the remote screen. Modeless, no owner; user-interface thread.
+class frmViewer : public QObject {
+    Q_OBJECT
+public:
+    explicit frmViewer(shell::frmMain& main);
+
+    bool visible() const { return visible_; }
+    // Shows the window (the first frame after it was closed does).
+    void Show();
+    // A close request of any cause: the user's close box, a stop, a lost link.
+    void RequestClose();
+
+    // The widget's picture area, once created (`EnsurePicView`); null before.
+    void SetPicView(imaging::DrawSurface* surface) { picView_ = surface; }
+    imaging::DrawSurface* picView() const { return picView_; }
+    void RenderFrame(const QImage& picture);
+
+    void MouseEvent(const QString& action, int x, int y, int button, int width, int height);
+    void KeyDown(int qtKey, Qt::KeyboardModifiers modifiers);
+    void KeyUp(int qtKey, Qt::KeyboardModifiers modifiers);
+
+    shell::Control caption{"frmViewer", "Marquelin - Tela remota"};
+
+signals:
+    void shown();
+    void hidden();
+
+private:
+    shell::frmMain& main_;
+    imaging::DrawSurface* picView_ = nullptr;
+    bool visible_ = false;
+};
+
+}  // namespace input

@@ -1,0 +1,84 @@
+#include "core/link/FrameStreaming.h"
+
+#include "core/link/LinkMessages.h"
+#include "core/shell/frmMain.h"
+#include "core/time/Clock.h"
+
+namespace screenlink {
+
+FrameStreaming::FrameStreaming(shell::frmMain& window, imaging::ScreenSource& source) : w_(window), screen_(source) {}
+
+void FrameStreaming::EnviarFrame()
+{
+    session::SessionRecord& s = w_.s;
+    if (s.EnviandoFrame)
+        return;
+    if (s.FrameEmTransito) {
+        if (timing::SegundosDesde(w_.svc.clock, s.FrameEnviadoEm) <= kStallSeconds)
+            return;
+        s.FrameEmTransito = false;
+        if (!w_.quality.state().NitidezManual())
+            w_.quality.ReduzirNitidez();
+    }
+    if (!w_.link.RemoteIsConnected() || !s.TelaConectada)
+        return;
+    s.EnviandoFrame = true;
+    const QualityState& q = w_.quality.state();
+    QString error;
+    if (!temp_.Prepare(&error)
+        || !screen_.CaptureScreenJpeg(temp_.FramePath(), q.QualidadeJpeg(s.RelayAtivo), q.LarguraMaxima(s.RelayAtivo),
+                                      q.AlturaMaxima(s.RelayAtivo), &error)) {
+        // A capture that fails is skipped quietly; the next tick tries again.
+        s.EnviandoFrame = false;
+        return;
+    }
+    if (!MontarFrame(&error)) {
+        s.EnviandoFrame = false;
+        s.FrameEmTransito = false;
+        w_.LogEvent("Erro ao enviar tela: " + error);
+        return;
+    }
+    // Set before the send, so a completion raised during it is counted.
+    s.FrameEnviadoEm = w_.Now();
+    s.FrameEmTransito = true;
+    w_.link.Send(message_);
+    s.EnviandoFrame = false;
+}
+
+bool FrameStreaming::MontarFrame(QString* error)
+{
+    if (!modScreen::ReadFileBytes(temp_.FramePath(), &jpeg_, error))
+        return false;
+    modScreen::Base64Encode(jpeg_, &payload_);
+    WriteFrameHeader(message_, screen_.ScreenLeft(), screen_.ScreenTop(), screen_.ScreenWidth(), screen_.ScreenHeight(),
+                     payload_.size());
+    message_.append(payload_);
+    return true;
+}
+
+void FrameStreaming::EnvioConcluido()
+{
+    session::SessionRecord& s = w_.s;
+    if (s.PapelTela != session::kCliente || !s.FrameEmTransito)
+        return;
+    w_.quality.AjustarQualidadeAutomatica(timing::SegundosDesde(w_.svc.clock, s.FrameEnviadoEm));
+    s.FrameEmTransito = false;
+}
+
+LinkOutcome FrameStreaming::ReceberFrame(const ReceivedFrame& frame)
+{
+    QString error;
+    if (!temp_.Prepare(&error) || !modScreen::Base64Decode(frame.payload, &jpeg_, &error)
+        || !modScreen::WriteFileBytes(temp_.RemotePath(), jpeg_, &error)
+        // The bytes just written are the file's: decoding them spares reading it back.
+        || !screen_.DecodePicture(jpeg_, &picture_, &error))
+        return LinkOutcome::Failed(error);
+    session::SessionRecord& s = w_.s;
+    s.RemoteWidth = frame.width;
+    s.RemoteHeight = frame.height;
+    s.UltimoFrameEm = w_.Now();
+    w_.ShowRemoteFrame(picture_);
+    return LinkOutcome::Done();
+}
+
+}  // namespace screenlink
