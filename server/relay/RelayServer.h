@@ -37,13 +37,12 @@ struct RelayLimits {
 // Receives one log line without its LF. The default writes it to stderr.
 using RelayLogSink = std::function<void(std::string_view line)>;
 
-struct RelayState;
+class RelayListener;
 
 // The TCP relay: reads one Join line per connection, pairs the cliente and the
 // tecnico of an accepted session, then forwards bytes both ways. Runs on the
 // thread that runs the io_context; call Start and Stop from that thread (or
-// while it is not running). The SessionCheck must outlive the io_context's
-// last handler.
+// while it is not running). The SessionCheck is asked only until Stop().
 class RelayServer {
 public:
     // Binds and listens at once, so Port() is known before Start().
@@ -60,10 +59,8 @@ public:
     unsigned short Port() const;
 
 private:
-    void Accept();
-
-    std::shared_ptr<RelayState> state_;
-    boost::asio::ip::tcp::acceptor acceptor_;
+    // Shared with pending handlers, which may run after this object is gone.
+    std::shared_ptr<RelayListener> listener_;
 };
 
 }  // namespace relay

@@ -1,0 +1,128 @@
+#include "relay/RelayBridge.h"
+
+#include <array>
+#include <boost/asio/error.hpp>
+#include <boost/asio/write.hpp>
+
+#include "relay/RelaySide.h"
+#include "relay/RelayState.h"
+
+namespace relay {
+
+namespace asio = boost::asio;
+using boost::system::error_code;
+
+RelayBridge::RelayBridge(std::shared_ptr<RelaySide> cliente, std::shared_ptr<RelaySide> tecnico)
+    : state_(cliente->State()), cliente_(std::move(cliente)), tecnico_(std::move(tecnico))
+{
+    toTecnico_.from = toCliente_.to = cliente_.get();
+    toTecnico_.to = toCliente_.from = tecnico_.get();
+    toTecnico_.name = "cliente->tecnico";
+    toCliente_.name = "tecnico->cliente";
+}
+
+RelayBridge::~RelayBridge()
+{
+    for (Pump* pump : {&toTecnico_, &toCliente_})
+        state_->buffers.Release(std::move(pump->buffer));
+}
+
+void RelayBridge::Start()
+{
+    state_->log.Write("paired session=" + cliente_->Join().sessaoId + " cliente=" + cliente_->Peer() +
+                      " tecnico=" + tecnico_->Peer());
+    cliente_->EnterPaired();
+    tecnico_->EnterPaired();
+    SendPairedReply(toTecnico_);
+    SendPairedReply(toCliente_);
+}
+
+// The reply and the source's early bytes go in one write, the reply first, so
+// the target's parser sees the reply at the start of its buffer.
+void RelayBridge::SendPairedReply(Pump& pump)
+{
+    const std::string_view early = pump.from->EarlyBytes();
+    pump.bytes += early.size();
+    pump.writing = true;
+    const std::array<asio::const_buffer, 2> parts{asio::buffer(kPairedReply.data(), kPairedReply.size()),
+                                                  asio::buffer(early.data(), early.size())};
+    asio::async_write(pump.to->Socket(), parts, [self = shared_from_this(), &pump](const error_code& ec, std::size_t) {
+        pump.from->ReleaseEarlyBytes();
+        self->OnWritten(pump, ec, "sending the pairing reply to");
+    });
+}
+
+void RelayBridge::Read(Pump& pump)
+{
+    if (!pump.buffer)
+        pump.buffer = state_->buffers.Acquire();
+    error_code ec;
+    const std::size_t n =
+        pump.from->Socket().read_some(asio::buffer(pump.buffer.get(), state_->buffers.BufferBytes()), ec);
+    if (ec == asio::error::would_block) {
+        state_->buffers.Release(std::move(pump.buffer));
+        return AwaitReadable(pump);
+    }
+    if (ec == asio::error::eof)
+        return End(std::string(RoleName(pump.from->Join().role)) + " closed");
+    if (ec)
+        return EndOnError(*pump.from, ec, "reading from");
+    pump.bytes += n;
+    Write(pump, n);
+}
+
+void RelayBridge::AwaitReadable(Pump& pump)
+{
+    pump.from->Socket().async_wait(asio::ip::tcp::socket::wait_read,
+                                   [self = shared_from_this(), &pump](const error_code& ec) {
+                                       if (self->ended_)
+                                           return;
+                                       if (ec)
+                                           return self->EndOnError(*pump.from, ec, "waiting on");
+                                       self->Read(pump);
+                                   });
+}
+
+void RelayBridge::Write(Pump& pump, std::size_t n)
+{
+    pump.writing = true;
+    asio::async_write(pump.to->Socket(), asio::buffer(pump.buffer.get(), n),
+                      [self = shared_from_this(), &pump](const error_code& ec, std::size_t) {
+                          self->OnWritten(pump, ec, "writing to");
+                      });
+}
+
+void RelayBridge::OnWritten(Pump& pump, const error_code& ec, const char* what)
+{
+    pump.writing = false;
+    if (ended_)
+        return pump.to->ShutdownAndDrain();
+    if (ec)
+        return EndOnError(*pump.to, ec, what);
+    Read(pump);
+}
+
+void RelayBridge::EndOnError(const RelaySide& side, const error_code& ec, const char* what)
+{
+    if (state_->stopping)
+        return End("relay stopping");
+    End(std::string(what) + " " + std::string(RoleName(side.Join().role)) + ": " + ec.message());
+}
+
+void RelayBridge::End(const std::string& cause)
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    state_->log.Write("closed session=" + cliente_->Join().sessaoId + " " + toTecnico_.name + "=" +
+                      std::to_string(toTecnico_.bytes) + " " + toCliente_.name + "=" +
+                      std::to_string(toCliente_.bytes) + " bytes (" + cause + ")");
+    state_->rendezvous.Forget(*this, cliente_->Join());
+    for (Pump* pump : {&toTecnico_, &toCliente_}) {
+        pump->to->BeginClosing();
+        if (!pump->writing)
+            pump->to->ShutdownAndDrain();
+    }
+}
+
+}  // namespace relay

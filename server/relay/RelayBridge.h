@@ -1,0 +1,55 @@
+#pragma once
+
+#include <boost/system/error_code.hpp>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "relay/BufferPool.h"
+
+namespace relay {
+
+class RelaySide;
+struct RelayState;
+
+// A paired session: two one-way pumps, each reading its source only after the
+// previous write to its target completed, so a slow reader slows its writer
+// and a session holds at most one buffer per direction, and only while bytes
+// flow. Either end ends both: the direction that ended has nothing in flight,
+// the other may finish its last write within the linger time. Single-threaded.
+class RelayBridge : public std::enable_shared_from_this<RelayBridge> {
+public:
+    RelayBridge(std::shared_ptr<RelaySide> cliente, std::shared_ptr<RelaySide> tecnico);
+    ~RelayBridge();
+
+    // Each side gets "OK|CONECTADO" and then what its partner sent early.
+    void Start();
+    void End(const std::string& cause);
+
+private:
+    struct Pump {
+        RelaySide* from = nullptr;
+        RelaySide* to = nullptr;
+        const char* name = "";
+        RelayBuffer buffer;
+        std::uint64_t bytes = 0;
+        bool writing = false;
+    };
+
+    void SendPairedReply(Pump& pump);
+    void Read(Pump& pump);
+    void AwaitReadable(Pump& pump);
+    void Write(Pump& pump, std::size_t n);
+    // Completion of any write: go on reading, or let the closing target go.
+    void OnWritten(Pump& pump, const boost::system::error_code& ec, const char* what);
+    void EndOnError(const RelaySide& side, const boost::system::error_code& ec, const char* what);
+
+    std::shared_ptr<RelayState> state_;
+    std::shared_ptr<RelaySide> cliente_;
+    std::shared_ptr<RelaySide> tecnico_;
+    Pump toTecnico_;
+    Pump toCliente_;
+    bool ended_ = false;
+};
+
+}  // namespace relay

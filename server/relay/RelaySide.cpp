@@ -1,0 +1,250 @@
+#include "relay/RelaySide.h"
+
+#include <boost/asio/error.hpp>
+#include <exception>
+
+#include "relay/RelayState.h"
+
+namespace relay {
+
+namespace asio = boost::asio;
+using boost::system::error_code;
+
+RelaySide::RelaySide(std::shared_ptr<RelayState> state, asio::ip::tcp::socket socket, AddressTicket ticket,
+                     std::string peer)
+    : state_(std::move(state)),
+      socket_(std::move(socket)),
+      timer_(socket_.get_executor()),
+      ticket_(std::move(ticket)),
+      peer_(std::move(peer))
+{
+    state_->live.insert(this);
+}
+
+RelaySide::~RelaySide() { state_->live.erase(this); }
+
+void RelaySide::Start()
+{
+    const RelayLimits& limits = state_->limits;
+    pending_.resize(std::max<std::size_t>(limits.maxJoinLine, 1) + limits.maxEarlyBytes + 1);
+    ArmTimer(limits.joinDeadline, &RelaySide::OnJoinDeadline);
+    ReadJoin();
+}
+
+void RelaySide::ReadJoin()
+{
+    for (;;) {
+        error_code ec;
+        ReadPending(ec);
+        if (ec == asio::error::would_block)
+            return AwaitReadable(&RelaySide::ReadJoin);
+        if (ec)
+            return Lost(ec);
+        const JoinScan scan = ScanJoinLine({pending_.data(), pendingSize_}, state_->limits.maxJoinLine);
+        if (scan.status == JoinScan::Status::Found)
+            return OnJoinLine(scan.lineChars);
+        if (scan.status == JoinScan::Status::TooLong)
+            return Refuse(Refusal::JoinLineTooLong);
+    }
+}
+
+void RelaySide::OnJoinLine(std::size_t lineChars)
+{
+    const JoinParse parse = ParseJoinLine({pending_.data(), lineChars});
+    if (!parse.request)
+        return Refuse(parse.refusal);
+    join_ = *parse.request;
+    joined_ = true;
+    earlyStart_ = lineChars + 1;
+    if (EarlyBytesOverflow())
+        return Refuse(Refusal::TooManyEarlyBytes);
+    if (!IsAccepted())
+        return Refuse(Refusal::NotAccepted);
+    state_->log.Write("join " + Describe());
+    state_->rendezvous.Join(shared_from_this());
+}
+
+// The store is another component: whatever it throws counts as "not accepted".
+bool RelaySide::IsAccepted()
+{
+    try {
+        return state_->sessions.IsAcceptedSession(join_.sessaoId, join_.streamKey);
+    } catch (const std::exception& e) {
+        state_->log.Write("session check failed " + Describe() + ": " + e.what());
+    } catch (...) {
+        state_->log.Write("session check failed " + Describe());
+    }
+    return false;
+}
+
+void RelaySide::EnterWaiting()
+{
+    phase_ = Phase::Waiting;
+    if (!WriteNow(kWaitingReply))
+        return CloseNow();
+    state_->log.Write("waiting " + Describe());
+    ArmTimer(state_->limits.unpairedTimeout, &RelaySide::OnUnpairedTimeout);
+    ReadEarly();
+}
+
+// Reading on while waiting is what notices a side that disconnects.
+void RelaySide::ReadEarly()
+{
+    for (;;) {
+        error_code ec;
+        ReadPending(ec);
+        if (ec == asio::error::would_block)
+            return AwaitReadable(&RelaySide::ReadEarly);
+        if (ec)
+            return Lost(ec);
+        if (EarlyBytesOverflow())
+            return Refuse(Refusal::TooManyEarlyBytes);
+    }
+}
+
+void RelaySide::OnJoinDeadline() { Refuse(Refusal::JoinTimeout); }
+
+void RelaySide::OnUnpairedTimeout() { Refuse(Refusal::UnpairedTimeout); }
+
+void RelaySide::Refuse(Refusal refusal)
+{
+    if (phase_ >= Phase::Paired)
+        return;
+    state_->log.Write("refused " + Describe() + " reason=" + std::string(RefusalLogName(refusal)));
+    WriteNow(RefusalLine(refusal));
+    BeginClosing();
+    ShutdownAndDrain();
+}
+
+void RelaySide::EnterPaired()
+{
+    phase_ = Phase::Paired;
+    error_code ignored;
+    timer_.cancel();
+    socket_.cancel(ignored);  // the wait of ReadEarly
+}
+
+void RelaySide::BeginClosing()
+{
+    if (phase_ >= Phase::Closing)
+        return;
+    LeaveRendezvous();
+    phase_ = Phase::Closing;
+    ArmTimer(state_->limits.closeLinger, &RelaySide::CloseNow);
+}
+
+void RelaySide::ShutdownAndDrain()
+{
+    if (phase_ != Phase::Closing)
+        return;
+    error_code ignored;
+    socket_.cancel(ignored);
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+    Drain();
+}
+
+void RelaySide::Drain()
+{
+    for (;;) {
+        error_code ec;
+        socket_.read_some(asio::buffer(state_->discard), ec);
+        if (ec == asio::error::would_block)
+            return AwaitReadable(&RelaySide::Drain);
+        if (ec)
+            return CloseNow();
+    }
+}
+
+void RelaySide::CloseNow()
+{
+    if (phase_ == Phase::Closed)
+        return;
+    LeaveRendezvous();
+    phase_ = Phase::Closed;
+    error_code ignored;
+    timer_.cancel();
+    socket_.close(ignored);
+}
+
+std::string_view RelaySide::EarlyBytes() const
+{
+    if (pendingSize_ <= earlyStart_)
+        return {};
+    return {pending_.data() + earlyStart_, pendingSize_ - earlyStart_};
+}
+
+void RelaySide::ReleaseEarlyBytes()
+{
+    std::vector<char>().swap(pending_);
+    pendingSize_ = earlyStart_ = 0;
+}
+
+std::size_t RelaySide::ReadPending(error_code& ec)
+{
+    const std::size_t n =
+        socket_.read_some(asio::buffer(pending_.data() + pendingSize_, pending_.size() - pendingSize_), ec);
+    pendingSize_ += n;
+    return n;
+}
+
+bool RelaySide::EarlyBytesOverflow() const { return pendingSize_ - earlyStart_ > state_->limits.maxEarlyBytes; }
+
+// Only short lines go this way, on a socket that has had nothing else to send,
+// so the kernel takes them whole; a socket that cannot is not worth waiting for.
+bool RelaySide::WriteNow(std::string_view line)
+{
+    error_code ec;
+    return socket_.write_some(asio::buffer(line.data(), line.size()), ec) == line.size() && !ec;
+}
+
+void RelaySide::AwaitReadable(Step next)
+{
+    const Phase expected = phase_;
+    socket_.async_wait(asio::ip::tcp::socket::wait_read,
+                       [self = shared_from_this(), expected, next](const error_code& ec) {
+                           if (self->phase_ != expected || ec == asio::error::operation_aborted)
+                               return;
+                           if (ec)
+                               return self->Lost(ec);
+                           (self.get()->*next)();
+                       });
+}
+
+void RelaySide::ArmTimer(std::chrono::milliseconds after, Step onExpiry)
+{
+    const Phase expected = phase_;
+    timer_.expires_after(after);
+    timer_.async_wait([self = shared_from_this(), expected, onExpiry](const error_code& ec) {
+        if (!ec && self->phase_ == expected)
+            (self.get()->*onExpiry)();
+    });
+}
+
+void RelaySide::Lost(const error_code& ec)
+{
+    if (phase_ == Phase::Joining)
+        state_->log.Write("closed before its Join line peer=" + peer_ + " (" + ec.message() + ")");
+    else if (phase_ == Phase::Waiting)
+        state_->log.Write("left while waiting " + Describe() + " (" + ec.message() + ")");
+    CloseNow();
+}
+
+void RelaySide::LeaveRendezvous()
+{
+    if (phase_ == Phase::Waiting)
+        state_->rendezvous.Leave(*this);
+}
+
+std::string RelaySide::Describe() const
+{
+    std::string text;
+    if (joined_) {
+        text += "session=" + join_.sessaoId;
+        text += " role=";
+        text += RoleName(join_.role);
+        text += ' ';
+    }
+    return text + "peer=" + peer_;
+}
+
+}  // namespace relay
