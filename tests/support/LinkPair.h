@@ -16,7 +16,9 @@ struct LinkPair {
     MainWindowHarness cliente;
     MainWindowHarness tecnico;
 
-    LinkPair()
+    // The supported side may have a real display to capture and drive.
+    explicit LinkPair(input::InputSink* sink = nullptr, imaging::ScreenSource* screen = nullptr)
+        : cliente(sink, screen)
     {
         service.Reply("registrar_conexao.php", R"({"ok":true})");
         service.Reply("encerrar_sessao.php", R"({"ok":true})");

@@ -13,14 +13,21 @@ namespace testing_support {
 // One headless main window with its own settings file, a settable clock and
 // recording seams: one "device" of a test.
 struct MainWindowHarness {
+    // The platform seams a device has: none (nothing to capture, commands
+    // move nothing), or a real display's.
+    explicit MainWindowHarness(input::InputSink* sink = nullptr, imaging::ScreenSource* screen = nullptr)
+        : window(std::make_unique<shell::frmMain>(
+              shell::MainServices{clock, dialogs, clipboard, urls, store, nullptr, sink, screen}))
+    {
+    }
+
     QTemporaryDir folder;
     account::AccountStore store{folder.filePath("Marquelin.conf")};
     SettableClock clock;
     ScriptedDialogs dialogs;
     RecordingClipboard clipboard;
     RecordingUrlOpener urls;
-    std::unique_ptr<shell::frmMain> window = std::make_unique<shell::frmMain>(
-        shell::MainServices{clock, dialogs, clipboard, urls, store, nullptr});
+    std::unique_ptr<shell::frmMain> window;
 
     shell::frmMain& w() { return *window; }
 

@@ -1,0 +1,146 @@
+// The supported side's real display streamed over a loopback link: pacing of
+// the frame timer on the settable clock, the stall write-off, and what the
+// technician ends up seeing.
+#include "core/imaging/DrawSurface.h"
+#include "platform/x11/ScreenSourceX11.h"
+#include "support/LinkPair.h"
+
+#include <gtest/gtest.h>
+
+#include "XScene.h"
+
+using testing_support::LinkPair;
+using testing_support::WaitUntil;
+
+namespace {
+
+constexpr float kTick = 0.375f;
+
+class FramesOverLink : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(scene.Ready()) << "no X display";
+        QString error;
+        screen = platform::ScreenSourceX11::Open(nullptr, &error);
+        ASSERT_TRUE(screen) << error.toStdString();
+        pair = std::make_unique<LinkPair>(nullptr, screen.get());
+        tecnico().picRemote = &preview;
+        pair->ConnectDirect();
+        ASSERT_TRUE(pair->BothValidated());
+        // The test is the frame timer from here on.
+        cliente().tmrFrame.stop();
+        ASSERT_TRUE(WaitUntil([this] { return !cliente().s.FrameEmTransito; }));
+        testing_support::RunEvents(300);  // frames of the real timer still on their way
+        frames0 = preview.refreshes();
+    }
+
+    shell::frmMain& cliente() { return pair->cliente.w(); }
+    shell::frmMain& tecnico() { return pair->tecnico.w(); }
+    void At(float seconds) { pair->cliente.clock.Set(start + seconds); }
+    // One tick of the frame timer, with no event handled around it.
+    void Tick() { cliente().frames.EnviarFrame(); }
+    bool CompletionArrives() { return WaitUntil([this] { return !cliente().s.FrameEmTransito; }); }
+    bool TecnicoHasFrames(int count)
+    {
+        return WaitUntil([this, count] { return preview.refreshes() - frames0 >= count; });
+    }
+
+    link_x11::XScene scene;
+    std::unique_ptr<platform::ScreenSourceX11> screen;
+    std::unique_ptr<LinkPair> pair;
+    imaging::ImageSurface preview{QSize(640, 360), Qt::black};
+    float start = 36000.0f;
+    int frames0 = 0;
+};
+
+TEST_F(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSend)
+{
+    for (int i = 0; i < 4; ++i) {
+        At(i * kTick);
+        Tick();
+        EXPECT_TRUE(cliente().s.FrameEmTransito) << "tick " << i;
+        At(i * kTick + 0.3f);
+        ASSERT_TRUE(CompletionArrives()) << "tick " << i;
+    }
+    EXPECT_TRUE(TecnicoHasFrames(4));
+}
+
+TEST_F(FramesOverLink, AFrameInTransitMakesTheFollowingTicksWait)
+{
+    At(0);
+    Tick();
+    const float handedOver = cliente().s.FrameEnviadoEm;
+    for (int i = 1; i <= 3; ++i) {
+        At(i * kTick);
+        Tick();
+        EXPECT_EQ(cliente().s.FrameEnviadoEm, handedOver) << "tick " << i << " sent";
+    }
+    At(1.2f);
+    ASSERT_TRUE(CompletionArrives());
+    At(4 * kTick);
+    Tick();
+    EXPECT_TRUE(cliente().s.FrameEmTransito);
+    EXPECT_EQ(cliente().s.FrameEnviadoEm, start + 4 * kTick);
+    EXPECT_TRUE(TecnicoHasFrames(2));
+}
+
+TEST_F(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSeconds)
+{
+    const int nitidez = cliente().quality.state().NivelNitidez();
+    At(0);
+    Tick();
+    At(5.0f);
+    Tick();
+    EXPECT_EQ(cliente().s.FrameEnviadoEm, start) << "written off at exactly 5 s";
+    EXPECT_EQ(cliente().quality.state().NivelNitidez(), nitidez);
+    At(5.01f);
+    Tick();
+    EXPECT_EQ(cliente().s.FrameEnviadoEm, start + 5.01f);
+    EXPECT_TRUE(cliente().s.FrameEmTransito);
+    EXPECT_EQ(cliente().quality.state().NivelNitidez(), nitidez - 1);
+}
+
+TEST_F(FramesOverLink, AWriteOffKeepsASharpnessChosenByHand)
+{
+    cliente().quality.AplicarComandoQualidade(4, 2);
+    const int nitidez = cliente().quality.state().NivelNitidez();
+    At(0);
+    Tick();
+    At(5.5f);
+    Tick();
+    EXPECT_EQ(cliente().s.FrameEnviadoEm, start + 5.5f);
+    EXPECT_EQ(cliente().quality.state().NivelNitidez(), nitidez);
+}
+
+TEST_F(FramesOverLink, TheTechnicianSeesTheSupportedDisplayFittedInItsPreview)
+{
+    At(0);
+    Tick();
+    ASSERT_TRUE(TecnicoHasFrames(1));
+    EXPECT_EQ(tecnico().s.RemoteWidth, scene.width());
+    EXPECT_EQ(tecnico().s.RemoteHeight, scene.height());
+    EXPECT_TRUE(tecnico().viewer.visible());
+
+    const QImage& seen = preview.canvas();
+    for (const double fy : {0.25, 0.75})
+        for (const double fx : {0.25, 0.75}) {
+            const QColor got = seen.pixelColor(int(fx * seen.width()), int(fy * seen.height()));
+            const QColor want = QColor::fromRgb(link_x11::XScene::ExpectedAt(fx, fy));
+            // JPEG at the link's qualities keeps flat areas within a few levels.
+            EXPECT_NEAR(got.red(), want.red(), 12) << fx << "," << fy;
+            EXPECT_NEAR(got.green(), want.green(), 12) << fx << "," << fy;
+            EXPECT_NEAR(got.blue(), want.blue(), 12) << fx << "," << fy;
+        }
+}
+
+TEST_F(FramesOverLink, NothingIsSentOnceTheLinkIsDown)
+{
+    pair->tecnico.w().link.Remote()->abort();
+    ASSERT_TRUE(WaitUntil([this] { return !cliente().s.TelaConectada; }));
+    At(1);
+    Tick();
+    EXPECT_FALSE(cliente().s.FrameEmTransito);
+}
+
+}  // namespace

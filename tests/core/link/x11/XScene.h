@@ -1,0 +1,90 @@
+#pragma once
+
+// A second X client on the test display: a window over the whole screen
+// painted in large known blocks, and reads of the pointer and keyboard state
+// that do not go through the program. Include after the test framework:
+// Xlib defines None, Bool, Status, True, False.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <QColor>
+#include <array>
+
+namespace link_x11 {
+
+class XScene {
+public:
+    // Four quadrants of distinct flat colours: survives scaling and JPEG.
+    static constexpr std::array<QRgb, 4> kQuadrants{0xd02020, 0x20a040, 0x2040d0, 0xe0e0e0};
+
+    XScene() : display_(XOpenDisplay(nullptr))
+    {
+        if (!display_)
+            return;
+        const int screen = DefaultScreen(display_);
+        width_ = DisplayWidth(display_, screen);
+        height_ = DisplayHeight(display_, screen);
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.event_mask = ExposureMask;
+        window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, width_, height_, 0, CopyFromParent,
+                                InputOutput, CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
+        XMapRaised(display_, window_);
+        XEvent event;
+        XWindowEvent(display_, window_, ExposureMask, &event);
+        Paint();
+        // The pointer out of the way of the samples.
+        XWarpPointer(display_, None, RootWindow(display_, screen), 0, 0, 0, 0, width_ - 1, height_ - 1);
+        XSync(display_, False);
+    }
+    ~XScene()
+    {
+        if (display_)
+            XCloseDisplay(display_);
+    }
+    XScene(const XScene&) = delete;
+    XScene& operator=(const XScene&) = delete;
+
+    bool Ready() const { return display_ != nullptr; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // Quadrant colour at a point given as fractions of the screen.
+    static QRgb ExpectedAt(double fx, double fy) { return kQuadrants[(fy >= 0.5 ? 2 : 0) + (fx >= 0.5 ? 1 : 0)]; }
+
+    unsigned ButtonMask()
+    {
+        Window root, child;
+        int rx, ry, wx, wy;
+        unsigned mask = 0;
+        XQueryPointer(display_, window_, &root, &child, &rx, &ry, &wx, &wy, &mask);
+        return mask & (Button1Mask | Button2Mask | Button3Mask);
+    }
+
+    bool KeyDown(KeySym keysym)
+    {
+        char keys[32] = {};
+        XQueryKeymap(display_, keys);
+        const KeyCode code = XKeysymToKeycode(display_, keysym);
+        return code && (keys[code / 8] & (1 << (code % 8)));
+    }
+
+private:
+    void Paint()
+    {
+        GC gc = XCreateGC(display_, window_, 0, nullptr);
+        const int halfW = width_ / 2, halfH = height_ / 2;
+        for (int q = 0; q < 4; ++q) {
+            XSetForeground(display_, gc, kQuadrants[q]);
+            XFillRectangle(display_, window_, gc, q % 2 ? halfW : 0, q / 2 ? halfH : 0, width_ - halfW, height_ - halfH);
+        }
+        XFreeGC(display_, gc);
+    }
+
+    Display* display_;
+    Window window_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace link_x11
