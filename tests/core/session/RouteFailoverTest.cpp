@@ -1,0 +1,180 @@
+// Route choice without user action on the status ticks: the direct target,
+// the alternative, then the relay, on the fixed waits of the settable clock;
+// and the stale-screen watchdog. Targets are loopback listeners that take the
+// connection and never answer, so only the waits move the route on.
+#include "support/CannedService.h"
+#include "support/LinkPair.h"
+#include "support/MainWindowHarness.h"
+#include "support/WaitUntil.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+using testing_support::LinkPair;
+using testing_support::MainWindowHarness;
+using testing_support::RunEvents;
+using testing_support::ScopedEnv;
+using testing_support::WaitUntil;
+
+namespace {
+
+// Takes connections and keeps them, recording the address each was made to
+// and the first line each sent.
+class SilentTarget {
+public:
+    explicit SilentTarget(const QHostAddress& on = QHostAddress::AnyIPv4)
+    {
+        server_.listen(on);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = server_.nextPendingConnection()) {
+                reached_.push_back(s->localAddress().toString());
+                lines_.emplace_back();
+                const size_t index = lines_.size() - 1;
+                QObject::connect(s, &QTcpSocket::readyRead, [this, s, index] { lines_[index] += s->readAll(); });
+            }
+        });
+    }
+    quint16 port() const { return server_.serverPort(); }
+    const std::vector<QString>& reached() const { return reached_; }
+    QByteArray FirstLine(size_t connection) const
+    {
+        const QByteArray& bytes = lines_.at(connection);
+        return bytes.left(bytes.indexOf('\n'));
+    }
+
+private:
+    QTcpServer server_;
+    std::vector<QString> reached_;
+    std::vector<QByteArray> lines_;
+};
+
+QString AcceptedStatus(quint16 port)
+{
+    // Same network: the first target is the local address, the public one the alternative.
+    return QString(R"({"ok":true,"status":"aceito","papel":"tecnico","id":"c1","sessao_id":"sess-1",)"
+                   R"("ip_cliente":"127.0.0.2","ip_atual":"127.0.0.2","ip_local_cliente":"127.0.0.1",)"
+                   R"("porta_cliente":"%1"})")
+        .arg(port);
+}
+
+class Failover : public ::testing::Test {
+protected:
+    Failover() : relayEnv("MARQUELIN_RELAY", "127.0.0.1:" + QByteArray::number(relay.port()))
+    {
+        service.Reply("encerrar_sessao.php", R"({"ok":true})");
+        service.Reply("registrar_conexao.php", R"({"ok":true})");
+    }
+
+    void Session(MainWindowHarness& device, const QString& papel)
+    {
+        device.SaveAccount();
+        device.w().s.RotaAutomatica = true;
+        device.w().s.sessao_id = "sess-1";
+        device.w().s.stream_key = "key-1";
+        device.w().s.codigo_id = "c1";
+        device.w().s.papel = papel;
+    }
+    void At(MainWindowHarness& device, float seconds) { device.clock.Set(36000.0f + seconds); }
+    bool JoinedRelayAs(const char* role)
+    {
+        const QByteArray join = QByteArray("JOIN|sess-1|key-1|") + role + "|marquelin-relay-v1";
+        return WaitUntil([&] { return !relay.reached().empty() && relay.FirstLine(0) == join; }, 3000);
+    }
+
+    testing_support::CannedService service;
+    SilentTarget relay{QHostAddress::LocalHost};
+    ScopedEnv relayEnv;
+};
+
+TEST_F(Failover, APrivateFirstTargetGivesWayAt2_2SecondsAndTheAlternativeAt4)
+{
+    SilentTarget cliente;
+    MainWindowHarness tecnico;
+    Session(tecnico, "tecnico");
+    service.Reply("status_codigo.php", AcceptedStatus(cliente.port()));
+    tecnico.w().status.tmrStatus_Timer();
+    ASSERT_TRUE(WaitUntil([&] { return cliente.reached().size() == 1; }));
+    EXPECT_EQ(cliente.reached()[0], "127.0.0.1");
+    // What a private first target would give; the loopback stands in for it.
+    tecnico.w().s.DestinoPrivado = true;
+
+    At(tecnico, 2.125f);
+    tecnico.w().routes.VerificarRotaDireta();
+    RunEvents(100);
+    EXPECT_EQ(cliente.reached().size(), 1u);
+
+    // Clock readings are single floats: 2.25 s is the first exact one past 2.2 s.
+    At(tecnico, 2.25f);
+    tecnico.w().routes.VerificarRotaDireta();
+    ASSERT_TRUE(WaitUntil([&] { return cliente.reached().size() == 2; }));
+    EXPECT_EQ(cliente.reached()[1], "127.0.0.2");
+    EXPECT_TRUE(tecnico.w().log.text().contains("Tentando outra rota de conexao."));
+
+    At(tecnico, 6.125f);
+    tecnico.w().routes.VerificarRotaDireta();
+    RunEvents(100);
+    EXPECT_TRUE(relay.reached().empty());
+
+    At(tecnico, 6.25f);
+    tecnico.w().routes.VerificarRotaDireta();
+    EXPECT_TRUE(JoinedRelayAs("tecnico"));
+    EXPECT_TRUE(tecnico.w().s.RelayAtivo);
+}
+
+TEST_F(Failover, ARefusedConnectMovesOnAtOnce)
+{
+    const quint16 closed = LinkPair::FreePort();
+    MainWindowHarness tecnico;
+    Session(tecnico, "tecnico");
+    service.Reply("status_codigo.php", AcceptedStatus(closed));
+    tecnico.w().status.tmrStatus_Timer();
+    // Both direct targets refuse: the relay follows with the clock standing still.
+    EXPECT_TRUE(JoinedRelayAs("tecnico"));
+    EXPECT_TRUE(tecnico.w().log.text().contains("Tentando outra rota de conexao."));
+}
+
+TEST_F(Failover, TheSupportedSideTakesTheRelayAfterFiveSecondsWithoutATechnician)
+{
+    MainWindowHarness cliente;
+    Session(cliente, "cliente");
+    cliente.w().c.txtTelaPorta.setText(QString::number(LinkPair::FreePort()));
+    cliente.w().routes.cmdClienteTransmitirTela_Click();
+    ASSERT_TRUE(cliente.w().s.TransmissaoIniciada);
+
+    At(cliente, 4.9f);
+    cliente.w().routes.VerificarRotaDireta();
+    RunEvents(100);
+    EXPECT_TRUE(relay.reached().empty());
+
+    At(cliente, 5.0f);
+    cliente.w().routes.VerificarRotaDireta();
+    EXPECT_TRUE(JoinedRelayAs("cliente"));
+    EXPECT_TRUE(cliente.w().log.text().contains("Rota direta sem conexao. Usando rota segura."));
+}
+
+TEST_F(Failover, AValidatedLinkWithoutFramesFor8SecondsIsRebuiltOnTheNextAcceptedPoll)
+{
+    LinkPair pair;
+    pair.ConnectDirect();
+    ASSERT_TRUE(pair.BothValidated());
+    MainWindowHarness& tecnico = pair.tecnico;
+    const float last = tecnico.w().s.UltimoFrameEm;
+
+    tecnico.clock.Set(last + 7.9f);
+    tecnico.w().routes.VerificarTelaParada();
+    EXPECT_TRUE(tecnico.w().s.TelaConectada);
+
+    tecnico.clock.Set(last + 8.0f);
+    tecnico.w().routes.VerificarTelaParada();
+    EXPECT_FALSE(tecnico.w().s.TelaConectada);
+    EXPECT_TRUE(tecnico.w().log.text().contains("Tela sem atualizacao. Tentando reconectar."));
+    EXPECT_EQ(tecnico.w().s.sessao_id, "sess-1");
+
+    SilentTarget again;
+    pair.service.Reply("status_codigo.php", AcceptedStatus(again.port()));
+    tecnico.w().status.tmrStatus_Timer();
+    EXPECT_TRUE(WaitUntil([&] { return again.reached().size() == 1; }));
+}
+
+}  // namespace
