@@ -1,0 +1,53 @@
+#include "program/Program.h"
+
+#include "core/account/AccountStore.h"
+#include "core/shell/SingleInstance.h"
+#include "core/shell/frmMain.h"
+#include "core/time/Clock.h"
+#include "platform/qt/DesktopUrlOpener.h"
+#include "platform/x11/InputSinkXTest.h"
+#include "platform/x11/ScreenSourceX11.h"
+#include "ui/MainWindow.h"
+#include "ui/QtDialogs.h"
+
+#include <QApplication>
+#include <QDebug>
+
+namespace program {
+
+int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui::MainWindow&)>& started)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Marquelin");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The screen and the input go to the display the program runs on; without
+    // them the program still works as a technician.
+    QString error;
+    auto screen = platform::ScreenSourceX11::Open(nullptr, &error);
+    if (!screen)
+        qWarning().noquote() << "Marquelin: no screen capture:" << error;
+    auto input = platform::InputSinkXTest::Open(nullptr, &error);
+    if (!input)
+        qWarning().noquote() << "Marquelin: no input injection:" << error;
+
+    timing::SystemClock clock;
+    ui::QtDialogs dialogs;
+    ui::QtClipboard clipboard;
+    platform::DesktopUrlOpener urls;
+    account::AccountStore store;
+    shell::SingleInstance instance;
+    shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance, input.get(), screen.get()});
+
+    ui::MainWindow window(model);
+    dialogs.SetOwner(&window);
+    QObject::connect(&model, &shell::frmMain::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
+    if (!model.Load())
+        return 0;
+    window.show();
+    if (started)
+        started(app, window);
+    return app.exec();
+}
+
+}  // namespace program
