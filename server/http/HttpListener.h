@@ -1,0 +1,33 @@
+#pragma once
+
+#include "server/http/HttpShared.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+// Accepts HTTPS connections and starts a session for each, up to the
+// connection cap (beyond it new connections are closed at once). A failing
+// accept (out of descriptors) is retried after a pause rather than spun on.
+
+namespace http {
+
+class HttpListener {
+public:
+    // Throws when the address cannot be bound.
+    HttpListener(boost::asio::io_context& io, const boost::asio::ip::tcp::endpoint& endpoint, HttpShared& shared);
+    void Start();
+    void Stop();
+    unsigned short Port() const;
+
+private:
+    void DoAccept();
+    void OnAccept(boost::system::error_code ec, boost::asio::ip::tcp::socket socket);
+
+    boost::asio::io_context& io_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+    boost::asio::steady_timer retry_;
+    HttpShared& shared_;
+};
+
+}  // namespace http

@@ -1,0 +1,141 @@
+#include "server/http/HttpSession.h"
+
+#include "server/ServerLog.h"
+#include "server/api/JsonReply.h"
+#include "server/http/ClientAddress.h"
+
+namespace http {
+namespace beast = boost::beast;
+namespace bhttp = boost::beast::http;
+
+namespace {
+
+// Targets reach the log only as printable ASCII and not too long.
+std::string Printable(std::string_view text)
+{
+    std::string out;
+    for (const char c : text.substr(0, 160))
+        out += (c > 0x20 && c < 0x7F) ? c : '?';
+    return out;
+}
+
+api::HttpReply RefusalFor(const beast::error_code& ec)
+{
+    api::HttpReply reply;
+    if (ec == bhttp::error::body_limit) {
+        reply.status = 413;
+        reply.erro = "corpo_grande_demais";
+    } else if (ec == bhttp::error::header_limit) {
+        reply.status = 431;
+        reply.erro = "pedido_invalido";
+    } else {
+        reply.status = 400;
+        reply.erro = "pedido_invalido";
+    }
+    reply.body = api::JsonReply::Refusal(reply.erro);
+    return reply;
+}
+
+bool IsQuietEnd(const beast::error_code& ec)
+{
+    return ec == bhttp::error::end_of_stream || ec == beast::error::timeout || ec == boost::asio::error::eof
+        || ec == boost::asio::error::connection_reset || ec == boost::asio::ssl::error::stream_truncated
+        || ec == boost::asio::error::operation_aborted;
+}
+
+}  // namespace
+
+HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, HttpShared& shared)
+    : shared_(shared), stream_(std::move(socket), shared.tls)
+{
+    ++shared_.openConnections;
+    boost::system::error_code ec;
+    peer_ = beast::get_lowest_layer(stream_).socket().remote_endpoint(ec).address();
+}
+
+HttpSession::~HttpSession() { --shared_.openConnections; }
+
+void HttpSession::Run()
+{
+    beast::get_lowest_layer(stream_).expires_after(shared_.limits.handshakeTimeout);
+    stream_.async_handshake(boost::asio::ssl::stream_base::server,
+                            beast::bind_front_handler(&HttpSession::OnHandshake, shared_from_this()));
+}
+
+void HttpSession::OnHandshake(beast::error_code ec)
+{
+    if (ec)
+        return;  // scanners and clients that gave up: nothing worth a log line
+    DoRead();
+}
+
+void HttpSession::DoRead()
+{
+    parser_.emplace();
+    parser_->body_limit(shared_.limits.bodyBytes);
+    parser_->header_limit(static_cast<std::uint32_t>(shared_.limits.headerBytes));
+    beast::get_lowest_layer(stream_).expires_after(shared_.limits.requestTimeout);
+    bhttp::async_read(stream_, buffer_, *parser_, beast::bind_front_handler(&HttpSession::OnRead, shared_from_this()));
+}
+
+void HttpSession::OnRead(beast::error_code ec, std::size_t)
+{
+    if (ec && IsQuietEnd(ec))
+        return DoClose();
+    if (ec) {
+        api::HttpReply refusal = RefusalFor(ec);
+        LogRequest("-", "-", refusal);
+        return Answer(std::move(refusal), false);
+    }
+    started_ = std::chrono::steady_clock::now();
+    const auto& request = parser_->get();
+    const auto forwarded = request["X-Forwarded-For"];
+    api::HttpRequestView view{request.method_string(), request.target(), request.body(),
+                              ClientAddress(peer_, shared_.trustedProxies, forwarded)};
+    api::HttpReply reply = shared_.service.Handle(view);
+    LogRequest(view.method, view.target, reply);
+    Answer(std::move(reply), request.keep_alive());
+}
+
+void HttpSession::Answer(api::HttpReply reply, bool keepAlive)
+{
+    response_ = {};
+    response_.version(11);
+    response_.result(static_cast<unsigned>(reply.status));
+    response_.set(bhttp::field::content_type, reply.contentType);
+    response_.set(bhttp::field::cache_control, "no-store");
+    response_.keep_alive(keepAlive);
+    response_.body() = std::move(reply.body);
+    response_.prepare_payload();
+    bhttp::async_write(stream_, response_,
+                       beast::bind_front_handler(&HttpSession::OnWrite, shared_from_this(), keepAlive));
+}
+
+void HttpSession::OnWrite(bool keepAlive, beast::error_code ec, std::size_t)
+{
+    if (ec)
+        return;
+    if (!keepAlive)
+        return DoClose();
+    DoRead();
+}
+
+void HttpSession::DoClose()
+{
+    beast::get_lowest_layer(stream_).expires_after(std::chrono::seconds(2));
+    stream_.async_shutdown([self = shared_from_this()](beast::error_code) {
+        beast::get_lowest_layer(self->stream_).close();
+    });
+}
+
+void HttpSession::LogRequest(std::string_view method, std::string_view target, const api::HttpReply& reply) const
+{
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started_).count();
+    const std::string where = Printable(target.substr(0, target.find('?')));
+    ServerLog("http: %s %.*s %s %d %.2fms%s%.*s", AddressText(peer_).c_str(), static_cast<int>(method.size()),
+              method.data(), where.c_str(), reply.status, method == "-" ? 0.0 : ms, reply.erro.empty() ? "" : " erro=",
+              static_cast<int>(reply.erro.size()), reply.erro.data());
+}
+
+}  // namespace http

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "server/http/HttpShared.h"
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+// One HTTPS connection: TLS handshake, then requests one after another on the
+// same connection (keep-alive) until the client closes, asks to close, stays
+// idle past the time-out or sends something we refuse. A fresh parser per
+// request bounds the header and the body; an oversized body is answered 413
+// and the connection closed. Kept alive by the pending operation's handler.
+
+namespace http {
+
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+public:
+    HttpSession(boost::asio::ip::tcp::socket&& socket, HttpShared& shared);
+    ~HttpSession();
+    void Run();
+
+private:
+    void OnHandshake(boost::beast::error_code ec);
+    void DoRead();
+    void OnRead(boost::beast::error_code ec, std::size_t bytes);
+    void Answer(api::HttpReply reply, bool keepAlive);
+    void OnWrite(bool keepAlive, boost::beast::error_code ec, std::size_t bytes);
+    void DoClose();
+    void LogRequest(std::string_view method, std::string_view target, const api::HttpReply& reply) const;
+
+    HttpShared& shared_;
+    boost::beast::ssl_stream<boost::beast::tcp_stream> stream_;
+    boost::beast::flat_buffer buffer_;
+    std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+    boost::beast::http::response<boost::beast::http::string_body> response_;
+    boost::asio::ip::address peer_;
+    std::chrono::steady_clock::time_point started_;
+};
+
+}  // namespace http
