@@ -1,0 +1,33 @@
+#pragma once
+
+#include "server/api/Service.h"
+#include "server/http/HttpShared.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// marquelin-server's command line. Every option is listed once, with its
+// help text, in the table of Options.cpp.
+
+struct ServerOptions {
+    std::string dataDir;
+    std::string listen = "127.0.0.1";
+    int httpsPort = 8443;
+    int relayPort = 50556;
+    std::string tlsCert;
+    std::string tlsKey;
+    std::vector<std::string> hosts;
+    std::vector<std::string> trustedProxies;
+    std::string smtpUrl;
+    std::string mailFrom;
+    api::ServiceConfig service;
+    http::HttpLimits http;
+};
+
+struct ParsedOptions {
+    std::optional<ServerOptions> options;  // empty with an error or after --help
+    std::string message;                   // the error, or the help text
+};
+
+ParsedOptions ParseServerOptions(int argc, char** argv);
