@@ -1,0 +1,2 @@
+marquelin_fuzz(fuzz_tecnico_stream TecnicoStreamFuzz.cpp)
+marquelin_fuzz(fuzz_cliente_lines ClienteLinesFuzz.cpp)
