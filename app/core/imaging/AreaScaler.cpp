@@ -130,6 +130,8 @@ void AreaScaler::Scale(const uint8_t* src, int sw, int sh, int srcStride, Frame*
             std::memcpy(dst->row(y), src + static_cast<size_t>(y) * srcStride, static_cast<size_t>(sw) * 4);
         return;
     }
+    if (ExactBoxScaler::Suits(sw, sh, dw, dh))
+        return exact_.Scale(src, sw, sh, srcStride, dst);
     Prepare(sw, sh, dw, dh);
 
     std::fill(current_.begin(), current_.end(), 0u);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/imaging/ExactBoxScaler.h"
 #include "core/imaging/Frame.h"
 
 #include <cstdint>
@@ -11,7 +12,9 @@ namespace imaging {
 // the mean of the source area it covers, partial source pixels weighted by
 // the part that falls inside. One pass over the source, no full-size
 // intermediate; the weight tables and row buffers are kept while the sizes
-// stay the same. Not thread-safe: one scaler per capture loop.
+// stay the same. Ratios of small whole numbers (the usual screen and frame
+// sizes) go to the exact integer scaler; any other pair is weighed here in
+// fixed point. Not thread-safe: one scaler per capture loop.
 class AreaScaler {
 public:
     // `src` is sw × sh with `srcStride` bytes per row; `dst` is already sized
@@ -46,6 +49,7 @@ private:
     std::vector<uint16_t> shrunk_;  // one source row shrunk across, B G R per pixel, × 256
     std::vector<uint32_t> current_;  // sums of the destination row being built
     std::vector<uint32_t> following_;  // and of the row after it
+    ExactBoxScaler exact_;
 };
 
 }  // namespace imaging

@@ -50,6 +50,23 @@ TEST(AreaScaler, StaysWithinHalfALevelOfTheExactAreaAverage)
     EXPECT_LE(Deviation(50, 40, 1, 1), kHalfLevel);        // down to one pixel
 }
 
+// The frame sizes of the quality table from the usual screens are ratios of
+// small whole numbers, shrunk in exact integers: nothing but the final
+// rounding may separate them from the exact mean. Rows as wide as a screen
+// run every block width and the ragged end of a row.
+TEST(AreaScaler, RoundsTheExactMeanAtScreenRatios)
+{
+    constexpr double kRoundingOnly = 0.5 + 1e-9;
+    EXPECT_LE(Deviation(2560, 16, 1920, 12), kRoundingOnly);  // 4:3, 1440p to 1080p
+    EXPECT_LE(Deviation(2560, 16, 1280, 8), kRoundingOnly);   // 2:1
+    EXPECT_LE(Deviation(1920, 12, 1280, 8), kRoundingOnly);   // 3:2
+    EXPECT_LE(Deviation(2560, 16, 1600, 10), kRoundingOnly);  // 8:5
+    EXPECT_LE(Deviation(1920, 12, 1600, 10), kRoundingOnly);  // 6:5
+    EXPECT_LE(Deviation(3840, 24, 1600, 10), kRoundingOnly);  // 12:5, three taps a pixel
+    EXPECT_LE(Deviation(1923, 21, 1282, 14), kRoundingOnly);  // 3:2 with an odd end
+    EXPECT_LE(Deviation(97, 61, 10, 7), kRoundingOnly);       // many taps
+}
+
 TEST(AreaScaler, ShrinksOneAxisAloneAndCopiesAnEqualSize)
 {
     EXPECT_LE(Deviation(120, 90, 120, 60), kHalfLevel);

@@ -1,0 +1,312 @@
+#include "core/imaging/ExactBoxScaler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+// Summing down is plain loops the compiler vectorizes (this file is built
+// with -O3); a copy for AVX2 is picked at load time where the processor has it.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define MARQUELIN_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define MARQUELIN_WIDE_VECTORS
+#endif
+
+namespace imaging {
+
+namespace {
+
+// 255 × b down must fit a signed 16-bit lane for the pairwise multiply-add.
+constexpr int kMaxUnitsDown = 128;
+// A sum of at most 255 × D is exact in single precision, and the product by
+// 1 ÷ D lands within 2⁻²³ × 255 of the mean, less than the 1 ÷ 2D that
+// separates a mean from the nearest half: the rounding is the exact one.
+constexpr int kMaxDivisor = 16384;
+constexpr int kMaxTaps = 16;
+
+struct Ratio {
+    int a;  // units per source pixel
+    int b;  // units per destination pixel
+};
+
+Ratio Reduce(int src, int dst)
+{
+    const int g = std::gcd(src, dst);
+    return Ratio{dst / g, src / g};
+}
+
+// The most source pixels a destination pixel of b units can touch.
+int MostTaps(Ratio r)
+{
+    return (r.b + r.a - 1) / r.a + 1;
+}
+
+template <int K>
+[[gnu::always_inline]] inline void SumFixed(const uint8_t* const* rows, const uint16_t* weights,
+                                            int16_t* __restrict out, size_t n)
+{
+    const uint8_t* r[K];
+    uint16_t w[K];
+    for (int k = 0; k < K; ++k)
+        r[k] = rows[k], w[k] = weights[k];
+    for (size_t i = 0; i < n; ++i) {
+        uint16_t s = 0;
+        for (int k = 0; k < K; ++k)
+            s = static_cast<uint16_t>(s + w[k] * r[k][i]);
+        out[i] = static_cast<int16_t>(s);
+    }
+}
+
+[[gnu::always_inline]] inline void SumAny(const uint8_t* const* rows, const uint16_t* weights, int count,
+                                          int16_t* __restrict out, size_t n)
+{
+    std::fill(out, out + n, int16_t{0});
+    for (int k = 0; k < count; ++k) {
+        const uint8_t* r = rows[k];
+        const uint16_t w = weights[k];
+        for (size_t i = 0; i < n; ++i)
+            out[i] = static_cast<int16_t>(out[i] + w * r[i]);
+    }
+}
+
+// out[i] = Σ weights[k] × rows[k][i]: every channel of a run of source rows
+// weighted into one row.
+MARQUELIN_WIDE_VECTORS
+void SumRows(const uint8_t* const* rows, const uint16_t* weights, int count, int16_t* out, size_t n)
+{
+    switch (count) {
+    case 1:
+        return SumFixed<1>(rows, weights, out, n);
+    case 2:
+        return SumFixed<2>(rows, weights, out, n);
+    case 3:
+        return SumFixed<3>(rows, weights, out, n);
+    default:
+        return SumAny(rows, weights, count, out, n);
+    }
+}
+
+// One destination row shrunk across from the row summed down.
+struct AcrossRow {
+    const int16_t* column;
+    const int* first;
+    const int16_t* weights;  // `pairs` × 8 per destination pixel
+    int pairs;
+    int width;
+    float inverse;
+};
+
+#if defined(__SSE2__)
+// Tap pairs known when compiled (the usual 2:1, 3:2, 4:3 need one), or 0 for
+// the row's own count.
+template <int Pairs>
+inline int PairCount(const AcrossRow& row)
+{
+    return Pairs > 0 ? Pairs : row.pairs;
+}
+
+// One destination pixel from its tap pairs: each pair of neighbouring source
+// pixels is interleaved channel by channel (B0 B1 G0 G1 ...) so one
+// multiply-add weighs both; then the one division, rounded to nearest.
+template <int Pairs>
+inline __m128i PixelMean(const AcrossRow& row, int x, __m128 inverse)
+{
+    const int pairs = PairCount<Pairs>(row);
+    const int16_t* v = row.column + static_cast<size_t>(row.first[x]) * 4;
+    const int16_t* w = row.weights + static_cast<size_t>(x) * pairs * 8;
+    __m128i sum = _mm_setzero_si128();
+    for (int j = 0; j < pairs; ++j, v += 8, w += 8) {
+        const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+        const __m128i byChannel = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));
+        sum = _mm_add_epi32(sum, _mm_madd_epi16(byChannel, _mm_loadu_si128(reinterpret_cast<const __m128i*>(w))));
+    }
+    return _mm_cvtps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(sum), inverse));
+}
+
+// Pixels `x` to the end of the row, four at a time.
+template <int Pairs>
+void AcrossSse2(const AcrossRow& row, int x, uint8_t* out)
+{
+    const __m128 inverse = _mm_set1_ps(row.inverse);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xff000000u));
+    for (; x + 4 <= row.width; x += 4) {
+        const __m128i low = _mm_packs_epi32(PixelMean<Pairs>(row, x, inverse), PixelMean<Pairs>(row, x + 1, inverse));
+        const __m128i high =
+            _mm_packs_epi32(PixelMean<Pairs>(row, x + 2, inverse), PixelMean<Pairs>(row, x + 3, inverse));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + static_cast<size_t>(x) * 4),
+                         _mm_or_si128(_mm_packus_epi16(low, high), opaque));
+    }
+    for (; x < row.width; ++x) {
+        const __m128i one = _mm_packs_epi32(PixelMean<Pairs>(row, x, inverse), _mm_setzero_si128());
+        const auto pixel = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_or_si128(_mm_packus_epi16(one, one), opaque)));
+        std::memcpy(out + static_cast<size_t>(x) * 4, &pixel, 4);
+    }
+}
+#endif
+
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+#define MARQUELIN_AVX2_ACROSS 1
+
+inline __attribute__((target("avx2"))) __m256i LoadTwo(const int16_t* low, const int16_t* high)
+{
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low))),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
+}
+
+// PixelMean for pixels x and x + 1, one in each half.
+template <int Pairs>
+inline __attribute__((target("avx2"))) __m256i TwoPixelMeans(const AcrossRow& row, int x, __m256 inverse)
+{
+    const int pairs = PairCount<Pairs>(row);
+    const int16_t* v0 = row.column + static_cast<size_t>(row.first[x]) * 4;
+    const int16_t* v1 = row.column + static_cast<size_t>(row.first[x + 1]) * 4;
+    const int16_t* w = row.weights + static_cast<size_t>(x) * pairs * 8;
+    __m256i sum = _mm256_setzero_si256();
+    for (int j = 0; j < pairs; ++j, v0 += 8, v1 += 8, w += 8) {
+        const __m256i two = LoadTwo(v0, v1);
+        const __m256i byChannel = _mm256_unpacklo_epi16(two, _mm256_srli_si256(two, 8));
+        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(byChannel, LoadTwo(w, w + pairs * 8)));
+    }
+    return _mm256_cvtps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(sum), inverse));
+}
+
+// Eight pixels at a time; the packs work per half, so pixels come out as
+// x, x+2, x+4, x+6 | x+1, x+3, x+5, x+7 and one permutation restores them.
+template <int Pairs>
+__attribute__((target("avx2"))) void AcrossAvx2(const AcrossRow& row, uint8_t* out)
+{
+    const __m256 inverse = _mm256_set1_ps(row.inverse);
+    const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xff000000u));
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    int x = 0;
+    for (; x + 8 <= row.width; x += 8) {
+        const __m256i first = _mm256_packs_epi32(TwoPixelMeans<Pairs>(row, x, inverse),
+                                                 TwoPixelMeans<Pairs>(row, x + 2, inverse));
+        const __m256i second = _mm256_packs_epi32(TwoPixelMeans<Pairs>(row, x + 4, inverse),
+                                                  TwoPixelMeans<Pairs>(row, x + 6, inverse));
+        const __m256i pixels = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(first, second), order);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + static_cast<size_t>(x) * 4),
+                            _mm256_or_si256(pixels, opaque));
+    }
+    AcrossSse2<Pairs>(row, x, out);
+}
+#endif
+
+#if !defined(__SSE2__)
+void AcrossPlain(const AcrossRow& row, uint8_t* out)
+{
+    for (int x = 0; x < row.width; ++x, out += 4) {
+        const int16_t* v = row.column + static_cast<size_t>(row.first[x]) * 4;
+        const int16_t* w = row.weights + static_cast<size_t>(x) * row.pairs * 8;
+        for (int c = 0; c < 3; ++c) {
+            int32_t sum = 0;
+            for (int j = 0; j < row.pairs; ++j)
+                sum += w[j * 8] * v[j * 8 + c] + w[j * 8 + 1] * v[j * 8 + 4 + c];
+            out[c] = static_cast<uint8_t>(std::nearbyint(static_cast<float>(sum) * row.inverse));
+        }
+        out[3] = 0xff;
+    }
+}
+#endif
+
+}  // namespace
+
+bool ExactBoxScaler::Suits(int sw, int sh, int dw, int dh)
+{
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0 || dw > sw || dh > sh)
+        return false;
+    const Ratio across = Reduce(sw, dw);
+    const Ratio down = Reduce(sh, dh);
+    return down.b <= kMaxUnitsDown && across.b * down.b < kMaxDivisor && MostTaps(across) <= kMaxTaps
+        && MostTaps(down) <= kMaxTaps;
+}
+
+ExactBoxScaler::Axis ExactBoxScaler::BuildAxis(int src, int dst, int tapMultiple)
+{
+    const Ratio r = Reduce(src, dst);
+    Axis axis;
+    axis.units = r.b;
+    axis.first.resize(dst);
+    axis.count.resize(dst);
+    for (int d = 0; d < dst; ++d) {
+        const int64_t start = int64_t{d} * r.b;
+        axis.first[d] = static_cast<int>(start / r.a);
+        axis.count[d] = static_cast<int>((start + r.b - 1) / r.a) - axis.first[d] + 1;
+        axis.taps = std::max(axis.taps, axis.count[d]);
+    }
+    axis.taps = (axis.taps + tapMultiple - 1) / tapMultiple * tapMultiple;
+    axis.weights.assign(static_cast<size_t>(dst) * axis.taps, 0);
+    for (int d = 0; d < dst; ++d) {
+        const int64_t start = int64_t{d} * r.b, end = start + r.b;
+        for (int t = 0; t < axis.count[d]; ++t) {
+            const int64_t pixel = axis.first[d] + t;
+            const int64_t inside = std::min(end, (pixel + 1) * r.a) - std::max(start, pixel * r.a);
+            axis.weights[static_cast<size_t>(d) * axis.taps + t] = static_cast<uint16_t>(inside);
+        }
+    }
+    return axis;
+}
+
+void ExactBoxScaler::Prepare(int sw, int sh, int dw, int dh)
+{
+    if (sw == sw_ && sh == sh_ && dw == dw_ && dh == dh_)
+        return;
+    sw_ = sw, sh_ = sh, dw_ = dw, dh_ = dh;
+    across_ = BuildAxis(sw, dw, 2);
+    down_ = BuildAxis(sh, dh, 1);
+    inverse_ = 1.0f / static_cast<float>(across_.units * down_.units);
+
+    const int pairs = across_.taps / 2;
+    pairWeights_.resize(static_cast<size_t>(dw) * pairs * 8);
+    int16_t* out = pairWeights_.data();
+    for (int x = 0; x < dw; ++x)
+        for (int j = 0; j < pairs; ++j)
+            for (int c = 0; c < 4; ++c, out += 2) {
+                const uint16_t* w = &across_.weights[static_cast<size_t>(x) * across_.taps + 2 * j];
+                out[0] = static_cast<int16_t>(w[0]);
+                out[1] = static_cast<int16_t>(w[1]);
+            }
+    // The taps of the last pixels may reach past the row: zeros there.
+    column_.assign(static_cast<size_t>(sw + across_.taps) * 4, 0);
+}
+
+void ExactBoxScaler::SumDown(const uint8_t* src, int srcStride, int y)
+{
+    const uint8_t* rows[kMaxTaps];
+    const int count = down_.count[y];
+    for (int k = 0; k < count; ++k)
+        rows[k] = src + static_cast<size_t>(down_.first[y] + k) * srcStride;
+    SumRows(rows, &down_.weights[static_cast<size_t>(y) * down_.taps], count, column_.data(),
+            static_cast<size_t>(sw_) * 4);
+}
+
+void ExactBoxScaler::SumAcross(uint8_t* out) const
+{
+    const AcrossRow row{column_.data(), across_.first.data(), pairWeights_.data(), across_.taps / 2, dw_, inverse_};
+#if defined(MARQUELIN_AVX2_ACROSS)
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide)
+        return row.pairs == 1 ? AcrossAvx2<1>(row, out) : AcrossAvx2<0>(row, out);
+#endif
+#if defined(__SSE2__)
+    return row.pairs == 1 ? AcrossSse2<1>(row, 0, out) : AcrossSse2<0>(row, 0, out);
+#else
+    AcrossPlain(row, out);
+#endif
+}
+
+void ExactBoxScaler::Scale(const uint8_t* src, int sw, int sh, int srcStride, Frame* dst)
+{
+    Prepare(sw, sh, dst->width(), dst->height());
+    for (int y = 0; y < dh_; ++y) {
+        SumDown(src, srcStride, y);
+        SumAcross(dst->row(y));
+    }
+}
+
+}  // namespace imaging
