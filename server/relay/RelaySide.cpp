@@ -164,6 +164,7 @@ void RelaySide::CloseNow()
     error_code ignored;
     timer_.cancel();
     socket_.close(ignored);
+    ticket_.reset();
 }
 
 std::string_view RelaySide::EarlyBytes() const

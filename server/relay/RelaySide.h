@@ -4,6 +4,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,7 +74,7 @@ private:
     std::shared_ptr<RelayState> state_;
     boost::asio::ip::tcp::socket socket_;
     boost::asio::steady_timer timer_;
-    AddressTicket ticket_;
+    std::optional<AddressTicket> ticket_;  // given back as soon as the socket closes
     std::string peer_;
     Phase phase_ = Phase::Joining;
     bool joined_ = false;

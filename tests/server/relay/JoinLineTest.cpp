@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "relay/JoinLine.h"
+
+namespace relay {
+namespace {
+
+TEST(JoinLine, ReadsBothRolesAndToleratesOneCarriageReturn)
+{
+    const JoinParse cliente = ParseJoinLine("JOIN|s-42|k9Zx|cliente|marquelin-relay-v1");
+    ASSERT_TRUE(cliente.request);
+    EXPECT_EQ(cliente.request->sessaoId, "s-42");
+    EXPECT_EQ(cliente.request->streamKey, "k9Zx");
+    EXPECT_EQ(cliente.request->role, Role::Cliente);
+
+    const JoinParse tecnico = ParseJoinLine("JOIN|s-42|k9Zx|tecnico|marquelin-relay-v1\r");
+    ASSERT_TRUE(tecnico.request);
+    EXPECT_EQ(tecnico.request->role, Role::Tecnico);
+}
+
+TEST(JoinLine, NamesWhatIsWrongWithABadLine)
+{
+    const struct {
+        const char* line;
+        Refusal refusal;
+    } cases[] = {
+        {"JOIN|s|k|cliente|marquelin-relay-v2", Refusal::UnknownProtocol},
+        {"JOIN|s|k|cliente|marquelin-relay-v1|", Refusal::UnknownProtocol},  // a sixth field
+        {"JOIN|s|k|viewer|marquelin-relay-v1", Refusal::BadRole},
+        {"JOIN|s|k|Cliente|marquelin-relay-v1", Refusal::BadRole},
+        {"JOIN|s|k|cliente", Refusal::BadJoinLine},
+        {"join|s|k|cliente|marquelin-relay-v1", Refusal::BadJoinLine},
+        {"JOIN||k|cliente|marquelin-relay-v1", Refusal::BadJoinLine},
+        {"JOIN|s||tecnico|marquelin-relay-v1", Refusal::BadJoinLine},
+        {"JOIN|s:1|k|cliente|marquelin-relay-v1", Refusal::BadJoinLine},  // ":" would split the Hello
+        {"JOIN|s 1|k|cliente|marquelin-relay-v1", Refusal::BadJoinLine},
+        {"JOIN|s|k\x01|cliente|marquelin-relay-v1", Refusal::BadJoinLine},
+        {"JOIN|s|k|cliente|marquelin-relay-v1\r\r", Refusal::UnknownProtocol},
+        {"", Refusal::BadJoinLine},
+    };
+    for (const auto& c : cases) {
+        const JoinParse parse = ParseJoinLine(c.line);
+        EXPECT_FALSE(parse.request) << c.line;
+        EXPECT_EQ(parse.refusal, c.refusal) << c.line;
+    }
+}
+
+TEST(JoinLine, TheLineFeedMustComeWithinTheLimit)
+{
+    EXPECT_EQ(ScanJoinLine("JOIN|s|k", 16).status, JoinScan::Status::NeedMore);
+    EXPECT_EQ(ScanJoinLine("", 16).status, JoinScan::Status::NeedMore);
+
+    const JoinScan found = ScanJoinLine("JOIN|a\nHELLO:a:b\n", 16);
+    EXPECT_EQ(found.status, JoinScan::Status::Found);
+    EXPECT_EQ(found.lineChars, 6u);
+
+    // 15 characters and the LF fit in 16; one more does not, whatever follows.
+    EXPECT_EQ(ScanJoinLine(std::string(15, 'x') + "\n", 16).status, JoinScan::Status::Found);
+    EXPECT_EQ(ScanJoinLine(std::string(16, 'x') + "\n", 16).status, JoinScan::Status::TooLong);
+    EXPECT_EQ(ScanJoinLine(std::string(16, 'x'), 16).status, JoinScan::Status::TooLong);
+}
+
+}  // namespace
+}  // namespace relay

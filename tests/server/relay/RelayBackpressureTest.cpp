@@ -1,0 +1,67 @@
+#include <fstream>
+#include <thread>
+
+#include "RelayFixture.h"
+
+namespace relaytest {
+namespace {
+
+// The largest buffer the kernel may give a TCP socket (third field of the setting).
+std::size_t KernelMax(const char* path)
+{
+    std::ifstream file(path);
+    std::size_t low = 0, initial = 0, high = 0;
+    file >> low >> initial >> high;
+    return high;
+}
+
+// Sends until the kernel takes nothing for a while; returns how much it took.
+std::size_t SendUntilStalled(RelayTestClient& writer, std::size_t ceiling)
+{
+    const std::string chunk(64 * 1024, 'b');
+    std::size_t sent = 0;
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (sent < ceiling && std::chrono::steady_clock::now() - lastProgress < milliseconds(500)) {
+        const std::size_t n = writer.SendSome(chunk);
+        if (n > 0) {
+            sent += n;
+            lastProgress = std::chrono::steady_clock::now();
+        } else {
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+    }
+    return sent;
+}
+
+class RelayBackpressure : public RelayFixture {
+protected:
+    void SetUp() override { StartRelay(); }
+};
+
+// A tecnico that stops reading must stop its cliente: what the cliente gets
+// rid of is bounded by the socket buffers on the way plus the relay's one
+// buffer for that direction. A relay that queued without bound would take
+// all of it.
+TEST_F(RelayBackpressure, ASlowReaderStallsItsWriterAndTheRelayHoldsOneBuffer)
+{
+    constexpr int kClientBuffers = 64 * 1024;
+    auto [cliente, tecnico] = Pair("s1", "k", kClientBuffers);
+    const std::size_t ceiling = 256u << 20;
+    const std::size_t sent = SendUntilStalled(*cliente, ceiling);
+
+    // Both client sockets (doubled by the kernel), the relay's two sockets at their largest, one relay buffer.
+    const std::size_t bound = 4 * kClientBuffers + KernelMax("/proc/sys/net/ipv4/tcp_rmem") +
+                              KernelMax("/proc/sys/net/ipv4/tcp_wmem") + relay::RelayLimits{}.bufferBytes;
+    EXPECT_LT(sent, ceiling);
+    EXPECT_LE(sent, bound);
+
+    // Reading again releases the writer, and nothing was lost or reordered.
+    const std::string arrived = tecnico->ReadExactly(sent);
+    EXPECT_EQ(arrived.size(), sent);
+    EXPECT_EQ(arrived.find_first_not_of('b'), std::string::npos);
+    cliente->Send("end\n");
+    EXPECT_EQ(tecnico->ReadLine(), "end\n");
+}
+
+}  // namespace
+}  // namespace relaytest

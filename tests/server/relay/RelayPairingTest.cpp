@@ -1,0 +1,116 @@
+#include <random>
+#include <thread>
+
+#include "RelayFixture.h"
+
+namespace relaytest {
+namespace {
+
+constexpr char kWaiting[] = "OK|AGUARDANDO outro computador\n";
+constexpr char kPaired[] = "OK|CONECTADO\n";
+
+std::string RandomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(n, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator());
+    return bytes;
+}
+
+class RelayPairing : public RelayFixture {
+protected:
+    void SetUp() override
+    {
+        relay::RelayLimits limits = ShortLimits();
+        limits.unpairedTimeout = std::chrono::seconds(30);
+        StartRelay(limits);
+    }
+};
+
+// Whoever comes second is paired at once and gets no waiting line, so a
+// technician that reads one reply per chunk still sees "CONECTADO" first.
+TEST_F(RelayPairing, PairsTheTwoSidesOfAnAcceptedSessionInEitherOrder)
+{
+    sessions_.Accept("s1", "key-one");
+    std::string reply;
+    auto tecnico = Join("s1", "key-one", "tecnico", &reply);
+    EXPECT_EQ(reply, kWaiting);
+    auto cliente = Join("s1", "key-one", "cliente", &reply);
+    EXPECT_EQ(reply, kPaired);
+    EXPECT_EQ(tecnico->ReadLine(), kPaired);
+
+    auto [cliente2, tecnico2] = Pair("s2", "key-two");
+    tecnico2->Send("HELLO:s2:key-two\n");
+    EXPECT_EQ(cliente2->ReadLine(), "HELLO:s2:key-two\n");
+    cliente2->Send("OK\n");
+    EXPECT_EQ(tecnico2->ReadLine(), "OK\n");
+    EXPECT_TRUE(LogShows("paired session=s1 "));
+}
+
+TEST_F(RelayPairing, AMegabyteOfRandomBytesEachWayArrivesExactly)
+{
+    auto [cliente, tecnico] = Pair("s1", "k");
+    const std::string up = RandomBytes(1 << 20, 1);
+    const std::string down = RandomBytes(1 << 20, 2);
+    std::thread clienteWriter([&, &c = cliente] { c->Send(up); });
+    std::thread tecnicoWriter([&, &t = tecnico] { t->Send(down); });
+    const std::string atTecnico = tecnico->ReadExactly(up.size());
+    const std::string atCliente = cliente->ReadExactly(down.size());
+    clienteWriter.join();
+    tecnicoWriter.join();
+    EXPECT_TRUE(atTecnico == up) << atTecnico.size() << " bytes arrived";
+    EXPECT_TRUE(atCliente == down) << atCliente.size() << " bytes arrived";
+}
+
+// An eager peer writes its first message in the same segment as its Join line.
+TEST_F(RelayPairing, BytesSentRightAfterTheJoinLineAreForwardedAfterTheReply)
+{
+    sessions_.Accept("s1", "k");
+    std::string reply;
+    auto cliente = Join("s1", "k", "cliente", &reply);
+    ASSERT_EQ(reply, kWaiting);
+    cliente->Send("CMD:early:0\n");
+    auto tecnico = Connect();
+    tecnico->Send(JoinLine("s1", "k", "tecnico") + "HELLO:s1:k\n");
+    EXPECT_EQ(tecnico->ReadLine(), kPaired);
+    EXPECT_EQ(tecnico->ReadLine(), "CMD:early:0\n");
+    EXPECT_EQ(cliente->ReadLine(), kPaired);
+    EXPECT_EQ(cliente->ReadLine(), "HELLO:s1:k\n");
+}
+
+TEST_F(RelayPairing, AJoinLineArrivingByteByByteStillPairs)
+{
+    sessions_.Accept("s1", "k");
+    std::string reply;
+    auto cliente = Join("s1", "k", "cliente", &reply);
+    auto tecnico = Connect();
+    for (char c : JoinLine("s1", "k", "tecnico") + "HELLO:s1:k\r\n") {
+        tecnico->Send(std::string(1, c));
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    EXPECT_EQ(tecnico->ReadLine(), kPaired);
+    EXPECT_EQ(cliente->ReadLine(), kPaired);
+    EXPECT_EQ(cliente->ReadLine(), "HELLO:s1:k\r\n");
+}
+
+TEST_F(RelayPairing, SidesOfDifferentSessionsOrKeysNeverPair)
+{
+    sessions_.Accept("s1", "k");
+    sessions_.Accept("s2", "k");
+    // A store that took two keys for one session must still not join them.
+    sessions_.Accept("s3", "key-a");
+    sessions_.Accept("s3", "key-b");
+    std::vector<std::unique_ptr<RelayTestClient>> sides;
+    for (const auto& [id, key, role] : {std::tuple{"s1", "k", "cliente"}, std::tuple{"s2", "k", "tecnico"},
+                                        std::tuple{"s3", "key-a", "cliente"}, std::tuple{"s3", "key-b", "tecnico"}}) {
+        std::string reply;
+        sides.push_back(Join(id, key, role, &reply));
+        EXPECT_EQ(reply, kWaiting) << id << " " << role;
+    }
+    for (auto& side : sides)
+        EXPECT_TRUE(side->StaysQuiet(milliseconds(200)));
+}
+
+}  // namespace
+}  // namespace relaytest

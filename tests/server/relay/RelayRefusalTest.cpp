@@ -1,0 +1,133 @@
+#include <thread>
+
+#include "RelayFixture.h"
+
+namespace relaytest {
+namespace {
+
+class RelayRefusal : public RelayFixture {
+protected:
+    void SetUp() override
+    {
+        sessions_.Accept("s1", "right-key");
+        StartRelay();
+    }
+    // The refusal line, then the end of the connection.
+    void ExpectRefused(RelayTestClient& client, const std::string& errLine)
+    {
+        EXPECT_EQ(client.ReadLine(), errLine);
+        EXPECT_TRUE(client.WaitClosed());
+    }
+};
+
+TEST_F(RelayRefusal, AJoinTheStoreDoesNotKnowOrCannotReadIsRefusedWithItsReason)
+{
+    const struct {
+        std::string line;
+        const char* reply;
+    } cases[] = {
+        {JoinLine("s1", "wrong-key", "cliente"), "ERR|sessao nao autorizada\n"},
+        {JoinLine("s9", "right-key", "tecnico"), "ERR|sessao nao autorizada\n"},
+        {JoinLine("s1", "right-key", "cliente", "marquelin-relay-v0"), "ERR|protocolo do relay nao suportado\n"},
+        {JoinLine("s1", "right-key", "admin"), "ERR|papel invalido\n"},
+        {"JOIN|s1|right-key|cliente\n", "ERR|linha JOIN invalida\n"},
+        {"GET / HTTP/1.1\r\n\r\n", "ERR|linha JOIN invalida\n"},
+    };
+    for (const auto& c : cases) {
+        auto client = Connect();
+        client->Send(c.line);
+        ExpectRefused(*client, c.reply);
+    }
+    EXPECT_EQ(sessions_.Calls(), 2) << "only well-formed lines reach the store";
+}
+
+TEST_F(RelayRefusal, TheJoinLineIsBoundedInLengthAndInTime)
+{
+    auto endless = Connect();
+    endless->Send(std::string(600, 'J'));
+    ExpectRefused(*endless, "ERR|linha JOIN longa demais\n");
+
+    auto silent = Connect();
+    silent->Send("JOIN|s1|right-");
+    const auto start = std::chrono::steady_clock::now();
+    ExpectRefused(*silent, "ERR|tempo esgotado esperando a linha JOIN\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(300));
+}
+
+TEST_F(RelayRefusal, AnUnpairedSideIsSentAwayAfterTheTimeOut)
+{
+    std::string reply;
+    auto cliente = Join("s1", "right-key", "cliente", &reply);
+    EXPECT_EQ(reply, "OK|AGUARDANDO outro computador\n");
+    ExpectRefused(*cliente, "ERR|tempo esgotado esperando o outro computador\n");
+    EXPECT_TRUE(LogShows("reason=unpaired-timeout"));
+
+    // Its place is free again: a later pair forms.
+    auto [cliente2, tecnico2] = Pair("s1", "right-key");
+    EXPECT_TRUE(tecnico2->StaysQuiet(milliseconds(100)));
+}
+
+TEST_F(RelayRefusal, AWaitingSideMayNotPileUpBytes)
+{
+    auto cliente = Connect();
+    cliente->Send(JoinLine("s1", "right-key", "cliente") + std::string(5000, 'x'));
+    const std::string first = cliente->ReadLine();
+    if (first != "ERR|dados demais antes do pareamento\n") {
+        EXPECT_EQ(first, "OK|AGUARDANDO outro computador\n");
+    }
+    EXPECT_TRUE(LogShows("reason=too-many-early-bytes"));
+    EXPECT_TRUE(cliente->WaitClosed());
+}
+
+TEST_F(RelayRefusal, TheLogNeverCarriesAStreamKey)
+{
+    auto wrong = Connect();
+    wrong->Send(JoinLine("s1", "wrong-key", "cliente"));
+    wrong->WaitClosed();
+    {
+        auto [cliente, tecnico] = Pair("s1", "right-key");
+        cliente->Send("abc");
+        tecnico->ReadExactly(3);
+    }
+    ASSERT_TRUE(LogShows("closed session=s1 cliente->tecnico=3 tecnico->cliente=0 bytes"));
+    for (const std::string& line : LogLines()) {
+        EXPECT_EQ(line.find("right-key"), std::string::npos) << line;
+        EXPECT_EQ(line.find("wrong-key"), std::string::npos) << line;
+    }
+}
+
+// Times long enough that no held connection expires during the test.
+class RelayAddressCap : public RelayFixture {
+protected:
+    void SetUp() override
+    {
+        relay::RelayLimits limits;
+        limits.maxConnectionsPerAddress = 4;
+        StartRelay(limits);
+        sessions_.Accept("s1", "right-key");
+    }
+};
+
+TEST_F(RelayAddressCap, ConnectionsFromOneAddressAreCapped)
+{
+    std::vector<std::unique_ptr<RelayTestClient>> held;
+    for (int i = 0; i < 4; ++i)
+        held.push_back(Connect());
+    auto extra = Connect();
+    EXPECT_EQ(extra->ReadLine(), "ERR|conexoes demais deste endereco\n");
+    EXPECT_TRUE(extra->WaitClosed());
+
+    // Another address has its own count.
+    auto other = Connect("127.0.0.2");
+    EXPECT_TRUE(other->StaysQuiet(milliseconds(100)));
+
+    // A connection that ends gives its place back.
+    held.back()->Close();
+    ASSERT_TRUE(LogShows("closed before its Join line"));
+    auto next = Connect();
+    next->Send(JoinLine("s1", "right-key", "tecnico"));
+    EXPECT_EQ(next->ReadLine(), "OK|AGUARDANDO outro computador\n");
+}
+
+}  // namespace
+}  // namespace relaytest

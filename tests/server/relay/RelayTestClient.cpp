@@ -1,0 +1,139 @@
+#include "RelayTestClient.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace relaytest {
+
+namespace {
+
+sockaddr_in LoopbackAddress(const char* text, unsigned short port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    inet_pton(AF_INET, text, &address.sin_addr);
+    return address;
+}
+
+int RemainingMs(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+}  // namespace
+
+RelayTestClient::RelayTestClient(unsigned short port, const char* sourceAddress, int bufferBytes)
+{
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (bufferBytes > 0) {
+        setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bufferBytes, sizeof bufferBytes);
+        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes);
+    }
+    if (sourceAddress) {
+        const sockaddr_in source = LoopbackAddress(sourceAddress, 0);
+        if (bind(fd_, reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0)
+            throw std::runtime_error("bind to the source address failed");
+    }
+    const sockaddr_in relay = LoopbackAddress("127.0.0.1", port);
+    if (connect(fd_, reinterpret_cast<const sockaddr*>(&relay), sizeof relay) != 0)
+        throw std::runtime_error("connect to the relay failed");
+}
+
+RelayTestClient::~RelayTestClient() { Close(); }
+
+void RelayTestClient::Send(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n <= 0)
+            throw std::runtime_error("send to the relay failed");
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+std::size_t RelayTestClient::SendSome(std::string_view bytes)
+{
+    const ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+bool RelayTestClient::Fill(std::chrono::steady_clock::time_point deadline)
+{
+    if (ended_)
+        return false;
+    pollfd ready{fd_, POLLIN, 0};
+    if (poll(&ready, 1, RemainingMs(deadline)) <= 0)
+        return false;
+    char chunk[64 * 1024];
+    const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0) {
+        ended_ = true;
+        return false;
+    }
+    pending_.append(chunk, static_cast<std::size_t>(n));
+    return true;
+}
+
+std::string RelayTestClient::ReadLine(milliseconds patience)
+{
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    std::size_t lf;
+    while ((lf = pending_.find('\n')) == std::string::npos)
+        if (!Fill(deadline))
+            return {};
+    std::string line = pending_.substr(0, lf + 1);
+    pending_.erase(0, lf + 1);
+    return line;
+}
+
+std::string RelayTestClient::ReadExactly(std::size_t n, milliseconds patience)
+{
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (pending_.size() < n && Fill(deadline)) {
+    }
+    std::string bytes = pending_.substr(0, n);
+    pending_.erase(0, bytes.size());
+    return bytes;
+}
+
+bool RelayTestClient::WaitClosed(milliseconds patience)
+{
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (Fill(deadline))
+        pending_.clear();
+    return ended_;
+}
+
+bool RelayTestClient::StaysQuiet(milliseconds quiet)
+{
+    const std::size_t before = pending_.size();
+    Fill(std::chrono::steady_clock::now() + quiet);
+    return pending_.size() == before && !ended_;
+}
+
+void RelayTestClient::ShutdownSend() { shutdown(fd_, SHUT_WR); }
+
+void RelayTestClient::Close()
+{
+    if (fd_ >= 0)
+        close(fd_);
+    fd_ = -1;
+    ended_ = true;
+}
+
+std::string JoinLine(std::string_view sessaoId, std::string_view streamKey, std::string_view role,
+                     std::string_view tag)
+{
+    std::string line = "JOIN|";
+    line.append(sessaoId).append("|").append(streamKey).append("|").append(role).append("|").append(tag);
+    return line + "\n";
+}
+
+}  // namespace relaytest

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace relaytest {
+
+using std::chrono::milliseconds;
+inline constexpr milliseconds kPatience{5000};
+
+// One peer of the relay on the test's side: a blocking loopback socket whose
+// every wait has a deadline, so a relay that misbehaves fails a test rather
+// than hanging it.
+class RelayTestClient {
+public:
+    // Connects to 127.0.0.1:port, from `sourceAddress` when given; `bufferBytes`
+    // fixes both socket buffers (before connecting, so the kernel cannot grow them).
+    explicit RelayTestClient(unsigned short port, const char* sourceAddress = nullptr, int bufferBytes = 0);
+    ~RelayTestClient();
+    RelayTestClient(const RelayTestClient&) = delete;
+    RelayTestClient& operator=(const RelayTestClient&) = delete;
+
+    void Send(std::string_view bytes);
+    // Nonblocking send; how many bytes the kernel took.
+    std::size_t SendSome(std::string_view bytes);
+    // The next line with its LF; empty on EOF or time-out.
+    std::string ReadLine(milliseconds patience = kPatience);
+    // Exactly n bytes, or fewer on EOF or time-out.
+    std::string ReadExactly(std::size_t n, milliseconds patience = kPatience);
+    // True when the relay ends the connection (FIN or reset) within the time;
+    // whatever arrives meanwhile is dropped.
+    bool WaitClosed(milliseconds patience = kPatience);
+    // True when neither bytes nor an end arrive within the time.
+    bool StaysQuiet(milliseconds quiet);
+
+    void ShutdownSend();
+    void Close();
+
+private:
+    // Waits for input and appends it to pending_; false on time-out, EOF or error.
+    bool Fill(std::chrono::steady_clock::time_point deadline);
+
+    int fd_ = -1;
+    bool ended_ = false;
+    std::string pending_;
+};
+
+std::string JoinLine(std::string_view sessaoId, std::string_view streamKey, std::string_view role,
+                     std::string_view tag = "marquelin-relay-v1");
+
+}  // namespace relaytest
