@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace testing_support {
+
+// The real marquelin-server binary, started on free ports with a fresh data
+// folder (removed at the end), for tests that talk to the service as the
+// program does. Point the program at it with
+//   ScopedEnv site("MARQUELIN_SITE", server.SiteOrigin().c_str());
+//   ScopedEnv ca("MARQUELIN_CA_FILE", server.CaFile().c_str());
+//   ScopedEnv relay("MARQUELIN_RELAY", server.RelayEndpoint().c_str());
+// Mail goes to the outbox; OutboxCodes() reads the activation codes sent to
+// an address. The server's log is in LogFile(). The destructor stops it with
+// SIGTERM. A test target using it adds add_dependencies(<test> marquelin-server).
+// Construction fails the test (ADD_FAILURE) when the server does not
+// come up; Running() then says false.
+class ServerFixture {
+public:
+    // extraArgs go after --data and the ports, e.g. {"--throttle-free", "2"}.
+    explicit ServerFixture(std::vector<std::string> extraArgs = {});
+    ~ServerFixture();
+    ServerFixture(const ServerFixture&) = delete;
+    ServerFixture& operator=(const ServerFixture&) = delete;
+
+    std::string SiteOrigin() const;     // "https://127.0.0.1:<port>"
+    std::string RelayEndpoint() const;  // "127.0.0.1:<port>"
+    uint16_t HttpsPort() const { return httpsPort_; }
+    uint16_t RelayPort() const { return relayPort_; }
+    std::string CaFile() const;         // the generated self-signed certificate
+    std::string DataDir() const { return dataDir_; }
+    std::string LogFile() const;
+    std::string Log() const;            // what the server wrote so far
+
+    // Activation codes mailed to `email`, oldest first.
+    std::vector<std::string> OutboxCodes(const std::string& email) const;
+    std::string LatestCode(const std::string& email) const;  // "" when none
+
+    bool Running() const { return pid_ > 0; }
+    void Stop();     // SIGTERM and wait; returns the exit status in ExitStatus()
+    void Start();    // again, on the same ports and data folder
+    void Restart();  // Stop() then Start()
+    void Kill9();    // SIGKILL, wait, then Start(): nothing acknowledged may be lost
+    int ExitStatus() const { return exitStatus_; }
+
+private:
+    bool WaitUntilUp();
+
+    std::vector<std::string> extraArgs_;
+    std::string dataDir_;
+    uint16_t httpsPort_ = 0;
+    uint16_t relayPort_ = 0;
+    pid_t pid_ = -1;
+    int exitStatus_ = -1;
+};
+
+}  // namespace testing_support
