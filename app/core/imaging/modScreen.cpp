@@ -41,10 +41,17 @@ const Frame* modScreen::CaptureScreenPicture(int maxWidth, int maxHeight, QStrin
 bool modScreen::CaptureScreenJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight,
                                   QString* error)
 {
+    jpegWritten_ = false;
     if (!RemoveFile(outputPath, error))
         return false;
     const Frame* frame = CaptureScreenPicture(maxWidth, maxHeight, error);
-    return frame && encoder_.Encode(*frame, quality, error) && ReplaceFile(outputPath, encoder_.bytes(), error);
+    jpegWritten_ = frame && encoder_.Encode(*frame, quality, error) && ReplaceFile(outputPath, encoder_.bytes(), error);
+    return jpegWritten_;
+}
+
+QByteArrayView modScreen::LastJpeg() const
+{
+    return jpegWritten_ ? encoder_.bytes() : QByteArrayView();
 }
 
 bool modScreen::LoadPicture(const QString& path, QImage* picture, QString* error)

@@ -33,6 +33,10 @@ public:
     // A capture as a JPEG file at `outputPath`. Any older file there is
     // removed first, so false always leaves no file behind.
     bool CaptureScreenJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight, QString* error);
+    // The bytes the last CaptureScreenJpeg wrote to its file, straight from
+    // memory, so a sender need not read the file back; empty when that call
+    // failed. Valid until the next capture.
+    QByteArrayView LastJpeg() const;
 
     // A received frame decoded into `picture` (its buffer reused).
     bool LoadPicture(const QString& path, QImage* picture, QString* error);
@@ -51,5 +55,6 @@ private:
     imaging::CursorImage cursor_;
     imaging::JpegEncoder encoder_;
     imaging::JpegDecoder decoder_;
+    bool jpegWritten_ = false;
     QByteArray received_;
 };

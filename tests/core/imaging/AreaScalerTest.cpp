@@ -46,6 +46,8 @@ TEST(AreaScaler, StaysWithinHalfALevelOfTheExactAreaAverage)
     EXPECT_LE(Deviation(300, 150, 200, 100), kHalfLevel);  // 3:2
     EXPECT_LE(Deviation(256, 144, 128, 72), kHalfLevel);   // 2:1
     EXPECT_LE(Deviation(1366, 20, 1280, 19), kHalfLevel);  // an awkward ratio
+    EXPECT_LE(Deviation(1001, 31, 1000, 30), kHalfLevel);  // near one: too many units for exact sums
+    EXPECT_LE(Deviation(64, 128, 63, 127), kHalfLevel);    // the largest sums down exact sums allow
     EXPECT_LE(Deviation(97, 61, 10, 7), kHalfLevel);       // far down
     EXPECT_LE(Deviation(50, 40, 1, 1), kHalfLevel);        // down to one pixel
 }

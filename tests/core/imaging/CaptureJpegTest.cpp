@@ -84,6 +84,9 @@ TEST_F(CaptureJpeg, WritesAJpegThatAnIndependentDecoderReadsAtTheCapturedSize)
     ASSERT_TRUE(djpeg.waitForFinished(10000));
     ASSERT_EQ(djpeg.exitCode(), 0) << djpeg.readAllStandardError().toStdString();
     EXPECT_TRUE(djpeg.readAllStandardOutput().startsWith("P6\n900 720\n255\n"));
+    QByteArray file;
+    ASSERT_TRUE(modScreen::ReadFileBytes(folder.FramePath(), &file, &error)) << error.toStdString();
+    EXPECT_TRUE(screen.LastJpeg() == file);
 
     QImage picture;
     ASSERT_TRUE(screen.LoadPicture(folder.FramePath(), &picture, &error)) << error.toStdString();
@@ -93,18 +96,17 @@ TEST_F(CaptureJpeg, WritesAJpegThatAnIndependentDecoderReadsAtTheCapturedSize)
 
 TEST_F(CaptureJpeg, LeavesNoFileAtAllWhenNoJpegIsProduced)
 {
-    QFile old(folder.FramePath());
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("an older frame");
-    old.close();
-    source.grabFails = true;
     QString error;
+    ASSERT_TRUE(screen.CaptureScreenJpeg(folder.FramePath(), 64, 1920, 1080, &error)) << error.toStdString();
+    source.grabFails = true;
     EXPECT_FALSE(screen.CaptureScreenJpeg(folder.FramePath(), 64, 1920, 1080, &error));
     EXPECT_EQ(error, QStringLiteral("grab refused"));
     EXPECT_FALSE(QFile::exists(folder.FramePath()));
+    EXPECT_TRUE(screen.LastJpeg().isEmpty());  // not the frame before
 
     source.grabFails = false;
     EXPECT_FALSE(screen.CaptureScreenJpeg(base.path() + "/missing/frame.jpg", 64, 1920, 1080, &error));
+    EXPECT_TRUE(screen.LastJpeg().isEmpty());  // encoded, but never written
 }
 
 TEST_F(CaptureJpeg, FailsWithoutAUsableScreen)
