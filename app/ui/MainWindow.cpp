@@ -70,21 +70,24 @@ MainWindow::MainWindow(shell::frmMain& model, QWidget* parent) : QMainWindow(par
 void MainWindow::BuildMenu()
 {
     shell::MainControls& c = model_.c;
+    const auto menu = [this](shell::Control& control) {
+        QMenu* menu = menuBar()->addMenu(control.text());
+        Bind(control, menu->menuAction());
+        menu->setObjectName(control.name());
+        return menu;
+    };
     const auto add = [this](QMenu* menu, shell::Control& control, auto handler) {
         QAction* action = menu->addAction(QString());
         Bind(control, action);
         connect(action, &QAction::triggered, this, handler);
     };
-    QMenu* arquivo = menuBar()->addMenu(c.mnuArquivo.text());
-    arquivo->setObjectName(c.mnuArquivo.name());
+    QMenu* arquivo = menu(c.mnuArquivo);
     add(arquivo, c.mnuMinhaConta, [this] { model_.mnuMinhaConta_Click(); });
     add(arquivo, c.mnuNovoCodigo, [this] { model_.mnuNovoCodigo_Click(); });
     add(arquivo, c.mnuSair, [this] { model_.mnuSair_Click(); });
-    QMenu* softwares = menuBar()->addMenu(c.mnuQuorvantele.text());
-    softwares->setObjectName(c.mnuQuorvantele.name());
+    QMenu* softwares = menu(c.mnuQuorvantele);
     add(softwares, c.mnuOutrosSoftwares, [this] { model_.mnuOutrosSoftwares_Click(); });
-    QMenu* ajuda = menuBar()->addMenu(c.mnuAjuda.text());
-    ajuda->setObjectName(c.mnuAjuda.name());
+    QMenu* ajuda = menu(c.mnuAjuda);
     add(ajuda, c.mnuManual, [this] { model_.mnuManual_Click(); });
     add(ajuda, c.mnuSobre, [this] { model_.mnuSobre_Click(); });
 }
@@ -182,24 +185,28 @@ QWidget* MainWindow::BuildRemoteFrame()
 
     auto* title = Make<QLabel>(c.lblAjustesTela, frame);
     layout->addWidget(title, 4, 0, 1, 4);
-    auto* nitidez = Make<QScrollBar>(c.scrNitidez, frame);
-    nitidez->setOrientation(Qt::Horizontal);
-    connect(nitidez, &QScrollBar::valueChanged, this, [this](int value) {
-        model_.c.scrNitidez.setValue(value);
-        model_.quality.scrNitidez_Change();
-    });
-    auto* atualizacao = Make<QScrollBar>(c.scrAtualizacao, frame);
-    atualizacao->setOrientation(Qt::Horizontal);
-    connect(atualizacao, &QScrollBar::valueChanged, this, [this](int value) {
-        model_.c.scrAtualizacao.setValue(value);
-        model_.quality.scrAtualizacao_Change();
-    });
+    auto* nitidez = QualityBar(c.scrNitidez, frame, &screenlink::QualityPanel::scrNitidez_Change);
+    auto* atualizacao = QualityBar(c.scrAtualizacao, frame, &screenlink::QualityPanel::scrAtualizacao_Change);
     layout->addWidget(Make<QLabel>(c.lblNitidez, frame), 5, 0);
     layout->addWidget(nitidez, 5, 1, 1, 3);
     layout->addWidget(Make<QLabel>(c.lblAtualizacao, frame), 6, 0);
     layout->addWidget(atualizacao, 6, 1, 1, 3);
     layout->addWidget(Button(c.cmdPararRemoto, frame, [this] { model_.loss.cmdPararRemoto_Click(); }), 7, 0, 1, 4);
     return frame;
+}
+
+QScrollBar* MainWindow::QualityBar(shell::Control& control, QWidget* parent, void (screenlink::QualityPanel::*onChange)())
+{
+    auto* bar = Make<QScrollBar>(control, parent);
+    bar->setOrientation(Qt::Horizontal);
+    // One level per step, and a thumb that does not hide the short range.
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    connect(bar, &QScrollBar::valueChanged, this, [this, &control, onChange](int value) {
+        control.setValue(value);
+        (model_.quality.*onChange)();
+    });
+    return bar;
 }
 
 QWidget* MainWindow::BuildLog()

@@ -5,8 +5,10 @@
 #include <memory>
 
 class QPlainTextEdit;
+class QScrollBar;
 
-namespace shell { class frmMain; }
+namespace screenlink { class QualityPanel; }
+namespace shell { class Control; class frmMain; }
 
 namespace ui {
 
@@ -35,6 +37,7 @@ private:
     QWidget* BuildSessionFrame();
     QWidget* BuildRemoteFrame();
     QWidget* BuildLog();
+    QScrollBar* QualityBar(shell::Control& control, QWidget* parent, void (screenlink::QualityPanel::*onChange)());
 
     shell::frmMain& model_;
     RemotePreview* preview_ = nullptr;

@@ -33,11 +33,15 @@ void RemotePreview::DrawPicture(const QImage& picture, const QRect& into)
 {
     picture_ = picture;  // implicitly shared: no pixel copy
     target_ = into;
+    // What is drawn stays: the widget shows it at its next paint even when
+    // the caller asks for no repaint.
+    update();
 }
 
 void RemotePreview::Clear()
 {
     picture_ = QImage();
+    update();
 }
 
 void RemotePreview::paintEvent(QPaintEvent*)

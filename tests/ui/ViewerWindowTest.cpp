@@ -1,0 +1,109 @@
+// The viewer window: its picture area covering the client area with black
+// bands around the fitted desktop, its title per frame, and its close box,
+// which ends the remote screen only when the program is not stopping it.
+#include "UiFixture.h"
+#include "ui/RemotePreview.h"
+#include "ui/ViewerWindow.h"
+
+#include <QTest>
+
+using ui_testing::MainWindowFixture;
+
+namespace {
+
+QImage Desktop()
+{
+    QImage desktop(160, 90, QImage::Format_RGB32);
+    desktop.fill(QColor(200, 40, 40));
+    return desktop;
+}
+
+// A technician with an accepted session whose frames are arriving.
+struct TecnicoViewer : MainWindowFixture {
+    TecnicoViewer()
+    {
+        service.Reply("encerrar_sessao.php", R"({"ok":true})");
+        shell::frmMain& m = model();
+        m.s.papel = "tecnico";
+        m.s.PapelTela = "tecnico";
+        m.s.sessao_id = "sess-1";
+        m.s.RemoteWidth = 1920;
+        m.s.RemoteHeight = 1080;
+    }
+    ui::ViewerWindow* Frame()
+    {
+        model().ShowRemoteFrame(Desktop());
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window->viewer()));
+        return window->viewer();
+    }
+};
+
+}  // namespace
+
+TEST(ViewerWindowWidgets, TheFirstFrameOpensItWithTheDesktopFittedBetweenBlackBands)
+{
+    TecnicoViewer f;
+    ui::ViewerWindow* viewer = f.window->viewer();
+    EXPECT_FALSE(viewer->isVisible());
+    EXPECT_EQ(viewer->objectName(), "frmViewer");
+    EXPECT_EQ(viewer->windowTitle(), "Marquelin - Tela remota");
+    EXPECT_EQ(viewer->parentWidget(), nullptr);  // modeless, without owner
+
+    f.Frame();
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->windowTitle(), "Marquelin - Tela remota - Ana");
+    ui::RemotePreview* picView = viewer->picView();
+    ASSERT_EQ(picView->objectName(), "picView");
+    EXPECT_EQ(picView->geometry(), viewer->rect());
+    EXPECT_EQ(picView->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
+
+    const QImage shown = picView->grab().toImage();
+    const QRect fitted = picView->pictureRect();
+    EXPECT_NEAR(double(fitted.width()) / fitted.height(), 1920.0 / 1080.0, 0.01);
+    EXPECT_EQ(shown.pixelColor(fitted.center()), QColor(200, 40, 40));
+    const QPoint band = fitted.top() > 0 ? QPoint(fitted.center().x(), 0) : QPoint(0, fitted.center().y());
+    EXPECT_EQ(shown.pixelColor(band), QColor(Qt::black));
+
+    // The preview of the main window shows the same frame.
+    const QImage preview = f.window->preview()->grab().toImage();
+    EXPECT_EQ(preview.pixelColor(f.window->preview()->pictureRect().center()), QColor(200, 40, 40));
+}
+
+TEST(ViewerWindowWidgets, ResizingKeepsThePictureAreaOverTheWholeClientArea)
+{
+    TecnicoViewer f;
+    ui::ViewerWindow* viewer = f.Frame();
+    viewer->resize(700, 640);
+    QApplication::processEvents();
+    EXPECT_EQ(viewer->picView()->geometry(), QRect(0, 0, 700, 640));
+    f.Frame();  // the next frame is fitted to the new size: bands above and below
+    EXPECT_EQ(viewer->picView()->pictureRect(), QRect(0, 123, 700, 394));
+}
+
+TEST(ViewerWindowWidgets, TheUsersCloseBoxEndsTheRemoteScreen)
+{
+    TecnicoViewer f;
+    ui::ViewerWindow* viewer = f.Frame();
+    viewer->close();
+    EXPECT_FALSE(viewer->isVisible());
+    EXPECT_EQ(f.service.Count("encerrar_sessao.php"), 1u);
+    EXPECT_TRUE(f.model().s.SessaoEncerrada);
+    EXPECT_NE(f.service.Bodies("encerrar_sessao.php")[0].find("motivo=tecnico"), std::string::npos);
+}
+
+TEST(ViewerWindowWidgets, TheProgramsOwnStopAndLossCloseItWithoutAskingToEnd)
+{
+    TecnicoViewer f;
+    f.Frame();
+    f.model().loss.PararTelaRemota(true);
+    EXPECT_FALSE(f.window->viewer()->isVisible());
+    EXPECT_EQ(f.service.Count("encerrar_sessao.php"), 0u);
+    EXPECT_FALSE(f.model().s.SessaoEncerrada);
+
+    // A frame after the close opens it again.
+    EXPECT_TRUE(f.Frame()->isVisible());
+    f.window->close();  // the program closes: only the unload's own end request
+    EXPECT_FALSE(f.window->viewer()->isVisible());
+    ASSERT_EQ(f.service.Count("encerrar_sessao.php"), 1u);
+    EXPECT_NE(f.service.Bodies("encerrar_sessao.php")[0].find("aplicativo_fechado"), std::string::npos);
+}
