@@ -26,7 +26,7 @@ RelaySide::~RelaySide() { state_->live.erase(this); }
 void RelaySide::Start()
 {
     const RelayLimits& limits = state_->limits;
-    pending_.resize(std::max<std::size_t>(limits.maxJoinLine, 1) + limits.maxEarlyBytes + 1);
+    pending_.resize(std::max<std::size_t>(limits.maxJoinLine, 1) + 1);
     ArmTimer(limits.joinDeadline, &RelaySide::OnJoinDeadline);
     ReadJoin();
 }
@@ -182,6 +182,9 @@ void RelaySide::ReleaseEarlyBytes()
 
 std::size_t RelaySide::ReadPending(error_code& ec)
 {
+    // Room for early bytes is made only for a side that sends them.
+    if (joined_ && pendingSize_ == pending_.size())
+        pending_.resize(earlyStart_ + state_->limits.maxEarlyBytes + 1);
     const std::size_t n =
         socket_.read_some(asio::buffer(pending_.data() + pendingSize_, pending_.size() - pendingSize_), ec);
     pendingSize_ += n;

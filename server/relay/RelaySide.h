@@ -79,8 +79,9 @@ private:
     Phase phase_ = Phase::Joining;
     bool joined_ = false;
     JoinRequest join_;
-    // The Join line and what followed it; one byte more than allowed, so a
-    // read that fills it shows an overflow.
+    // The Join line and what followed it. Room for the longest line first,
+    // then for the early bytes allowed; always one byte more, so a read that
+    // fills it shows an overflow.
     std::vector<char> pending_;
     std::size_t pendingSize_ = 0;
     std::size_t earlyStart_ = 0;
