@@ -9,19 +9,18 @@
 #include <immintrin.h>
 #endif
 
-// Summing down is plain loops the compiler vectorizes (this file is built
-// with -O3); a copy for AVX2 is picked at load time where the processor has it.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define MARQUELIN_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
-#else
-#define MARQUELIN_WIDE_VECTORS
+// SSE2 is all an x86-64 build may assume; AVX2 versions of both passes are
+// compiled beside it and chosen at run time where the processor has them.
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+#define MARQUELIN_AVX2 1
 #endif
 
 namespace imaging {
 
 namespace {
 
-// 255 × b down must fit a signed 16-bit lane for the pairwise multiply-add.
+// 255 × b down must fit a signed 16-bit lane for the pairwise multiply-add,
+// and a weight down (at most b − 1) a signed byte.
 constexpr int kMaxUnitsDown = 128;
 // A sum of at most 255 × D is exact in single precision, and the product by
 // 1 ÷ D lands within 2⁻²³ × 255 of the mean, less than the 1 ÷ 2D that
@@ -75,8 +74,8 @@ template <int K>
 }
 
 // out[i] = Σ weights[k] × rows[k][i]: every channel of a run of source rows
-// weighted into one row.
-MARQUELIN_WIDE_VECTORS
+// weighted into one row. Plain loops for the vectorizer (this file is built
+// with -O3).
 void SumRows(const uint8_t* const* rows, const uint16_t* weights, int count, int16_t* out, size_t n)
 {
     switch (count) {
@@ -128,12 +127,13 @@ inline __m128i PixelMean(const AcrossRow& row, int x, __m128 inverse)
     return _mm_cvtps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(sum), inverse));
 }
 
-// Pixels `x` to the end of the row, four at a time.
+// Four pixels at a time, then one by one.
 template <int Pairs>
-void AcrossSse2(const AcrossRow& row, int x, uint8_t* out)
+void AcrossSse2(const AcrossRow& row, uint8_t* out)
 {
     const __m128 inverse = _mm_set1_ps(row.inverse);
     const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xff000000u));
+    int x = 0;
     for (; x + 4 <= row.width; x += 4) {
         const __m128i low = _mm_packs_epi32(PixelMean<Pairs>(row, x, inverse), PixelMean<Pairs>(row, x + 1, inverse));
         const __m128i high =
@@ -149,8 +149,45 @@ void AcrossSse2(const AcrossRow& row, int x, uint8_t* out)
 }
 #endif
 
-#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
-#define MARQUELIN_AVX2_ACROSS 1
+#if defined(MARQUELIN_AVX2)
+// SumRows two rows at a time: their bytes interleaved, one multiply-add of
+// unsigned pixels by signed byte weights (a source row is at most 127 units
+// high) gives both products summed in 16 bits. The interleave works per
+// half, so the halves are put back in order on the way out.
+__attribute__((target("avx2"))) void SumRowsAvx2(const uint8_t* const* rows, const uint16_t* weights, int count,
+                                                 int16_t* out, size_t n)
+{
+    const int pairs = (count + 1) / 2;
+    const uint8_t* first[kMaxTaps / 2];
+    const uint8_t* second[kMaxTaps / 2];
+    __m256i pairWeights[kMaxTaps / 2];
+    for (int j = 0; j < pairs; ++j) {
+        const bool alone = 2 * j + 1 == count;  // paired with itself at weight 0
+        first[j] = rows[2 * j];
+        second[j] = alone ? rows[2 * j] : rows[2 * j + 1];
+        const int w1 = alone ? 0 : weights[2 * j + 1];
+        pairWeights[j] = _mm256_set1_epi16(static_cast<int16_t>(weights[2 * j] | (w1 << 8)));
+    }
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        __m256i low = _mm256_setzero_si256(), high = _mm256_setzero_si256();
+        for (int j = 0; j < pairs; ++j) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(first[j] + i));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(second[j] + i));
+            low = _mm256_add_epi16(low, _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, b), pairWeights[j]));
+            high = _mm256_add_epi16(high, _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, b), pairWeights[j]));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permute2x128_si256(low, high, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 16), _mm256_permute2x128_si256(low, high, 0x31));
+    }
+    for (; i < n; ++i) {
+        int sum = 0;
+        for (int k = 0; k < count; ++k)
+            sum += weights[k] * rows[k][i];
+        out[i] = static_cast<int16_t>(sum);
+    }
+    _mm256_zeroupper();
+}
 
 inline __attribute__((target("avx2"))) __m256i LoadTwo(const int16_t* low, const int16_t* high)
 {
@@ -177,23 +214,33 @@ inline __attribute__((target("avx2"))) __m256i TwoPixelMeans(const AcrossRow& ro
 
 // Eight pixels at a time; the packs work per half, so pixels come out as
 // x, x+2, x+4, x+6 | x+1, x+3, x+5, x+7 and one permutation restores them.
+// The tables run seven pixels past the row, so the last block is whole too;
+// staying in AVX2 to the end spares the processor a switch to legacy SSE
+// with the upper halves of its registers in use, which costs more than the
+// whole row.
 template <int Pairs>
 __attribute__((target("avx2"))) void AcrossAvx2(const AcrossRow& row, uint8_t* out)
 {
     const __m256 inverse = _mm256_set1_ps(row.inverse);
     const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xff000000u));
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    int x = 0;
-    for (; x + 8 <= row.width; x += 8) {
+    for (int x = 0; x < row.width; x += 8) {
         const __m256i first = _mm256_packs_epi32(TwoPixelMeans<Pairs>(row, x, inverse),
                                                  TwoPixelMeans<Pairs>(row, x + 2, inverse));
         const __m256i second = _mm256_packs_epi32(TwoPixelMeans<Pairs>(row, x + 4, inverse),
                                                   TwoPixelMeans<Pairs>(row, x + 6, inverse));
-        const __m256i pixels = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(first, second), order);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + static_cast<size_t>(x) * 4),
-                            _mm256_or_si256(pixels, opaque));
+        const __m256i pixels =
+            _mm256_or_si256(_mm256_permutevar8x32_epi32(_mm256_packus_epi16(first, second), order), opaque);
+        uint8_t* to = out + static_cast<size_t>(x) * 4;
+        if (x + 8 <= row.width) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), pixels);
+        } else {
+            alignas(32) uint8_t last[32];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(last), pixels);
+            std::memcpy(to, last, static_cast<size_t>(row.width - x) * 4);
+        }
     }
-    AcrossSse2<Pairs>(row, x, out);
+    _mm256_zeroupper();
 }
 #endif
 
@@ -215,6 +262,16 @@ void AcrossPlain(const AcrossRow& row, uint8_t* out)
 #endif
 
 }  // namespace
+
+bool ExactBoxScaler::ProcessorHasAvx2()
+{
+#if defined(MARQUELIN_AVX2)
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+#else
+    return false;
+#endif
+}
 
 bool ExactBoxScaler::Suits(int sw, int sh, int dw, int dh)
 {
@@ -262,7 +319,9 @@ void ExactBoxScaler::Prepare(int sw, int sh, int dw, int dh)
     inverse_ = 1.0f / static_cast<float>(across_.units * down_.units);
 
     const int pairs = across_.taps / 2;
-    pairWeights_.resize(static_cast<size_t>(dw) * pairs * 8);
+    // Seven more pixels at the end, zero weights, for the last block of eight.
+    across_.first.resize(static_cast<size_t>(dw) + 7, across_.first.back());
+    pairWeights_.assign(static_cast<size_t>(dw + 7) * pairs * 8, 0);
     int16_t* out = pairWeights_.data();
     for (int x = 0; x < dw; ++x)
         for (int j = 0; j < pairs; ++j)
@@ -281,20 +340,24 @@ void ExactBoxScaler::SumDown(const uint8_t* src, int srcStride, int y)
     const int count = down_.count[y];
     for (int k = 0; k < count; ++k)
         rows[k] = src + static_cast<size_t>(down_.first[y] + k) * srcStride;
-    SumRows(rows, &down_.weights[static_cast<size_t>(y) * down_.taps], count, column_.data(),
-            static_cast<size_t>(sw_) * 4);
+    const uint16_t* weights = &down_.weights[static_cast<size_t>(y) * down_.taps];
+    const size_t n = static_cast<size_t>(sw_) * 4;
+#if defined(MARQUELIN_AVX2)
+    if (wide_)
+        return SumRowsAvx2(rows, weights, count, column_.data(), n);
+#endif
+    SumRows(rows, weights, count, column_.data(), n);
 }
 
 void ExactBoxScaler::SumAcross(uint8_t* out) const
 {
     const AcrossRow row{column_.data(), across_.first.data(), pairWeights_.data(), across_.taps / 2, dw_, inverse_};
-#if defined(MARQUELIN_AVX2_ACROSS)
-    static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide)
+#if defined(MARQUELIN_AVX2)
+    if (wide_)
         return row.pairs == 1 ? AcrossAvx2<1>(row, out) : AcrossAvx2<0>(row, out);
 #endif
 #if defined(__SSE2__)
-    return row.pairs == 1 ? AcrossSse2<1>(row, 0, out) : AcrossSse2<0>(row, 0, out);
+    return row.pairs == 1 ? AcrossSse2<1>(row, out) : AcrossSse2<0>(row, out);
 #else
     AcrossPlain(row, out);
 #endif

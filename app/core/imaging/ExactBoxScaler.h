@@ -16,6 +16,11 @@ namespace imaging {
 // The weight tables are kept while the sizes stay the same. Not thread-safe.
 class ExactBoxScaler {
 public:
+    // `wide`: the AVX2 loops, where the processor has them; the SSE2 ones
+    // (plain loops elsewhere) give the same bytes.
+    explicit ExactBoxScaler(bool wide = ProcessorHasAvx2()) : wide_(wide && ProcessorHasAvx2()) {}
+    static bool ProcessorHasAvx2();
+
     // Whether the pair is small enough for exact 16-bit sums and a rounding
     // through single precision that cannot go wrong.
     static bool Suits(int sw, int sh, int dw, int dh);
@@ -39,6 +44,7 @@ private:
     void SumDown(const uint8_t* src, int srcStride, int y);
     void SumAcross(uint8_t* out) const;
 
+    bool wide_;
     int sw_ = 0, sh_ = 0, dw_ = 0, dh_ = 0;
     Axis across_;
     Axis down_;
