@@ -2,7 +2,10 @@
 
 #include <array>
 #include <boost/asio/error.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
+#include <cerrno>
+#include <fcntl.h>
 
 #include "relay/RelaySide.h"
 #include "relay/RelayState.h"
@@ -11,6 +14,13 @@ namespace relay {
 
 namespace asio = boost::asio;
 using boost::system::error_code;
+
+namespace {
+
+// Chunks one pump moves before other sessions get their turn.
+constexpr int kChunksPerBurst = 16;
+
+}  // namespace
 
 RelayBridge::RelayBridge(std::shared_ptr<RelaySide> cliente, std::shared_ptr<RelaySide> tecnico)
     : state_(cliente->State()), cliente_(std::move(cliente)), tecnico_(std::move(tecnico))
@@ -24,7 +34,7 @@ RelayBridge::RelayBridge(std::shared_ptr<RelaySide> cliente, std::shared_ptr<Rel
 RelayBridge::~RelayBridge()
 {
     for (Pump* pump : {&toTecnico_, &toCliente_})
-        state_->buffers.Release(std::move(pump->buffer));
+        ReleaseBuffers(*pump);
 }
 
 void RelayBridge::Start()
@@ -54,21 +64,108 @@ void RelayBridge::SendPairedReply(Pump& pump)
 
 void RelayBridge::Read(Pump& pump)
 {
+    if (!pump.pipe && !pump.buffer && state_->limits.splice)
+        pump.pipe = state_->pipes.Acquire();
+    if (pump.pipe)
+        return SpliceBurst(pump);
     if (!pump.buffer)
         pump.buffer = state_->buffers.Acquire();
-    error_code ec;
-    const std::size_t n =
-        pump.from->Socket().read_some(asio::buffer(pump.buffer.get(), state_->buffers.BufferBytes()), ec);
-    if (ec == asio::error::would_block) {
-        state_->buffers.Release(std::move(pump.buffer));
-        return AwaitReadable(pump);
+    CopyBurst(pump);
+}
+
+void RelayBridge::ReleaseBuffers(Pump& pump)
+{
+    if (pump.pipe && pump.inPipe == 0)
+        state_->pipes.Release(std::move(*pump.pipe));
+    pump.pipe.reset();
+    state_->buffers.Release(std::move(pump.buffer));
+}
+
+// While the target takes every chunk at once, the pump goes on without a trip
+// through the io_context; after a burst it lets other sessions run.
+void RelayBridge::Yield(Pump& pump)
+{
+    asio::post(pump.from->Socket().get_executor(), [self = shared_from_this(), &pump] {
+        if (!self->ended_)
+            self->Read(pump);
+    });
+}
+
+void RelayBridge::SpliceBurst(Pump& pump)
+{
+    const int source = pump.from->Socket().native_handle();
+    for (int chunk = 0; chunk < kChunksPerBurst; ++chunk) {
+        const ssize_t n = splice(source, nullptr, pump.pipe->WriteEnd(), nullptr, state_->pipes.PipeBytes(),
+                                 SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        // The pipe is empty here, so "would block" is the socket's.
+        if (n < 0 && errno == EAGAIN) {
+            ReleaseBuffers(pump);
+            return AwaitReadable(pump);
+        }
+        if (n == 0)
+            return End(std::string(RoleName(pump.from->Join().role)) + " closed");
+        if (n < 0)
+            return EndOnError(*pump.from, error_code(errno, boost::system::system_category()), "reading from");
+        pump.bytes += static_cast<std::size_t>(n);
+        pump.inPipe = static_cast<std::size_t>(n);
+        if (!FlushPipe(pump))
+            return;
     }
-    if (ec == asio::error::eof)
-        return End(std::string(RoleName(pump.from->Join().role)) + " closed");
-    if (ec)
-        return EndOnError(*pump.from, ec, "reading from");
-    pump.bytes += n;
-    Write(pump, n);
+    Yield(pump);
+}
+
+bool RelayBridge::FlushPipe(Pump& pump)
+{
+    const int target = pump.to->Socket().native_handle();
+    while (pump.inPipe > 0) {
+        const ssize_t n =
+            splice(pump.pipe->ReadEnd(), nullptr, target, nullptr, pump.inPipe, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        if (n > 0) {
+            pump.inPipe -= static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EAGAIN) {
+            pump.writing = true;
+            pump.to->Socket().async_wait(asio::ip::tcp::socket::wait_write,
+                                         [self = shared_from_this(), &pump](const error_code& ec) {
+                                             pump.writing = false;
+                                             if (self->ended_)
+                                                 return pump.to->ShutdownAndDrain();
+                                             if (ec)
+                                                 return self->EndOnError(*pump.to, ec, "writing to");
+                                             if (self->FlushPipe(pump))
+                                                 self->Read(pump);
+                                         });
+            return false;
+        }
+        EndOnError(*pump.to, error_code(n < 0 ? errno : EPIPE, boost::system::system_category()), "writing to");
+        return false;
+    }
+    return true;
+}
+
+void RelayBridge::CopyBurst(Pump& pump)
+{
+    for (int chunk = 0; chunk < kChunksPerBurst; ++chunk) {
+        error_code ec;
+        const std::size_t n =
+            pump.from->Socket().read_some(asio::buffer(pump.buffer.get(), state_->buffers.BufferBytes()), ec);
+        if (ec == asio::error::would_block) {
+            ReleaseBuffers(pump);
+            return AwaitReadable(pump);
+        }
+        if (ec == asio::error::eof)
+            return End(std::string(RoleName(pump.from->Join().role)) + " closed");
+        if (ec)
+            return EndOnError(*pump.from, ec, "reading from");
+        pump.bytes += n;
+        const std::size_t written = pump.to->Socket().write_some(asio::buffer(pump.buffer.get(), n), ec);
+        if (ec && ec != asio::error::would_block)
+            return EndOnError(*pump.to, ec, "writing to");
+        if (written < n)
+            return Write(pump, written, n - written);
+    }
+    Yield(pump);
 }
 
 void RelayBridge::AwaitReadable(Pump& pump)
@@ -83,10 +180,10 @@ void RelayBridge::AwaitReadable(Pump& pump)
                                    });
 }
 
-void RelayBridge::Write(Pump& pump, std::size_t n)
+void RelayBridge::Write(Pump& pump, std::size_t offset, std::size_t n)
 {
     pump.writing = true;
-    asio::async_write(pump.to->Socket(), asio::buffer(pump.buffer.get(), n),
+    asio::async_write(pump.to->Socket(), asio::buffer(pump.buffer.get() + offset, n),
                       [self = shared_from_this(), &pump](const error_code& ec, std::size_t) {
                           self->OnWritten(pump, ec, "writing to");
                       });

@@ -3,9 +3,11 @@
 #include <boost/system/error_code.hpp>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "relay/BufferPool.h"
+#include "relay/SplicePipe.h"
 
 namespace relay {
 
@@ -15,7 +17,8 @@ struct RelayState;
 // A paired session: two one-way pumps, each reading its source only after the
 // previous write to its target completed, so a slow reader slows its writer
 // and a session holds at most one buffer per direction, and only while bytes
-// flow. Either end ends both: the direction that ended has nothing in flight,
+// flow. The buffer is a kernel pipe moved through with splice(); a plain
+// buffer copied through only when no pipe can be had. Either end ends both: the direction that ended has nothing in flight,
 // the other may finish its last write within the linger time. Single-threaded.
 class RelayBridge : public std::enable_shared_from_this<RelayBridge> {
 public:
@@ -31,6 +34,8 @@ private:
         RelaySide* from = nullptr;
         RelaySide* to = nullptr;
         const char* name = "";
+        std::optional<SplicePipe> pipe;
+        std::size_t inPipe = 0;
         RelayBuffer buffer;
         std::uint64_t bytes = 0;
         bool writing = false;
@@ -38,8 +43,15 @@ private:
 
     void SendPairedReply(Pump& pump);
     void Read(Pump& pump);
+    void SpliceBurst(Pump& pump);
+    // Moves what the pipe holds to the target; false when that has to wait or failed.
+    bool FlushPipe(Pump& pump);
+    void CopyBurst(Pump& pump);
+    void ReleaseBuffers(Pump& pump);
+    void Yield(Pump& pump);
     void AwaitReadable(Pump& pump);
-    void Write(Pump& pump, std::size_t n);
+    // The rest of a chunk the target did not take at once.
+    void Write(Pump& pump, std::size_t offset, std::size_t n);
     // Completion of any write: go on reading, or let the closing target go.
     void OnWritten(Pump& pump, const boost::system::error_code& ec, const char* what);
     void EndOnError(const RelaySide& side, const boost::system::error_code& ec, const char* what);

@@ -28,7 +28,11 @@ struct RelayLimits {
     unsigned maxConnectionsPerAddress{32};
     // One buffer per direction of a paired session, held only while bytes flow.
     std::size_t bufferBytes{64 * 1024};
-    // Free buffers kept for reuse; the rest go back to the allocator.
+    // The buffer is a kernel pipe that bytes are spliced through (no copy in
+    // the relay); off, or when no pipe can be had, bytes are copied through
+    // relay memory.
+    bool splice{true};
+    // Free buffers (or pipes) kept for reuse; the rest are given back.
     std::size_t spareBuffers{64};
     // After the end of a pair or a refusal: how long a socket may drain before it is closed.
     std::chrono::milliseconds closeLinger{2000};

@@ -9,6 +9,7 @@
 #include "relay/RelayServer.h"
 #include "relay/Rendezvous.h"
 #include "relay/SessionCheck.h"
+#include "relay/SplicePipe.h"
 
 namespace relay {
 
@@ -22,6 +23,7 @@ struct RelayState {
           limits(relayLimits),
           log(std::move(sink)),
           addresses(relayLimits.maxConnectionsPerAddress),
+          pipes(relayLimits.bufferBytes, relayLimits.spareBuffers),
           buffers(relayLimits.bufferBytes, relayLimits.spareBuffers)
     {
     }
@@ -30,6 +32,8 @@ struct RelayState {
     const RelayLimits limits;
     const RelayLog log;
     AddressLimiter addresses;
+    PipePool pipes;
+    // Only for a pump that could not get a pipe.
     BufferPool buffers;
     Rendezvous rendezvous;
     // Every open connection, so Stop() can close them.

@@ -33,16 +33,21 @@ std::size_t SendUntilStalled(RelayTestClient& writer, std::size_t ceiling)
     return sent;
 }
 
-class RelayBackpressure : public RelayFixture {
+class RelayBackpressure : public RelayFixture, public ::testing::WithParamInterface<bool> {
 protected:
-    void SetUp() override { StartRelay(); }
+    void SetUp() override
+    {
+        relay::RelayLimits limits = ShortLimits();
+        limits.splice = GetParam();
+        StartRelay(limits);
+    }
 };
 
 // A tecnico that stops reading must stop its cliente: what the cliente gets
 // rid of is bounded by the socket buffers on the way plus the relay's one
 // buffer for that direction. A relay that queued without bound would take
 // all of it.
-TEST_F(RelayBackpressure, ASlowReaderStallsItsWriterAndTheRelayHoldsOneBuffer)
+TEST_P(RelayBackpressure, ASlowReaderStallsItsWriterAndTheRelayHoldsOneBuffer)
 {
     constexpr int kClientBuffers = 64 * 1024;
     auto [cliente, tecnico] = Pair("s1", "k", kClientBuffers);
@@ -62,6 +67,8 @@ TEST_F(RelayBackpressure, ASlowReaderStallsItsWriterAndTheRelayHoldsOneBuffer)
     cliente->Send("end\n");
     EXPECT_EQ(tecnico->ReadLine(), "end\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(SplicedAndCopied, RelayBackpressure, ::testing::Bool());
 
 }  // namespace
 }  // namespace relaytest

@@ -48,7 +48,18 @@ TEST_F(RelayPairing, PairsTheTwoSidesOfAnAcceptedSessionInEitherOrder)
     EXPECT_TRUE(LogShows("paired session=s1 "));
 }
 
-TEST_F(RelayPairing, AMegabyteOfRandomBytesEachWayArrivesExactly)
+// Through kernel pipes, and copied through the relay's own buffers.
+class RelayForwarding : public RelayFixture, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        relay::RelayLimits limits = ShortLimits();
+        limits.splice = GetParam();
+        StartRelay(limits);
+    }
+};
+
+TEST_P(RelayForwarding, AMegabyteOfRandomBytesEachWayArrivesExactly)
 {
     auto [cliente, tecnico] = Pair("s1", "k");
     const std::string up = RandomBytes(1 << 20, 1);
@@ -62,6 +73,8 @@ TEST_F(RelayPairing, AMegabyteOfRandomBytesEachWayArrivesExactly)
     EXPECT_TRUE(atTecnico == up) << atTecnico.size() << " bytes arrived";
     EXPECT_TRUE(atCliente == down) << atCliente.size() << " bytes arrived";
 }
+
+INSTANTIATE_TEST_SUITE_P(SplicedAndCopied, RelayForwarding, ::testing::Bool());
 
 // An eager peer writes its first message in the same segment as its Join line.
 TEST_F(RelayPairing, BytesSentRightAfterTheJoinLineAreForwardedAfterTheReply)
