@@ -144,6 +144,9 @@ TEST(DirectLink, APeerClosingAValidatedLinkIsALossThatKeepsTheSession)
     EXPECT_FALSE(tecnico.s.DadosTelaRecebidos);
     EXPECT_FALSE(tecnico.s.SessaoEncerrada);
     EXPECT_TRUE(tecnico.c.cmdPararRemoto.enabled());
+    // The quality panel is live only while a link is validated.
+    EXPECT_FALSE(tecnico.c.scrNitidez.enabled());
+    EXPECT_FALSE(tecnico.c.scrAtualizacao.enabled());
 }
 
 TEST(DirectLink, ACloseBeforeValidationIsOnlyLogged)
