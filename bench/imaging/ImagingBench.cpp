@@ -1,5 +1,6 @@
 #include "BenchStage.h"
 #include "TurboJpegAlone.h"
+#include "core/imaging/Base64.h"
 #include "core/link/LinkMessages.h"
 
 #include <QByteArray>
@@ -16,8 +17,9 @@ namespace {
 
 // What the supported side does for one frame: the capture shrunk to
 // 1920 × 1080 with the pointer and written as a JPEG file, its bytes (kept
-// in memory, or read back from the file as the calling order has it), the
-// Base64 text and the Frame message with the geometry of the moment.
+// in memory, or read back from the file as the calling order has it), and
+// the Frame message with the geometry of the moment and the Base64 text
+// written straight after its header.
 class SenderLoop {
 public:
     explicit SenderLoop(BenchStage& stage) : stage_(stage) {}
@@ -33,10 +35,9 @@ public:
                 return false;
             jpeg = bytes_;
         }
-        modScreen::Base64Encode(jpeg, &text_);
         screenlink::WriteFrameHeader(message_, screen.ScreenLeft(), screen.ScreenTop(), screen.ScreenWidth(),
-                                     screen.ScreenHeight(), text_.size());
-        message_.append(text_);
+                                     screen.ScreenHeight(), imaging::Base64EncodedLength(jpeg.size()));
+        modScreen::Base64EncodeAppend(jpeg, &message_);
         return true;
     }
 
@@ -44,7 +45,7 @@ public:
 
 private:
     BenchStage& stage_;
-    QByteArray bytes_, text_, message_;
+    QByteArray bytes_, message_;
 };
 
 // The sender against TurboJPEG encoding the same pixels; argument 1 reads

@@ -72,10 +72,17 @@ bool Fail(QByteArray* bytes, QString* error, const char* why)
 
 void Base64EncodeInto(QByteArrayView bytes, QByteArray* text)
 {
+    text->resize(0);  // keeps the buffer
+    Base64EncodeAppend(bytes, text);
+}
+
+void Base64EncodeAppend(QByteArrayView bytes, QByteArray* text)
+{
     const auto* in = reinterpret_cast<const uint8_t*>(bytes.data());
     const qsizetype n = bytes.size();
-    text->resize((n + 2) / 3 * 4);
-    char* out = text->data();
+    const qsizetype at = text->size();
+    text->resize(at + Base64EncodedLength(n));
+    char* out = text->data() + at;
     qsizetype i = 0;
     for (; i + 3 <= n; i += 3, out += 4) {
         const uint32_t v = uint32_t{in[i]} << 16 | uint32_t{in[i + 1]} << 8 | in[i + 2];

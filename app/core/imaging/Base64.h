@@ -10,7 +10,16 @@
 
 namespace imaging {
 
+// The length of the text for n bytes.
+constexpr qsizetype Base64EncodedLength(qsizetype n)
+{
+    return (n + 2) / 3 * 4;
+}
+
 void Base64EncodeInto(QByteArrayView bytes, QByteArray* text);
+// The same after what `text` already holds (a message header), so the
+// payload is written once, in place.
+void Base64EncodeAppend(QByteArrayView bytes, QByteArray* text);
 
 // False, with `bytes` emptied and the reason in `error`, for invalid text.
 bool Base64DecodeInto(QByteArrayView text, QByteArray* bytes, QString* error);

@@ -79,6 +79,11 @@ void modScreen::Base64Encode(QByteArrayView bytes, QByteArray* text)
     Base64EncodeInto(bytes, text);
 }
 
+void modScreen::Base64EncodeAppend(QByteArrayView bytes, QByteArray* text)
+{
+    imaging::Base64EncodeAppend(bytes, text);
+}
+
 bool modScreen::Base64Decode(QByteArrayView text, QByteArray* bytes, QString* error)
 {
     return Base64DecodeInto(text, bytes, error);

@@ -45,6 +45,8 @@ public:
     static bool ReadFileBytes(const QString& path, QByteArray* bytes, QString* error);
     static bool WriteFileBytes(const QString& path, QByteArrayView bytes, QString* error);
     static void Base64Encode(QByteArrayView bytes, QByteArray* text);
+    // Base64Encode after what `text` already holds, such as a message header.
+    static void Base64EncodeAppend(QByteArrayView bytes, QByteArray* text);
     static bool Base64Decode(QByteArrayView text, QByteArray* bytes, QString* error);
 
 private:

@@ -57,6 +57,12 @@ TEST(Base64, PadsShortTailsAndNothingElse)
     EXPECT_EQ(Decode("YQ=="), QByteArray("a"));
     EXPECT_EQ(Decode("YWI="), QByteArray("ab"));
     EXPECT_EQ(Decode(""), QByteArray());
+
+    QByteArray message("FRAME:0:0:4:4:4:");
+    modScreen::Base64EncodeAppend("abc", &message);
+    EXPECT_EQ(message, "FRAME:0:0:4:4:4:YWJj");
+    modScreen::Base64Encode("a", &message);  // replaces, appends nothing
+    EXPECT_EQ(message, "YQ==");
 }
 
 TEST(Base64, AgreesWithCoreutilsBothWaysOnOneLine)
