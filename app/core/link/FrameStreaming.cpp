@@ -20,7 +20,7 @@ void FrameStreaming::EnviarFrame()
         if (!w_.quality.state().NitidezManual())
             w_.quality.ReduzirNitidez();
     }
-    if (!w_.link.RemoteIsConnected() || !s.TelaConectada)
+    if (!w_.link.RemoteIsConnected() || !s.TelaConectada || w_.link.QueuedBytes() > kMaxQueuedBytes)
         return;
     s.EnviandoFrame = true;
     const QualityState& q = w_.quality.state();

@@ -20,6 +20,9 @@ namespace screenlink {
 class FrameStreaming {
 public:
     static constexpr float kStallSeconds = 5.0f;
+    // A peer that stops reading must not make written-off frames pile up in
+    // the socket's buffer: no new frame while this much is still queued.
+    static constexpr qint64 kMaxQueuedBytes = 4 * 1024 * 1024;
 
     FrameStreaming(shell::frmMain& window, imaging::ScreenSource& source);
 

@@ -42,6 +42,8 @@ bool ScreenLink::RemoteIsClosed() const
     return !wskRemote_ || wskRemote_->state() == QAbstractSocket::UnconnectedState;
 }
 
+qint64 ScreenLink::QueuedBytes() const { return wskRemote_ ? wskRemote_->bytesToWrite() : 0; }
+
 bool ScreenLink::RemoteIsConnected() const
 {
     return wskRemote_ && wskRemote_->state() == QAbstractSocket::ConnectedState;

@@ -31,6 +31,8 @@ public:
     bool ListenIsClosed() const { return !wskListen_.isListening(); }
     QString ListenLocalAddress() const;
     QTcpSocket* Remote() const { return wskRemote_.get(); }
+    // Bytes handed to the link socket that have not yet gone to the system.
+    qint64 QueuedBytes() const;
 
     void CloseRemote();
     void CloseListen();

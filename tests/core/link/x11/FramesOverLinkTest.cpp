@@ -134,6 +134,30 @@ TEST_F(FramesOverLink, TheTechnicianSeesTheSupportedDisplayFittedInItsPreview)
         }
 }
 
+TEST_F(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemoryBounded)
+{
+    // The technician takes no more bytes from the system: the kernel's buffers
+    // fill, then the supported side's own.
+    scene.PaintNoise();
+    QTcpSocket* stuck = tecnico().link.Remote();
+    stuck->setReadBufferSize(1);
+    stuck->blockSignals(true);
+    qint64 mostQueued = 0;
+    qint64 largestFrame = 0;
+    for (int i = 0; i < 40; ++i) {
+        At(i * 5.1f);
+        const qint64 before = cliente().link.QueuedBytes();
+        Tick();
+        largestFrame = std::max(largestFrame, cliente().link.QueuedBytes() - before);
+        testing_support::RunEvents(20);
+        mostQueued = std::max(mostQueued, cliente().link.QueuedBytes());
+    }
+    EXPECT_EQ(cliente().quality.state().NivelNitidez(), 1) << "lowered at each write-off, down to the lowest";
+    EXPECT_GT(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes) << "the bound was never reached";
+    EXPECT_LE(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes + largestFrame);
+    EXPECT_TRUE(cliente().s.TelaConectada) << "a slow reader is no lost link";
+}
+
 TEST_F(FramesOverLink, NothingIsSentOnceTheLinkIsDown)
 {
     pair->tecnico.w().link.Remote()->abort();
