@@ -1,5 +1,6 @@
 #include "core/link/FrameStreaming.h"
 
+#include "core/imaging/Base64.h"
 #include "core/link/LinkMessages.h"
 #include "core/shell/frmMain.h"
 #include "core/time/Clock.h"
@@ -47,12 +48,16 @@ void FrameStreaming::EnviarFrame()
 
 bool FrameStreaming::MontarFrame(QString* error)
 {
-    if (!modScreen::ReadFileBytes(temp_.FramePath(), &jpeg_, error))
+    // The bytes just written to the frame file are the file's: taking them
+    // from memory spares reading it back.
+    const QByteArrayView jpeg = screen_.LastJpeg();
+    if (jpeg.isEmpty()) {
+        *error = QStringLiteral("empty frame file");
         return false;
-    modScreen::Base64Encode(jpeg_, &payload_);
+    }
     WriteFrameHeader(message_, screen_.ScreenLeft(), screen_.ScreenTop(), screen_.ScreenWidth(), screen_.ScreenHeight(),
-                     payload_.size());
-    message_.append(payload_);
+                     imaging::Base64EncodedLength(jpeg.size()));
+    modScreen::Base64EncodeAppend(jpeg, &message_);
     return true;
 }
 

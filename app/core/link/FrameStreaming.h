@@ -40,7 +40,6 @@ private:
     modScreen screen_;
     imaging::TempFolder temp_;
     QByteArray jpeg_;
-    QByteArray payload_;
     QByteArray message_;
     QImage picture_;
 };
