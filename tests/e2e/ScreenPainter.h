@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QColor>
+#include <QRect>
+
+#include <optional>
+
+#include <string>
+#include <vector>
+
+struct _XDisplay;
+
+namespace e2e {
+
+// A small X client on the supported computer's display: one window over the
+// whole screen, painted in large flat colour blocks, that records the button
+// presses and key presses reaching it. What the technician's viewer shows and
+// where its input lands are checked against it.
+class ScreenPainter {
+public:
+    struct Block {
+        QRect area;  // screen pixels
+        QColor colour;
+    };
+    struct Press {
+        int x = 0, y = 0;  // root coordinates
+        unsigned button = 0;
+    };
+
+    ScreenPainter(const std::string& display, int width, int height);
+    ~ScreenPainter();
+    ScreenPainter(const ScreenPainter&) = delete;
+    ScreenPainter& operator=(const ScreenPainter&) = delete;
+
+    bool Ready() const { return display_ != nullptr && window_ != 0; }
+    const std::vector<Block>& Blocks() const { return blocks_; }
+    // The block colour at a screen point, or nothing within `margin` of a block edge.
+    std::optional<QColor> ColourAt(double x, double y, double margin) const;
+
+    // On top of every other window, with the keyboard focus.
+    void RaiseAndFocus();
+    // Reads the events that arrived.
+    void Pump();
+    const std::vector<Press>& Presses() const { return presses_; }
+    const std::vector<unsigned long>& KeySyms() const { return keysyms_; }
+
+private:
+    _XDisplay* display_ = nullptr;
+    unsigned long window_ = 0;
+    unsigned long pixmap_ = 0;
+    std::vector<Block> blocks_;
+    std::vector<Press> presses_;
+    std::vector<unsigned long> keysyms_;
+};
+
+}  // namespace e2e

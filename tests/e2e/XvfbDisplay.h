@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ChildProcess.h"
+
+#include <string>
+
+namespace e2e {
+
+// A private Xvfb on a free display number (-displayfd), ended with the object.
+class XvfbDisplay {
+public:
+    XvfbDisplay(int width, int height, const std::string& logPath);
+
+    bool Ready() const { return !name_.empty(); }
+    const std::string& Name() const { return name_; }  // ":N"
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+private:
+    bool ReadDisplayNumber(int fd, int ms);
+
+    int width_;
+    int height_;
+    std::string name_;
+    ChildProcess process_;
+};
+
+}  // namespace e2e
