@@ -31,6 +31,15 @@ QPushButton* Button(shell::Control& control, QWidget* parent, Handler onClick)
     return button;
 }
 
+// Room around and between the rows, so nothing touches the window's edge.
+QVBoxLayout* Column(QWidget* window)
+{
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(18, 14, 18, 14);
+    layout->setSpacing(10);
+    return layout;
+}
+
 QLabel* Title(shell::Control& control, QWidget* parent, int size)
 {
     auto* label = Make<QLabel>(control, parent);
@@ -43,7 +52,7 @@ QLabel* Title(shell::Control& control, QWidget* parent, int size)
 CadastroDialog::CadastroDialog(account::frmCadastro& model, QWidget* parent) : QDialog(parent)
 {
     Bind(model.frmCadastroCaption, this);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = Column(this);
     layout->addWidget(Title(model.lblTitulo, this, 14));
     auto* intro = Make<QLabel>(model.Label1, this);
     intro->setWordWrap(true);
@@ -53,6 +62,7 @@ CadastroDialog::CadastroDialog(account::frmCadastro& model, QWidget* parent) : Q
     form->addRow(Make<QLabel>(model.lblEmail, this), Make<QLineEdit>(model.txtEmail, this));
     layout->addLayout(form);
     layout->addWidget(Button(model.cmdCriar, this, [&model] { model.cmdCriar_Click(); }));
+    layout->addSpacing(8);  // the second step: the code from the e-mail
     auto* codeForm = new QFormLayout;
     codeForm->addRow(Make<QLabel>(model.lblCodigo, this), Make<QLineEdit>(model.txtCodigo, this));
     layout->addLayout(codeForm);
@@ -61,13 +71,13 @@ CadastroDialog::CadastroDialog(account::frmCadastro& model, QWidget* parent) : Q
     buttons->addWidget(Button(model.cmdFechar, this, [&model] { model.cmdFechar_Click(); }));
     layout->addLayout(buttons);
     connect(&model, &account::frmCadastro::closeRequested, this, &QDialog::accept);
-    setMinimumWidth(460);
+    setMinimumWidth(540);
 }
 
 SobreDialog::SobreDialog(shell::frmSobre& model, QWidget* parent) : QDialog(parent)
 {
     Bind(model.frmSobreCaption, this);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = Column(this);
     layout->addWidget(Title(model.lblTitulo, this, 18));
     auto* subtitle = Make<QLabel>(model.lblSubtitulo, this);
     subtitle->setWordWrap(true);
@@ -75,6 +85,7 @@ SobreDialog::SobreDialog(shell::frmSobre& model, QWidget* parent) : QDialog(pare
     auto* dados = Make<QLabel>(model.lblDados, this);
     dados->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(dados);
+    layout->addSpacing(6);
     auto* links = new QHBoxLayout;
     links->addWidget(Button(model.cmdManual, this, [&model] { model.cmdManual_Click(); }));
     links->addWidget(Button(model.cmdSoftwares, this, [&model] { model.cmdSoftwares_Click(); }));
@@ -84,7 +95,7 @@ SobreDialog::SobreDialog(shell::frmSobre& model, QWidget* parent) : QDialog(pare
     bottom->addWidget(Button(model.cmdFechar, this, [&model] { model.cmdFechar_Click(); }));
     layout->addLayout(bottom);
     connect(&model, &shell::frmSobre::closeRequested, this, &QDialog::accept);
-    setMinimumWidth(420);
+    setMinimumWidth(480);
 }
 
 }  // namespace ui

@@ -105,7 +105,11 @@ QWidget* MainWindow::BuildAccountFrame()
         grid->addWidget(Make<QLineEdit>(*box, frame), row, 1, 1, 3);
         ++row;
     }
-    frame->findChild<QLineEdit*>(c.txtDispositivo.name())->setReadOnly(true);
+    auto* dispositivo = frame->findChild<QLineEdit*>(c.txtDispositivo.name());
+    dispositivo->setReadOnly(true);
+    // The whole device id (36 characters) stays readable.
+    const QString widestId = QStringLiteral("dddddddd-dddd-dddd-dddd-dddddddddddd");
+    dispositivo->setMinimumWidth(dispositivo->fontMetrics().horizontalAdvance(widestId) + 16);
     grid->addWidget(Button(c.cmdCadastrar, frame, [this] { model_.account.cmdCadastrar_Click(); }), row, 1);
     grid->addWidget(Button(c.cmdAtivar, frame, [this] { model_.account.cmdAtivar_Click(); }), row, 2);
     grid->addWidget(Button(c.cmdValidar, frame, [this] { model_.account.cmdValidar_Click(); }), row, 3);
