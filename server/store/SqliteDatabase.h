@@ -10,8 +10,8 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // A thin owner of one SQLite connection: statements are prepared once and
-// kept, keyed by their SQL text, so every query after the first is a reset
-// and a rebind. Errors are thrown as std::runtime_error with SQLite's text.
+// kept, keyed by the address of their SQL literal (callers pass string
+// literals), so every query after the first is a reset and a rebind. Errors are thrown as std::runtime_error with SQLite's text.
 
 namespace store {
 
@@ -48,14 +48,14 @@ public:
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
 
     void Exec(const char* sql);                // several statements, no rows
-    Query Prepare(const char* sql);            // cached by text
+    Query Prepare(const char* sql);            // sql: a string literal; cached by its address
     std::int64_t LastInsertId() const;
     int Changes() const;
     [[noreturn]] void Fail(const char* what) const;
 
 private:
     sqlite3* db_ = nullptr;
-    std::unordered_map<std::string, sqlite3_stmt*> statements_;
+    std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };
 
 // BEGIN IMMEDIATE ... COMMIT; rolls back when left without Commit().

@@ -138,6 +138,10 @@ std::optional<CodeState> CodeStateFromName(const std::string& name)
 
 SqliteStore::SqliteStore(const std::string& path) : db_(path)
 {
+    // One process owns the database: with the lock held for good, WAL needs
+    // no shared-memory index and no file locking per transaction, and a
+    // second server on the same folder fails at start instead of racing.
+    db_.Exec("PRAGMA locking_mode=EXCLUSIVE");
     db_.Exec("PRAGMA journal_mode=WAL");
     db_.Exec("PRAGMA synchronous=FULL");
     db_.Exec("PRAGMA foreign_keys=ON");
@@ -145,6 +149,7 @@ SqliteStore::SqliteStore(const std::string& path) : db_(path)
     db_.Exec("PRAGMA wal_autocheckpoint=1000");        // pages, about 4 MB
     db_.Exec("PRAGMA journal_size_limit=16777216");   // what a checkpoint leaves behind
     Migrate();
+    db_.Exec("BEGIN EXCLUSIVE; COMMIT");  // takes the lock now, not at the first write
 }
 
 void SqliteStore::Migrate()

@@ -40,6 +40,12 @@ TEST_F(StoreTest, ADatabaseFromANewerServerIsRefused)
     EXPECT_THROW(SqliteStore again(path), std::runtime_error);
 }
 
+TEST_F(StoreTest, OneServerAtATimeOwnsTheDatabase)
+{
+    SqliteStore owner(path);
+    EXPECT_THROW(SqliteStore second(path), std::runtime_error);
+}
+
 TEST_F(StoreTest, ReopeningKeepsWhatWasWritten)
 {
     Id device = 0;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ssl/context.hpp>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A closed-loop HTTPS load on one thread: one keep-alive connection per
+// request text, each sending its request again as soon as the reply is in.
+// The same client measures both servers of a comparison.
+class HttpsLoad {
+public:
+    HttpsLoad(unsigned short port, std::vector<std::string> requests);
+    ~HttpsLoad();
+    bool Connect();                      // connects and shakes hands on every connection
+    void Run(std::size_t replies);       // until that many replies arrived
+    std::size_t Failures() const { return failures_; }  // replies without `okText`, broken connections
+    void ExpectInReply(std::string text) { okText_ = std::move(text); }
+
+    struct Connection;
+
+private:
+    friend struct Connection;
+    boost::asio::io_context io_;
+    boost::asio::ssl::context tls_;
+    unsigned short port_;
+    std::vector<std::string> requests_;
+    std::vector<std::shared_ptr<Connection>> connections_;
+    std::size_t wanted_ = 0;
+    std::size_t done_ = 0;
+    std::size_t inFlight_ = 0;  // requests on their way count toward the wanted number
+    std::size_t failures_ = 0;
+    std::string okText_;
+};
