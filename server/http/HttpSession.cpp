@@ -85,6 +85,9 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t)
     if (ec) {
         api::HttpReply refusal = RefusalFor(ec);
         LogRequest("-", "-", refusal);
+        // The client may still be sending what was refused: closing at once
+        // would reset the connection and lose the answer it is owed.
+        drainAfterAnswer_ = true;
         return Answer(std::move(refusal), false);
     }
     started_ = std::chrono::steady_clock::now();
@@ -116,8 +119,22 @@ void HttpSession::OnWrite(bool keepAlive, beast::error_code ec, std::size_t)
     if (ec)
         return;
     if (!keepAlive)
-        return DoClose();
+        return drainAfterAnswer_ ? DrainThenClose() : DoClose();
     DoRead();
+}
+
+void HttpSession::DrainThenClose()
+{
+    if (drained_ >= kMaxDrainBytes)
+        return DoClose();
+    beast::get_lowest_layer(stream_).expires_after(std::chrono::seconds(2));
+    stream_.async_read_some(boost::asio::buffer(drain_),
+                            [self = shared_from_this()](beast::error_code ec, std::size_t bytes) {
+                                self->drained_ += bytes;
+                                if (ec)
+                                    return self->DoClose();
+                                self->DrainThenClose();
+                            });
 }
 
 void HttpSession::DoClose()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include "server/http/HttpShared.h"
 
 #include <boost/asio/ip/tcp.hpp>
@@ -32,6 +34,8 @@ private:
     void Answer(api::HttpReply reply, bool keepAlive);
     void OnWrite(bool keepAlive, boost::beast::error_code ec, std::size_t bytes);
     void DoClose();
+    // Reads and drops what the client still sends, within a bound, then closes.
+    void DrainThenClose();
     void LogRequest(std::string_view method, std::string_view target, const api::HttpReply& reply) const;
 
     HttpShared& shared_;
@@ -41,6 +45,10 @@ private:
     boost::beast::http::response<boost::beast::http::string_body> response_;
     boost::asio::ip::address peer_;
     std::chrono::steady_clock::time_point started_;
+    static constexpr std::size_t kMaxDrainBytes = 1024 * 1024;
+    std::array<char, 4096> drain_{};
+    std::size_t drained_ = 0;
+    bool drainAfterAnswer_ = false;
 };
 
 }  // namespace http
