@@ -53,6 +53,9 @@ ProgramInstance::ProgramInstance(std::string label, const UserFolders& folders, 
         {"MARQUELIN_RELAY", server.RelayEndpoint()},
         {"MARQUELIN_DRIVER_SOCKET", socket_},
         {"LSAN_OPTIONS", "suppressions=" + suppressions},
+        // Not strict_string_checks: the X keyboard library strndup()s names
+        // that are not NUL-terminated, which is bounded and legitimate.
+        {"ASAN_OPTIONS", "detect_leaks=1:abort_on_error=1"},
     });
 }
 
