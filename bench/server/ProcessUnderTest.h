@@ -13,6 +13,7 @@ public:
     ProcessUnderTest(const ProcessUnderTest&) = delete;
     ProcessUnderTest& operator=(const ProcessUnderTest&) = delete;
     bool Alive() const;
+    pid_t Pid() const { return pid_; }  // for the load runs' CPU and memory readings
 
 private:
     pid_t pid_ = -1;
