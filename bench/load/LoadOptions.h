@@ -1,0 +1,27 @@
+#pragma once
+
+#include "load/StreamRun.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace load {
+
+struct LoadOptions {
+    std::size_t devices = 1000;   // polling devices of the first run
+    std::size_t sessions = 100;   // streaming sessions of the second
+    bool polls = true, streams = true, references = true;
+    std::size_t setupParallel = 8;  // sign-ups and brokering steps at once
+    double pollSeconds = 60;
+    StreamPlan stream;            // its seconds set with the poll run's
+};
+
+struct ParsedLoadOptions {
+    std::optional<LoadOptions> options;  // empty after --help or an error
+    std::string message;
+};
+
+ParsedLoadOptions ParseLoadOptions(int argc, char** argv);
+
+}  // namespace load

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <sys/types.h>
+
+namespace load {
+
+// What a process (and the children it forked, such as nginx's worker) has
+// used, read from /proc: processor time, and the peak resident size.
+struct ProcessUse {
+    double cpuSeconds = 0;
+    double peakRssMiB = 0;
+};
+
+ProcessUse ReadProcessUse(pid_t pid);
+// Processor time of this process so far (the load client itself).
+double OwnCpuSeconds();
+
+}  // namespace load
