@@ -4,7 +4,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -13,6 +13,23 @@
 extern char** environ;
 
 namespace e2e {
+namespace {
+
+// Between fork and exec only async-signal-safe calls. The child dies with the
+// test (PR_SET_PDEATHSIG), so even a killed test leaves no program running.
+[[noreturn]] void ExecChild(char* const* argv, char* const* envp, const char* logPath, int keepFd)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int out = open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (in < 0 || out < 0 || dup2(in, STDIN_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0
+        || dup2(out, STDERR_FILENO) < 0 || (keepFd >= 0 && dup2(keepFd, 3) < 0))
+        _exit(126);
+    execve(argv[0], argv, envp);
+    _exit(127);
+}
+
+}  // namespace
 
 ChildProcess::Environment ChildProcess::Inherited(const Environment& changes)
 {
@@ -49,23 +66,18 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Environment
         envp.push_back(line.data());
     envp.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     // A descriptor already numbered 3 would keep its close-on-exec flag.
     const int passed = keepFd == 3 ? fcntl(keepFd, F_DUPFD_CLOEXEC, 10) : keepFd;
-    if (passed >= 0)
-        posix_spawn_file_actions_adddup2(&actions, passed, 3);
-    const int rc = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
+    pid_ = fork();
+    if (pid_ == 0)
+        ExecChild(args.data(), envp.data(), logPath.c_str(), passed);
     if (passed != keepFd)
         close(passed);
-    if (rc != 0)
+    const bool started = pid_ > 0;
+    if (!started)
         pid_ = -1;
     exitCode_ = -1;
-    return rc == 0;
+    return started;
 }
 
 bool ChildProcess::Running()

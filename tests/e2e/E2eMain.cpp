@@ -1,12 +1,12 @@
-// The end-to-end tests' main(): the private network first, while the process
+// The end-to-end tests' main(): the lab network first, while the process
 // has a single thread (a namespace change affects only the calling thread).
-#include "PrivateNetwork.h"
+#include "LabNetwork.h"
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
-    e2e::EnterPrivateNetwork();
+    e2e::EnterLab();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

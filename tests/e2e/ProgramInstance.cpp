@@ -30,9 +30,9 @@ UserFolders::UserFolders(const std::string& r)
 }
 
 ProgramInstance::ProgramInstance(std::string label, const UserFolders& folders, const std::string& display,
-                                 const testing_support::ServerFixture& server)
+                                 const testing_support::ServerFixture& server, std::vector<std::string> launcher)
     : label_(std::move(label)), socket_(folders.root + "/" + label_ + ".sock"),
-      logPath_(folders.root + "/" + label_ + ".log")
+      logPath_(folders.root + "/" + label_ + ".log"), launcher_(std::move(launcher))
 {
     const std::string suppressions = std::string(MARQUELIN_SOURCE_DIR) + "/tests/support/lsan.supp";
     env_ = ChildProcess::Inherited({
@@ -67,7 +67,9 @@ ProgramInstance::~ProgramInstance()
 
 bool ProgramInstance::Start()
 {
-    if (!process_.Start({MARQUELIN_DRIVEN_BINARY}, env_, logPath_)) {
+    std::vector<std::string> argv = launcher_;
+    argv.push_back(MARQUELIN_DRIVEN_BINARY);
+    if (!process_.Start(argv, env_, logPath_)) {
         ADD_FAILURE() << label_ << ": cannot start " << MARQUELIN_DRIVEN_BINARY;
         return false;
     }

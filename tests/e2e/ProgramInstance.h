@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testing_support { class ServerFixture; }
 
@@ -30,11 +31,12 @@ struct ModalState {
 };
 
 // One marquelin_driven process on its own display, pointed at the server,
-// and the line client of its driver socket.
+// and the line client of its driver socket. `launcher` is a command prefix
+// that starts it on another host (see RunOn).
 class ProgramInstance {
 public:
     ProgramInstance(std::string label, const UserFolders& folders, const std::string& display,
-                    const testing_support::ServerFixture& server);
+                    const testing_support::ServerFixture& server, std::vector<std::string> launcher = {});
     ~ProgramInstance();
 
     const std::string& label() const { return label_; }
@@ -48,6 +50,7 @@ public:
     std::string Log();
 
     bool Running() { return process_.Running(); }
+    pid_t Pid() const { return process_.pid(); }
     bool WaitExit(int ms) { return process_.WaitExit(ms); }
     int ExitCode() const { return process_.ExitCode(); }
     std::string Output() const { return process_.Output(); }
@@ -56,6 +59,7 @@ private:
     std::string label_;
     std::string socket_;
     std::string logPath_;
+    std::vector<std::string> launcher_;
     ChildProcess::Environment env_;
     ChildProcess process_;
     DriverClient driver_;

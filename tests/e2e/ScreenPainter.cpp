@@ -43,12 +43,7 @@ ScreenPainter::ScreenPainter(const std::string& display, int width, int height) 
     const int screen = DefaultScreen(display_);
     const Window root = RootWindow(display_, screen);
     pixmap_ = XCreatePixmap(display_, root, width, height, DefaultDepth(display_, screen));
-    GC gc = XCreateGC(display_, pixmap_, 0, nullptr);
-    for (const Block& block : blocks_) {
-        XSetForeground(display_, gc, PixelOf(block.colour));
-        XFillRectangle(display_, pixmap_, gc, block.area.x(), block.area.y(), block.area.width(), block.area.height());
-    }
-    XFreeGC(display_, gc);
+    PaintBlocks();
 
     // The server repaints from the background pixmap: no Expose handling needed.
     XSetWindowAttributes attributes{};
@@ -58,6 +53,29 @@ ScreenPainter::ScreenPainter(const std::string& display, int width, int height) 
     window_ = XCreateWindow(display_, root, 0, 0, width, height, 0, CopyFromParent, InputOutput, CopyFromParent,
                             CWOverrideRedirect | CWBackPixmap | CWEventMask, &attributes);
     XMapRaised(display_, window_);
+    XSync(display_, False);
+}
+
+void ScreenPainter::PaintBlocks()
+{
+    GC gc = XCreateGC(display_, pixmap_, 0, nullptr);
+    for (const Block& block : blocks_) {
+        XSetForeground(display_, gc, PixelOf(block.colour));
+        XFillRectangle(display_, pixmap_, gc, block.area.x(), block.area.y(), block.area.width(), block.area.height());
+    }
+    XFreeGC(display_, gc);
+}
+
+void ScreenPainter::RotateColours()
+{
+    if (!Ready())
+        return;
+    const QColor first = blocks_.front().colour;
+    for (std::size_t i = 0; i + 1 < blocks_.size(); ++i)
+        blocks_[i].colour = blocks_[i + 1].colour;
+    blocks_.back().colour = first;
+    PaintBlocks();
+    XClearWindow(display_, window_);  // repainted from the background pixmap
     XSync(display_, False);
 }
 

@@ -37,6 +37,8 @@ public:
     // The block colour at a screen point, or nothing within `margin` of a block edge.
     std::optional<QColor> ColourAt(double x, double y, double margin) const;
 
+    // Every block takes the next one's colour: a new picture to see arrive.
+    void RotateColours();
     // On top of every other window, with the keyboard focus.
     void RaiseAndFocus();
     // Reads the events that arrived.
@@ -45,6 +47,8 @@ public:
     const std::vector<unsigned long>& KeySyms() const { return keysyms_; }
 
 private:
+    void PaintBlocks();
+
     _XDisplay* display_ = nullptr;
     unsigned long window_ = 0;
     unsigned long pixmap_ = 0;

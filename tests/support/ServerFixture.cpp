@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -67,7 +68,8 @@ std::pair<long long, long long> MailOrder(const fs::path& path)
 
 }  // namespace
 
-ServerFixture::ServerFixture(std::vector<std::string> extraArgs) : extraArgs_(std::move(extraArgs))
+ServerFixture::ServerFixture(std::vector<std::string> extraArgs, ServerPlacement where)
+    : extraArgs_(std::move(extraArgs)), where_(std::move(where))
 {
     std::string pattern = (fs::temp_directory_path() / "marquelin-server-XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
@@ -87,8 +89,8 @@ ServerFixture::~ServerFixture()
     }
 }
 
-std::string ServerFixture::SiteOrigin() const { return "https://127.0.0.1:" + std::to_string(httpsPort_); }
-std::string ServerFixture::RelayEndpoint() const { return "127.0.0.1:" + std::to_string(relayPort_); }
+std::string ServerFixture::SiteOrigin() const { return "https://" + where_.address + ":" + std::to_string(httpsPort_); }
+std::string ServerFixture::RelayEndpoint() const { return where_.address + ":" + std::to_string(relayPort_); }
 std::string ServerFixture::CaFile() const { return dataDir_ + "/tls-cert.pem"; }
 std::string ServerFixture::LogFile() const { return fs::path(dataDir_).parent_path().string() + "/server.log"; }
 std::string ServerFixture::Log() const { return ReadFile(LogFile()); }
@@ -104,12 +106,16 @@ void ServerFixture::Start()
     }
     std::error_code ignored;
     fs::remove(dataDir_ + "/listening", ignored);
-    std::vector<std::string> args = {binary, "--data", dataDir_, "--https-port", std::to_string(httpsPort_),
-                                     "--relay-port", std::to_string(relayPort_)};
+    std::vector<std::string> args = where_.launcher;
+    args.insert(args.end(), {binary, "--data", dataDir_, "--https-port", std::to_string(httpsPort_), "--relay-port",
+                             std::to_string(relayPort_), "--listen", where_.address});
+    if (where_.address != ServerPlacement().address)
+        args.insert(args.end(), {"--host", where_.address});
     args.insert(args.end(), extraArgs_.begin(), extraArgs_.end());
     const std::string log = LogFile();
     pid_ = fork();
     if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // a killed test leaves no server behind
         const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         dup2(fd, STDERR_FILENO);
         dup2(fd, STDOUT_FILENO);

@@ -18,16 +18,24 @@ namespace testing_support {
 // SIGTERM. A test target using it adds add_dependencies(<test> marquelin-server).
 // Construction fails the test (ADD_FAILURE) when the server does not
 // come up; Running() then says false.
+// Where the server runs: the address it listens on and is reached at, and a
+// command prefix that starts it there (e.g. in another network namespace).
+struct ServerPlacement {
+    std::string address = "127.0.0.1";
+    std::vector<std::string> launcher;
+};
+
 class ServerFixture {
 public:
     // extraArgs go after --data and the ports, e.g. {"--throttle-free", "2"}.
-    explicit ServerFixture(std::vector<std::string> extraArgs = {});
+    explicit ServerFixture(std::vector<std::string> extraArgs = {}, ServerPlacement where = {});
     ~ServerFixture();
     ServerFixture(const ServerFixture&) = delete;
     ServerFixture& operator=(const ServerFixture&) = delete;
 
-    std::string SiteOrigin() const;     // "https://127.0.0.1:<port>"
-    std::string RelayEndpoint() const;  // "127.0.0.1:<port>"
+    std::string SiteOrigin() const;     // "https://<address>:<port>"
+    std::string RelayEndpoint() const;  // "<address>:<port>"
+    pid_t Pid() const { return pid_; }
     uint16_t HttpsPort() const { return httpsPort_; }
     uint16_t RelayPort() const { return relayPort_; }
     std::string CaFile() const;         // the generated self-signed certificate
@@ -50,6 +58,7 @@ private:
     bool WaitUntilUp();
 
     std::vector<std::string> extraArgs_;
+    ServerPlacement where_;
     std::string dataDir_;
     uint16_t httpsPort_ = 0;
     uint16_t relayPort_ = 0;
