@@ -65,7 +65,8 @@ asio::awaitable<void> RunPolls(asio::ssl::context& tls, unsigned short port, con
     const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     const std::size_t n = pollers.size();
     co_await ForEach(n, n, [&](std::size_t i) -> asio::awaitable<void> {
-        co_await PollEvery(tls, port, pollers[i], start + kPeriod * static_cast<long>(i) / static_cast<long>(n), end, result);
+        const auto first = start + kPeriod * static_cast<long>(i) / static_cast<long>(n);
+        co_await PollEvery(tls, port, pollers[i], first, end, result);
     });
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
 }

@@ -24,6 +24,7 @@ namespace {
 constexpr std::size_t kErrorsKept = 5;
 constexpr auto kDrainLimit = std::chrono::seconds(15);
 constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kLineLimit = 4096;  // relay replies, Hello, Accept and commands are far shorter
 
 Clock::duration Every(double perSecond)
 {
@@ -32,7 +33,8 @@ Clock::duration Every(double perSecond)
 
 asio::awaitable<std::string> ReadLine(tcp::socket& socket, std::string& buffer)
 {
-    const std::size_t n = co_await asio::async_read_until(socket, asio::dynamic_buffer(buffer), '\n', asio::use_awaitable);
+    const std::size_t n =
+        co_await asio::async_read_until(socket, asio::dynamic_buffer(buffer, kLineLimit), '\n', asio::use_awaitable);
     std::string line = buffer.substr(0, n);
     buffer.erase(0, n);
     co_return line;
