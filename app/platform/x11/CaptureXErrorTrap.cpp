@@ -17,6 +17,21 @@ int RecordError(Display*, XErrorEvent* event)
 
 using Handler = int (*)(Display*, XErrorEvent*);
 
+// Whether a request went out whose outcome the server has not told yet.
+// After a request that waited for its reply there is none: answers come in
+// order, so every error up to it has been handled and a round trip to the
+// server would only cost time (a frame makes a dozen such requests).
+bool Unanswered(Display* display)
+{
+    return NextRequest(display) - 1 != LastKnownRequestProcessed(display);
+}
+
+void Settle(Display* display)
+{
+    if (Unanswered(display))
+        XSync(display, False);
+}
+
 }  // namespace
 
 CaptureXErrorTrap::CaptureXErrorTrap(Display* display)
@@ -27,13 +42,13 @@ CaptureXErrorTrap::CaptureXErrorTrap(Display* display)
 
 CaptureXErrorTrap::~CaptureXErrorTrap()
 {
-    XSync(display_, False);
+    Settle(display_);
     XSetErrorHandler(reinterpret_cast<Handler>(previous_));
 }
 
 bool CaptureXErrorTrap::Sync(const char* what, QString* error)
 {
-    XSync(display_, False);
+    Settle(display_);
     const int code = lastErrorCode;
     lastErrorCode = 0;
     if (code == 0)

@@ -16,7 +16,8 @@ public:
     CaptureXErrorTrap(const CaptureXErrorTrap&) = delete;
     CaptureXErrorTrap& operator=(const CaptureXErrorTrap&) = delete;
 
-    // Waits until the server has handled every request so far; false, with
+    // Waits until the server has handled every request so far (at once when
+    // the last one already waited for its reply); false, with
     // `what` and the server's error text in `error`, when one failed.
     bool Sync(const char* what, QString* error);
 
