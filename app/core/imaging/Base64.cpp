@@ -3,6 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define MARQUELIN_BASE64_AVX2 1
+#endif
+
 namespace imaging {
 
 namespace {
@@ -60,6 +65,60 @@ inline void PutPair(char* out, uint32_t twelveBits)
     out[1] = static_cast<char>(pair >> 8);
 }
 
+#if defined(MARQUELIN_BASE64_AVX2)
+// 24 bytes to 32 characters a step, by the well-known multiply-shift
+// method: each lane takes 12 bytes; every three are spread over four
+// 16-bit-friendly slots (b1 b0 b2 b1), the four 6-bit fields moved into
+// place by one high and one low multiply, and the 64 values turned into
+// their characters by one byte lookup of the offset of their range.
+__attribute__((target("avx2"))) inline __m256i SixBitFields(__m256i twelveBytesALane)
+{
+    const __m256i spread = _mm256_shuffle_epi8(
+        twelveBytesALane, _mm256_setr_epi8(5, 4, 6, 5, 8, 7, 9, 8, 11, 10, 12, 11, 14, 13, 15, 14, 1, 0, 2, 1, 4, 3,
+                                           5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
+    const __m256i high = _mm256_mulhi_epu16(_mm256_and_si256(spread, _mm256_set1_epi32(0x0fc0fc00)),
+                                            _mm256_set1_epi32(0x04000040));
+    const __m256i low = _mm256_mullo_epi16(_mm256_and_si256(spread, _mm256_set1_epi32(0x003f03f0)),
+                                           _mm256_set1_epi32(0x01000010));
+    return _mm256_or_si256(high, low);
+}
+
+__attribute__((target("avx2"))) inline __m256i Characters(__m256i values)
+{
+    // 0 for A–Z, 1 for a–z, 2–11 for the digits, 12 for "+", 13 for "/".
+    const __m256i range = _mm256_sub_epi8(_mm256_subs_epu8(values, _mm256_set1_epi8(51)),
+                                          _mm256_cmpgt_epi8(values, _mm256_set1_epi8(25)));
+    const __m256i offsets = _mm256_setr_epi8(65, 71, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -19, -16, 0, 0, 65, 71, -4,
+                                             -4, -4, -4, -4, -4, -4, -4, -4, -4, -19, -16, 0, 0);
+    return _mm256_add_epi8(values, _mm256_shuffle_epi8(offsets, range));
+}
+
+// From byte `i` (at least 4: each load starts 4 bytes early, so that both
+// lanes find their 12 bytes) while 28 bytes remain; returns where it stopped.
+__attribute__((target("avx2"))) qsizetype EncodeBlocksAvx2(const uint8_t* in, qsizetype i, qsizetype n, char*& out)
+{
+    for (; i + 28 <= n; i += 24, out += 32) {
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i - 4));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Characters(SixBitFields(bytes)));
+    }
+    _mm256_zeroupper();
+    return i;
+}
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+inline void PutGroup(const uint8_t* in, char* out)
+{
+    const uint32_t v = uint32_t{in[0]} << 16 | uint32_t{in[1]} << 8 | in[2];
+    PutPair(out, v >> 12);
+    PutPair(out + 2, v & 0xfff);
+}
+
 bool Fail(QByteArray* bytes, QString* error, const char* why)
 {
     bytes->clear();
@@ -84,11 +143,15 @@ void Base64EncodeAppend(QByteArrayView bytes, QByteArray* text)
     text->resize(at + Base64EncodedLength(n));
     char* out = text->data() + at;
     qsizetype i = 0;
-    for (; i + 3 <= n; i += 3, out += 4) {
-        const uint32_t v = uint32_t{in[i]} << 16 | uint32_t{in[i + 1]} << 8 | in[i + 2];
-        PutPair(out, v >> 12);
-        PutPair(out + 2, v & 0xfff);
+#if defined(MARQUELIN_BASE64_AVX2)
+    if (HasAvx2() && n >= 34) {
+        for (; i < 6; i += 3, out += 4)
+            PutGroup(in + i, out);
+        i = EncodeBlocksAvx2(in, i, n, out);
     }
+#endif
+    for (; i + 3 <= n; i += 3, out += 4)
+        PutGroup(in + i, out);
     if (n - i == 1) {
         const uint32_t v = uint32_t{in[i]} << 16;
         PutPair(out, v >> 12);

@@ -80,6 +80,24 @@ TEST(Base64, AgreesWithCoreutilsBothWaysOnOneLine)
     EXPECT_EQ(Encode(RandomBytes(60000)).size(), 80000);
 }
 
+// Every length around the wide loop's blocks of 24 bytes and its start and
+// end, against Qt's codec.
+TEST(Base64, AgreesWithQtAtEveryShortLength)
+{
+    for (int n = 0; n <= 120; ++n) {
+        const QByteArray bytes = RandomBytes(n);
+        EXPECT_EQ(Encode(bytes), bytes.toBase64()) << n;
+    }
+    const QByteArray every = [] {
+        QByteArray all(3 * 256, '\0');
+        for (int v = 0; v < 256; ++v)
+            for (int p = 0; p < 3; ++p)
+                all[3 * v + p] = static_cast<char>((v + 85 * p) % 256);  // every value in every place of a group
+        return all;
+    }();
+    EXPECT_EQ(Encode(every), every.toBase64());
+}
+
 TEST(Base64, IgnoresWhiteSpaceAnywhere)
 {
     EXPECT_EQ(Decode(" YW\r\nJj\tYQ\n=\n= "), QByteArray("abca"));
