@@ -123,24 +123,34 @@ void AreaScaler::EmitRow(const std::vector<uint32_t>& sums, uint8_t* out) const
 
 void AreaScaler::Scale(const uint8_t* src, int sw, int sh, int srcStride, Frame* dst)
 {
-    const int dw = dst->width();
-    const int dh = dst->height();
+    FrameRows rows(dst);
+    Scale(src, sw, sh, srcStride, dst->width(), dst->height(), rows);
+}
+
+void AreaScaler::Scale(const uint8_t* src, int sw, int sh, int srcStride, int dw, int dh, RowSink& rows)
+{
     if (dw == sw && dh == sh) {
-        for (int y = 0; y < sh; ++y)
-            std::memcpy(dst->row(y), src + static_cast<size_t>(y) * srcStride, static_cast<size_t>(sw) * 4);
+        for (int y = 0; y < sh; ++y) {
+            std::memcpy(rows.Row(y), src + static_cast<size_t>(y) * srcStride, static_cast<size_t>(sw) * 4);
+            rows.Done(y);
+        }
         return;
     }
     if (ExactBoxScaler::Suits(sw, sh, dw, dh))
-        return exact_.Scale(src, sw, sh, srcStride, dst);
+        return exact_.Scale(src, sw, sh, srcStride, dw, dh, rows);
     Prepare(sw, sh, dw, dh);
 
     std::fill(current_.begin(), current_.end(), 0u);
     std::fill(following_.begin(), following_.end(), 0u);
     int building = 0;
+    auto finish = [&] {
+        EmitRow(current_, rows.Row(building));
+        rows.Done(building);
+    };
     for (int y = 0; y < sh; ++y) {
         const RowShare& share = rows_[y];
         if (share.dest != building) {
-            EmitRow(current_, dst->row(building));
+            finish();
             current_.swap(following_);
             std::fill(following_.begin(), following_.end(), 0u);
             building = share.dest;
@@ -150,7 +160,7 @@ void AreaScaler::Scale(const uint8_t* src, int sw, int sh, int srcStride, Frame*
         if (share.next)
             AddRow(share.next, following_);
     }
-    EmitRow(current_, dst->row(building));
+    finish();
 }
 
 }  // namespace imaging

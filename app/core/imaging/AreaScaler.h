@@ -2,6 +2,7 @@
 
 #include "core/imaging/ExactBoxScaler.h"
 #include "core/imaging/Frame.h"
+#include "core/imaging/RowSink.h"
 
 #include <cstdint>
 #include <vector>
@@ -20,6 +21,8 @@ public:
     // `src` is sw × sh with `srcStride` bytes per row; `dst` is already sized
     // and no larger than the source in either direction.
     void Scale(const uint8_t* src, int sw, int sh, int srcStride, Frame* dst);
+    // The same rows of dw × dh, handed to `rows` one by one.
+    void Scale(const uint8_t* src, int sw, int sh, int srcStride, int dw, int dh, RowSink& rows);
 
 private:
     // One destination pixel (or row) of an axis: the source run it covers and

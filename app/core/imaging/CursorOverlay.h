@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <cstdint>
 
 namespace imaging {
 
@@ -11,5 +12,7 @@ struct CursorImage;
 // `at`, at its natural size, composited by its alpha; the parts outside the
 // frame are dropped.
 void BlendCursor(const CursorImage& cursor, QPoint at, Frame* frame);
+// The same for row y alone of a picture `width` pixels wide, B G R X.
+void BlendCursorRow(const CursorImage& cursor, QPoint at, int y, uint8_t* row, int width);
 
 }  // namespace imaging

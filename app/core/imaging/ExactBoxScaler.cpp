@@ -1,6 +1,7 @@
 #include "core/imaging/ExactBoxScaler.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -242,6 +243,53 @@ __attribute__((target("avx2"))) void AcrossAvx2(const AcrossRow& row, uint8_t* o
     }
     _mm256_zeroupper();
 }
+
+// The common 4:3 across (2560 → 1920) when the whole divisor is a power of
+// two up to 256 (4:3 down gives 16): every group of four source pixels makes
+// three destination pixels weighted 3 1, 2 2, 1 3, so two plain loads a
+// source pixel apart line the taps up without any gathering, and the sums
+// (at most 255 × 256) stay in 16-bit lanes. The shift rounds half to even,
+// as the single-precision path does, so the bytes are the same.
+struct FourToThree {
+    __m256i firstWeights, secondWeights, bias, one;
+    __m128i shift;
+};
+
+inline __attribute__((target("avx2"))) __m256i ThreeMeans(const int16_t* column, const FourToThree& k)
+{
+    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(column));
+    const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(column + 4));
+    const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(first, k.firstWeights),
+                                         _mm256_mullo_epi16(second, k.secondWeights));
+    const __m256i odd = _mm256_and_si256(_mm256_srl_epi16(sum, k.shift), k.one);
+    return _mm256_srl_epi16(_mm256_add_epi16(_mm256_add_epi16(sum, k.bias), odd), k.shift);
+}
+
+// Six destination pixels a step from two groups; the packs leave them as
+// 0 1 0' 1' | 2 - 2' -, and one permutation closes the gaps.
+__attribute__((target("avx2"))) void AcrossFourToThreeAvx2(const int16_t* column, int width, int shift, uint8_t* out)
+{
+    const FourToThree k{_mm256_setr_epi16(3, 3, 3, 3, 2, 2, 2, 2, 1, 1, 1, 1, 0, 0, 0, 0),
+                        _mm256_setr_epi16(1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 0, 0, 0, 0),
+                        _mm256_set1_epi16(static_cast<int16_t>((1 << (shift - 1)) - 1)), _mm256_set1_epi16(1),
+                        _mm_cvtsi32_si128(shift)};
+    const __m256i order = _mm256_setr_epi32(0, 1, 4, 2, 3, 6, 5, 7);
+    const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xff000000u));
+    for (int x = 0; x < width; x += 6, column += 32) {
+        const __m256i packed = _mm256_packus_epi16(ThreeMeans(column, k), ThreeMeans(column + 16, k));
+        const __m256i pixels = _mm256_or_si256(_mm256_permutevar8x32_epi32(packed, order), opaque);
+        auto* to = reinterpret_cast<__m256i*>(out + static_cast<size_t>(x) * 4);
+        if (x + 8 <= width) {
+            _mm256_storeu_si256(to, pixels);  // the last two are written again by the next step
+        } else {
+            const int left = std::min(width - x, 6);
+            const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+            _mm256_maskstore_epi32(reinterpret_cast<int*>(to), _mm256_cmpgt_epi32(_mm256_set1_epi32(left), lanes),
+                                   pixels);
+        }
+    }
+    _mm256_zeroupper();
+}
 #endif
 
 #if !defined(__SSE2__)
@@ -260,6 +308,15 @@ void AcrossPlain(const AcrossRow& row, uint8_t* out)
     }
 }
 #endif
+
+// log2 of the divisor when the across ratio is 4:3 and the divisor a power
+// of two that keeps the sums in 16 bits; else 0.
+int FourToThreeShift(int sw, int dw, int divisor)
+{
+    if (int64_t{sw} * 3 != int64_t{dw} * 4 || divisor > 256 || (divisor & (divisor - 1)) != 0)
+        return 0;
+    return std::countr_zero(static_cast<unsigned>(divisor));
+}
 
 }  // namespace
 
@@ -317,6 +374,7 @@ void ExactBoxScaler::Prepare(int sw, int sh, int dw, int dh)
     across_ = BuildAxis(sw, dw, 2);
     down_ = BuildAxis(sh, dh, 1);
     inverse_ = 1.0f / static_cast<float>(across_.units * down_.units);
+    fourToThreeShift_ = FourToThreeShift(sw, dw, across_.units * down_.units);
 
     const int pairs = across_.taps / 2;
     // Seven more pixels at the end, zero weights, for the last block of eight.
@@ -330,8 +388,9 @@ void ExactBoxScaler::Prepare(int sw, int sh, int dw, int dh)
                 out[0] = static_cast<int16_t>(w[0]);
                 out[1] = static_cast<int16_t>(w[1]);
             }
-    // The taps of the last pixels may reach past the row: zeros there.
-    column_.assign(static_cast<size_t>(sw + across_.taps) * 4, 0);
+    // The taps of the last pixels may reach past the row, and the 4:3 loop's
+    // last step by up to five pixels: zeros there.
+    column_.assign(static_cast<size_t>(sw + std::max(across_.taps, 5)) * 4, 0);
 }
 
 void ExactBoxScaler::SumDown(const uint8_t* src, int srcStride, int y)
@@ -353,6 +412,8 @@ void ExactBoxScaler::SumAcross(uint8_t* out) const
 {
     const AcrossRow row{column_.data(), across_.first.data(), pairWeights_.data(), across_.taps / 2, dw_, inverse_};
 #if defined(MARQUELIN_AVX2)
+    if (wide_ && fourToThreeShift_ > 0)
+        return AcrossFourToThreeAvx2(column_.data(), dw_, fourToThreeShift_, out);
     if (wide_)
         return row.pairs == 1 ? AcrossAvx2<1>(row, out) : AcrossAvx2<0>(row, out);
 #endif
@@ -365,10 +426,17 @@ void ExactBoxScaler::SumAcross(uint8_t* out) const
 
 void ExactBoxScaler::Scale(const uint8_t* src, int sw, int sh, int srcStride, Frame* dst)
 {
-    Prepare(sw, sh, dst->width(), dst->height());
+    FrameRows rows(dst);
+    Scale(src, sw, sh, srcStride, dst->width(), dst->height(), rows);
+}
+
+void ExactBoxScaler::Scale(const uint8_t* src, int sw, int sh, int srcStride, int dw, int dh, RowSink& rows)
+{
+    Prepare(sw, sh, dw, dh);
     for (int y = 0; y < dh_; ++y) {
         SumDown(src, srcStride, y);
-        SumAcross(dst->row(y));
+        SumAcross(rows.Row(y));
+        rows.Done(y);
     }
 }
 

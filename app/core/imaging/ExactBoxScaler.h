@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/imaging/Frame.h"
+#include "core/imaging/RowSink.h"
 
 #include <cstdint>
 #include <vector>
@@ -27,6 +28,8 @@ public:
 
     // Only for sizes Suits accepts; `dst` is already sized.
     void Scale(const uint8_t* src, int sw, int sh, int srcStride, Frame* dst);
+    // The same rows of dw × dh, handed to `rows` one by one.
+    void Scale(const uint8_t* src, int sw, int sh, int srcStride, int dw, int dh, RowSink& rows);
 
     // One axis: for each destination pixel the first source pixel it covers
     // and `taps` whole-unit weights from there (zeros past its end).
@@ -49,6 +52,7 @@ private:
     Axis across_;
     Axis down_;
     float inverse_ = 0;  // 1 ÷ (b across × b down)
+    int fourToThreeShift_ = 0;  // > 0: the 16-bit 4:3 loop across, dividing by this shift
     // Weights across laid out for pairwise multiply-add: for each destination
     // pixel and tap pair, w0 w1 repeated for the four channels.
     std::vector<int16_t> pairWeights_;

@@ -1,5 +1,7 @@
 #include "core/imaging/Frame.h"
 
+#include "core/imaging/RowSink.h"
+
 namespace imaging {
 
 void Frame::Resize(int width, int height)
@@ -14,6 +16,11 @@ QImage Frame::View() const
     if (empty())
         return QImage();
     return QImage(pixels_.data(), width_, height_, stride(), QImage::Format_RGB32);
+}
+
+uint8_t* FrameRows::Row(int y)
+{
+    return frame_->row(y);
 }
 
 }  // namespace imaging

@@ -1,6 +1,7 @@
 #include "core/imaging/JpegCodec.h"
 
 #include "core/imaging/Frame.h"
+#include "core/imaging/YuvPlanes.h"
 
 #include <algorithm>
 #include <turbojpeg.h>
@@ -16,6 +17,8 @@ bool Fail(QString* error, tjhandle handle, const char* what)
     return false;
 }
 
+constexpr int kFlags = TJFLAG_NOREALLOC | TJFLAG_FASTDCT;
+
 }  // namespace
 
 JpegEncoder::JpegEncoder() : handle_(tjInitCompress()) {}
@@ -27,18 +30,18 @@ JpegEncoder::~JpegEncoder()
         tjDestroy(handle_);
 }
 
-bool JpegEncoder::Encode(const Frame& frame, int quality, QString* error)
+bool JpegEncoder::Prepare(int width, int height, QString* error)
 {
     size_ = 0;
     if (!handle_)
         return Fail(error, nullptr, "encoder");
-    if (frame.empty()) {
+    if (width <= 0 || height <= 0) {
         if (error)
             *error = QStringLiteral("JPEG encode: empty picture");
         return false;
     }
     // Sized for the worst case once, so the library never reallocates.
-    const size_t needed = tjBufSize(frame.width(), frame.height(), TJSAMP_420);
+    const size_t needed = tjBufSize(width, height, TJSAMP_420);
     if (needed > capacity_) {
         tjFree(buffer_);
         buffer_ = tjAlloc(static_cast<int>(needed));
@@ -49,9 +52,30 @@ bool JpegEncoder::Encode(const Frame& frame, int quality, QString* error)
             return false;
         }
     }
+    return true;
+}
+
+bool JpegEncoder::Encode(const Frame& frame, int quality, QString* error)
+{
+    if (!Prepare(frame.width(), frame.height(), error))
+        return false;
     unsigned long size = capacity_;
     if (tjCompress2(handle_, frame.row(0), frame.width(), frame.stride(), frame.height(), TJPF_BGRX, &buffer_, &size,
-                    TJSAMP_420, std::clamp(quality, 1, 100), TJFLAG_NOREALLOC | TJFLAG_FASTDCT) != 0)
+                    TJSAMP_420, std::clamp(quality, 1, 100), kFlags) != 0)
+        return Fail(error, handle_, "encode");
+    size_ = size;
+    return true;
+}
+
+bool JpegEncoder::Encode(const YuvPlanes& planes, int quality, QString* error)
+{
+    if (!Prepare(planes.width(), planes.height(), error))
+        return false;
+    const unsigned char* sources[3] = {planes.plane(0), planes.plane(1), planes.plane(2)};
+    const int strides[3] = {planes.planeStride(0), planes.planeStride(1), planes.planeStride(2)};
+    unsigned long size = capacity_;
+    if (tjCompressFromYUVPlanes(handle_, sources, planes.width(), strides, planes.height(), TJSAMP_420, &buffer_,
+                                &size, std::clamp(quality, 1, 100), kFlags) != 0)
         return Fail(error, handle_, "encode");
     size_ = size;
     return true;

@@ -9,6 +9,7 @@
 namespace imaging {
 
 class Frame;
+class YuvPlanes;
 
 // JPEG encoding of frames from memory (4:2:0, the given quality). The
 // compressed bytes stay in a buffer kept between frames; they are valid
@@ -22,9 +23,14 @@ public:
 
     // Quality on the 1–100 scale; values outside are clamped.
     bool Encode(const Frame& frame, int quality, QString* error);
+    // The same picture already in 4:2:0 planes: the encoder skips its own
+    // colour conversion and chroma downsampling.
+    bool Encode(const YuvPlanes& planes, int quality, QString* error);
     QByteArrayView bytes() const;
 
 private:
+    bool Prepare(int width, int height, QString* error);
+
     void* handle_;
     uint8_t* buffer_ = nullptr;
     size_t capacity_ = 0;

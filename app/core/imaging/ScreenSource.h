@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/imaging/Frame.h"
+#include "core/imaging/RowSink.h"
 
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace imaging {
@@ -41,6 +43,19 @@ public:
     virtual bool Geometry(ScreenRect* screen, QString* error) = 0;
     // `size` is never larger than the screen in either direction.
     virtual bool Grab(QSize size, Frame* into, QString* error) = 0;
+    // The same grab handed to `rows` row by row as it is shrunk, so no whole
+    // frame need be written. A source without a way of its own grabs into
+    // `scratch` and hands over its rows.
+    virtual bool GrabRows(QSize size, Frame* scratch, RowSink& rows, QString* error)
+    {
+        if (!Grab(size, scratch, error))
+            return false;
+        for (int y = 0; y < scratch->height(); ++y) {
+            std::memcpy(rows.Row(y), scratch->row(y), static_cast<size_t>(scratch->stride()));
+            rows.Done(y);
+        }
+        return true;
+    }
     virtual bool ReadCursor(CursorImage* into, QString* error) = 0;
 };
 

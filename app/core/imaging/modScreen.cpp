@@ -14,27 +14,43 @@ ScreenRect modScreen::Geometry()
     return screen;
 }
 
+bool modScreen::FrameSize(int maxWidth, int maxHeight, ScreenRect* screen, QSize* size, QString* error)
+{
+    if (!source_.Geometry(screen, error))
+        return false;
+    if (screen->width <= 0 || screen->height <= 0) {
+        if (error)
+            *error = QStringLiteral("screen of %1 × %2 pixels").arg(screen->width).arg(screen->height);
+        return false;
+    }
+    *size = CaptureSize(screen->width, screen->height, maxWidth, maxHeight);
+    return true;
+}
+
+bool modScreen::Pointer(const ScreenRect& screen, QSize size, const CursorImage** shown, QPoint* at, QString* error)
+{
+    *shown = nullptr;
+    // A pointer that cannot be read is no failure: the frame goes without it.
+    if (!source_.ReadCursor(&cursor_, nullptr) || cursor_.argb.empty())
+        return true;
+    if (!CursorDrawPoint(screen, size, cursor_, at, error))
+        return false;
+    *shown = &cursor_;
+    return true;
+}
+
 const Frame* modScreen::CaptureScreenPicture(int maxWidth, int maxHeight, QString* error)
 {
     ScreenRect screen;
-    if (!source_.Geometry(&screen, error))
+    QSize size;
+    if (!FrameSize(maxWidth, maxHeight, &screen, &size, error) || !source_.Grab(size, &frame_, error))
         return nullptr;
-    if (screen.width <= 0 || screen.height <= 0) {
-        if (error)
-            *error = QStringLiteral("screen of %1 × %2 pixels").arg(screen.width).arg(screen.height);
+    const CursorImage* cursor = nullptr;
+    QPoint at;
+    if (!Pointer(screen, size, &cursor, &at, error))
         return nullptr;
-    }
-    const QSize size = CaptureSize(screen.width, screen.height, maxWidth, maxHeight);
-    if (!source_.Grab(size, &frame_, error))
-        return nullptr;
-
-    // A pointer that cannot be read is no failure: the frame goes without it.
-    if (source_.ReadCursor(&cursor_, nullptr) && !cursor_.argb.empty()) {
-        QPoint at;
-        if (!CursorDrawPoint(screen, size, cursor_, &at, error))
-            return nullptr;
-        BlendCursor(cursor_, at, &frame_);
-    }
+    if (cursor)
+        BlendCursor(*cursor, at, &frame_);
     return &frame_;
 }
 
@@ -44,8 +60,17 @@ bool modScreen::CaptureScreenJpeg(const QString& outputPath, int quality, int ma
     jpegWritten_ = false;
     if (!RemoveFile(outputPath, error))
         return false;
-    const Frame* frame = CaptureScreenPicture(maxWidth, maxHeight, error);
-    jpegWritten_ = frame && encoder_.Encode(*frame, quality, error) && ReplaceFile(outputPath, encoder_.bytes(), error);
+    // The picture CaptureScreenPicture would give, but its rows go straight
+    // into the encoder's planes, so the pointer is read before the grab.
+    ScreenRect screen;
+    QSize size;
+    const CursorImage* cursor = nullptr;
+    QPoint at;
+    if (!FrameSize(maxWidth, maxHeight, &screen, &size, error) || !Pointer(screen, size, &cursor, &at, error))
+        return false;
+    planeRows_.Start(&planes_, size.width(), size.height(), cursor, at);
+    jpegWritten_ = source_.GrabRows(size, &frame_, planeRows_, error) && encoder_.Encode(planes_, quality, error)
+        && ReplaceFile(outputPath, encoder_.bytes(), error);
     return jpegWritten_;
 }
 

@@ -4,6 +4,7 @@
 #include "core/imaging/Frame.h"
 #include "core/imaging/JpegCodec.h"
 #include "core/imaging/ScreenSource.h"
+#include "core/imaging/YuvPlanes.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -31,7 +32,9 @@ public:
     const imaging::Frame* CaptureScreenPicture(int maxWidth, int maxHeight, QString* error);
 
     // A capture as a JPEG file at `outputPath`. Any older file there is
-    // removed first, so false always leaves no file behind.
+    // removed first, so false always leaves no file behind. The picture goes
+    // to the encoder as 4:2:0 planes converted here, which costs less than
+    // the encoder's own conversion.
     bool CaptureScreenJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight, QString* error);
     // The bytes the last CaptureScreenJpeg wrote to its file, straight from
     // memory, so a sender need not read the file back; empty when that call
@@ -51,10 +54,17 @@ public:
 
 private:
     imaging::ScreenRect Geometry();
+    bool FrameSize(int maxWidth, int maxHeight, imaging::ScreenRect* screen, QSize* size, QString* error);
+    // The pointer's image and where it goes, or nullptr when it is not shown
+    // (no failure); false only when its place cannot be computed.
+    bool Pointer(const imaging::ScreenRect& screen, QSize size, const imaging::CursorImage** shown, QPoint* at,
+                 QString* error);
 
     imaging::ScreenSource& source_;
     imaging::Frame frame_;
     imaging::CursorImage cursor_;
+    imaging::YuvPlanes planes_;
+    imaging::YuvRowWriter planeRows_;
     imaging::JpegEncoder encoder_;
     imaging::JpegDecoder decoder_;
     bool jpegWritten_ = false;

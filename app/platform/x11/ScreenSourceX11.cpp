@@ -70,20 +70,32 @@ bool ScreenSourceX11::Geometry(imaging::ScreenRect* screen, QString* error)
     return true;
 }
 
-bool ScreenSourceX11::Grab(QSize size, imaging::Frame* into, QString* error)
+bool ScreenSourceX11::ReadRoot(QSize size, imaging::ScreenRect* screen, QString* error)
 {
-    imaging::ScreenRect screen;
-    if (!Geometry(&screen, error))
+    if (!Geometry(screen, error))
         return false;
-    if (size.width() > screen.width || size.height() > screen.height || size.isEmpty()) {
+    if (size.width() > screen->width || size.height() > screen->height || size.isEmpty()) {
         if (error)
             *error = QStringLiteral("the screen changed size during the capture");
         return false;
     }
-    if (!impl_->root.Read(screen.width, screen.height, error))
-        return false;
+    return impl_->root.Read(screen->width, screen->height, error);
+}
+
+bool ScreenSourceX11::Grab(QSize size, imaging::Frame* into, QString* error)
+{
     into->Resize(size.width(), size.height());
-    impl_->scaler.Scale(impl_->root.pixels(), screen.width, screen.height, impl_->root.stride(), into);
+    imaging::FrameRows rows(into);
+    return GrabRows(size, into, rows, error);
+}
+
+bool ScreenSourceX11::GrabRows(QSize size, imaging::Frame*, imaging::RowSink& rows, QString* error)
+{
+    imaging::ScreenRect screen;
+    if (!ReadRoot(size, &screen, error))
+        return false;
+    impl_->scaler.Scale(impl_->root.pixels(), screen.width, screen.height, impl_->root.stride(), size.width(),
+                        size.height(), rows);
     return true;
 }
 

@@ -25,6 +25,8 @@ public:
 
     bool Geometry(imaging::ScreenRect* screen, QString* error) override;
     bool Grab(QSize size, imaging::Frame* into, QString* error) override;
+    // Shrinks straight into `rows`; `scratch` is not used.
+    bool GrabRows(QSize size, imaging::Frame* scratch, imaging::RowSink& rows, QString* error) override;
     bool ReadCursor(imaging::CursorImage* into, QString* error) override;
 
     // Whether the last grab went through shared memory.
@@ -32,6 +34,8 @@ public:
 
 private:
     struct Impl;
+    // The root read afresh, after checking `size` against the screen of now.
+    bool ReadRoot(QSize size, imaging::ScreenRect* screen, QString* error);
     explicit ScreenSourceX11(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

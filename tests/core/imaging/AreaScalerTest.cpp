@@ -81,6 +81,9 @@ TEST(AreaScaler, RoundsTheExactMeanAtScreenRatios)
     EXPECT_LE(Deviation(3840, 24, 1600, 10), kRoundingOnly);  // 12:5, three taps a pixel
     EXPECT_LE(Deviation(1923, 21, 1282, 14), kRoundingOnly);  // 3:2 with an odd end
     EXPECT_LE(Deviation(97, 61, 10, 7), kRoundingOnly);       // many taps
+    EXPECT_LE(Deviation(2560, 16, 1920, 8), kRoundingOnly);   // 4:3 across, 2:1 down: divisor 8
+    EXPECT_LE(Deviation(400, 8, 300, 1), kRoundingOnly);      // 4:3 across, 8 rows into one: divisor 32
+    EXPECT_LE(Deviation(12, 6, 9, 3), kRoundingOnly);         // 4:3 ending in half a step
 }
 
 // The exact path's SSE2 loops (all an x86-64 build may assume) give the
@@ -88,7 +91,8 @@ TEST(AreaScaler, RoundsTheExactMeanAtScreenRatios)
 TEST(AreaScaler, NarrowAndWideExactLoopsAgree)
 {
     for (const std::array<int, 4>& sizes : std::vector<std::array<int, 4>>{
-             {2560, 16, 1920, 12}, {3840, 24, 1600, 10}, {1923, 21, 1282, 14}, {97, 61, 10, 7}, {64, 128, 63, 127}}) {
+             {2560, 16, 1920, 12}, {2560, 16, 1920, 8}, {400, 8, 300, 1}, {12, 6, 9, 3}, {8, 3, 6, 3},
+             {3840, 24, 1600, 10}, {1923, 21, 1282, 14}, {97, 61, 10, 7}, {64, 128, 63, 127}}) {
         const auto [sw, sh, dw, dh] = sizes;
         ASSERT_TRUE(imaging::ExactBoxScaler::Suits(sw, sh, dw, dh)) << sw << "×" << sh;
         const Shrunk narrow = Shrink(imaging::ExactBoxScaler(false), sw, sh, dw, dh);

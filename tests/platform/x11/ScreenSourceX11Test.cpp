@@ -2,8 +2,10 @@
 #include "core/imaging/modScreen.h"
 #include "platform/x11/ScreenSourceX11.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -15,6 +17,7 @@
 #include <X11/extensions/Xfixes.h>
 
 using imaging::Frame;
+using imaging::JpegEncoder;
 using testing_support::ExactAreaAverage;
 using testing_support::LargestDeviation;
 
@@ -64,6 +67,20 @@ public:
         std::mt19937 random(seed);
         for (uint32_t& p : pixels)
             p = random() & 0xffffff;
+        Put(pixels);
+    }
+
+    // Smooth ramps in every channel with a few flat panels: content whose
+    // JPEG error stays small, so that a wrong colour shows.
+    void PaintRamps()
+    {
+        std::vector<uint32_t> pixels(static_cast<size_t>(width_) * height_);
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x) {
+                const uint32_t r = x * 255u / width_, g = y * 255u / height_, b = (x + y) * 255u / (width_ + height_);
+                const bool panel = (x / 320 + y / 240) % 3 == 0;
+                pixels[static_cast<size_t>(y) * width_ + x] = panel ? 0x2b579au : (r << 16 | g << 8 | b);
+            }
         Put(pixels);
     }
 
@@ -158,6 +175,49 @@ protected:
             return 255;
         return LargestDeviation(frame, ExactAreaAverage(shown.data(), painter.width(), painter.height(),
                                                         painter.width() * 4, frame.width(), frame.height()));
+    }
+
+    // A JPEG file decoded by an independent decoder: B G R X like a frame.
+    static Frame DecodeWithDjpeg(const QString& path)
+    {
+        QProcess djpeg;
+        djpeg.start(QStringLiteral("djpeg"), {QStringLiteral("-pnm"), path});
+        Frame picture;
+        if (!djpeg.waitForFinished(20000) || djpeg.exitCode() != 0)
+            return picture;
+        const QByteArray ppm = djpeg.readAllStandardOutput();
+        int width = 0, height = 0, end = 0;
+        if (std::sscanf(ppm.constData(), "P6 %d %d 255%n", &width, &height, &end) != 2 || width <= 0 || height <= 0
+            || ppm.size() != end + 1 + qsizetype{width} * height * 3)
+            return picture;
+        picture.Resize(width, height);
+        const char* rgb = ppm.constData() + end + 1;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x, rgb += 3) {
+                uint8_t* p = picture.row(y) + x * 4;
+                p[0] = rgb[2], p[1] = rgb[1], p[2] = rgb[0], p[3] = 0xff;
+            }
+        return picture;
+    }
+
+    struct Difference {
+        double mean[3] = {0, 0, 0};  // per channel, grey levels
+        int largest = 0;
+    };
+
+    static Difference Compare(const Frame& a, const Frame& b)
+    {
+        Difference d;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const int delta = std::abs(a.row(y)[x * 4 + c] - b.row(y)[x * 4 + c]);
+                    d.mean[c] += delta;
+                    d.largest = std::max(d.largest, delta);
+                }
+        for (double& m : d.mean)
+            m /= static_cast<double>(a.width()) * a.height();
+        return d;
     }
 
     Painter painter;
@@ -260,4 +320,47 @@ TEST_F(ScreenSourceX11Test, WritesAJpegOfTheScreenAtTheLimitedSize)
     QImage picture;
     ASSERT_TRUE(screen->LoadPicture(path, &picture, &error)) << error.toStdString();
     EXPECT_EQ(picture.size(), QSize(1920, 1080));
+}
+
+// The sender's JPEG is made from planes filled row by row, not from the RGB
+// frame: decoded by djpeg it must show the frame CaptureScreenPicture gives
+// (pointer included) within JPEG's own error, and nearly the same picture as
+// the frame encoded the plain way.
+TEST_F(ScreenSourceX11Test, SendsTheJpegOfThePictureItCaptures)
+{
+    painter.PaintRamps();
+    painter.ShowTextCursor();
+    painter.MovePointer(1001, 601);
+    QTemporaryDir folder;
+    const QString sent = folder.path() + "/marquelin_frame.jpg";
+    const QString plain = folder.path() + "/plain.jpg";
+
+    const Frame rgb = Capture(1920, 1080);
+    ASSERT_EQ(QSize(rgb.width(), rgb.height()), QSize(1920, 1080));
+    QString error;
+    ASSERT_TRUE(screen->CaptureScreenJpeg(sent, 64, 1920, 1080, &error)) << error.toStdString();
+    JpegEncoder encoder;
+    ASSERT_TRUE(encoder.Encode(rgb, 64, &error) && modScreen::WriteFileBytes(plain, encoder.bytes(), &error))
+        << error.toStdString();
+
+    const Frame decoded = DecodeWithDjpeg(sent);
+    ASSERT_EQ(QSize(decoded.width(), decoded.height()), QSize(1920, 1080));
+    const Frame plainDecoded = DecodeWithDjpeg(plain);
+    ASSERT_EQ(QSize(plainDecoded.width(), plainDecoded.height()), QSize(1920, 1080));
+
+    // From the picture: JPEG's error, and no more than the plain way's.
+    const Difference fromPicture = Compare(decoded, rgb);
+    const Difference plainFromPicture = Compare(plainDecoded, rgb);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_LT(fromPicture.mean[c], 1.5) << "channel " << c;
+        EXPECT_LE(fromPicture.mean[c], plainFromPicture.mean[c] + 0.1) << "channel " << c;
+    }
+    EXPECT_LE(fromPicture.largest, plainFromPicture.largest + 8);
+
+    // From the plain JPEG: the rounding of the two colour conversions apart,
+    // where a quantiser step may flip; a missing pointer would differ by far more.
+    const Difference fromPlain = Compare(decoded, plainDecoded);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_LT(fromPlain.mean[c], 0.5) << "channel " << c;
+    EXPECT_LE(fromPlain.largest, 32);
 }
