@@ -438,8 +438,8 @@ void SqliteStore::SaveCounter(const std::string& key, const ThrottleCounter& cou
 int SqliteStore::Purge(Millis before)
 {
     static constexpr const char* kPurges[] = {
-        "DELETE FROM codes WHERE (state IN ('encerrado', 'recusado') AND ended_at < ?1) "
-        "OR (state IN ('aguardando', 'solicitado') AND expires_at < ?1)",
+        ("DELETE FROM codes WHERE (state IN ('encerrado', 'recusado') AND ended_at < ?1) "
+         "OR (state IN ('aguardando', 'solicitado') AND expires_at < ?1)"),
         "DELETE FROM sessions WHERE ended = 1 AND ended_at < ?1",
         "DELETE FROM counters WHERE last_failure_at < ?1",
     };
