@@ -26,7 +26,16 @@ double ThreadCpuSeconds()
 
 struct Round {
     double seconds = -1;     // wall clock; negative when the stream ended early
-    double cpuSeconds = 0;   // of the writer and the reader together
+    double writerCpu = 0;
+    double readerCpu = 0;
+
+    Round& operator+=(const Round& other)
+    {
+        seconds += other.seconds;
+        writerCpu += other.writerCpu;
+        readerCpu += other.readerCpu;
+        return *this;
+    }
 };
 
 // One writer thread, the calling thread reads: kBytesPerRound from one socket to the other.
@@ -47,7 +56,7 @@ Round OneRound(int writer, int reader)
     sender.join();
     if (!complete)
         return {};
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), writerCpu + readerCpu};
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), writerCpu, readerCpu};
 }
 
 struct Connection {
@@ -91,50 +100,65 @@ void DirectLoopback(benchmark::State& state)
 }
 BENCHMARK(DirectLoopback)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2);
 
-void RelayedSession(benchmark::State& state)
+// The relay's one buffer per direction: a pipe of buffer_KiB, or with
+// splice:0 a copy buffer of that size.
+relay::RelayLimits LimitsFor(const benchmark::State& state)
 {
     relay::RelayLimits limits;
-    limits.bufferBytes = static_cast<std::size_t>(state.range(0)) * 1024;
-    RelayUnderTest relay(limits);
+    limits.splice = state.range(1) != 0;
+    (limits.splice ? limits.pipeBytes : limits.bufferBytes) = static_cast<std::size_t>(state.range(0)) * 1024;
+    return limits;
+}
+
+void RelayedSession(benchmark::State& state)
+{
+    RelayUnderTest relay(LimitsFor(state));
     Connection c;
     RelayedPair(relay.Port(), c);
     Transfer(state, c);
 }
-BENCHMARK(RelayedSession)->ArgName("buffer_KiB")->Arg(64)->Arg(256)->UseManualTime()
+BENCHMARK(RelayedSession)->ArgNames({"buffer_KiB", "splice"})->ArgsProduct({{64, 1024}, {1, 0}})->UseManualTime()
     ->Unit(benchmark::kMillisecond)->MinTime(2);
 
 // Both in turn within one benchmark, so drift of the machine hits both alike;
 // "ratio" is relayed over direct. On a busy machine the relayed stream, which
-// needs a third thread, loses more than the direct one, so "cpu_ratio" adds
-// what each costs in CPU: direct (writer and reader) over relayed (writer,
-// reader and the relay's thread), the rate ratio when CPU is what limits both.
+// needs a third thread, loses more than the direct one, so the CPU each party
+// spends per GiB is reported too (it does not depend on the load), and
+// "cpu_ratio": direct (writer and reader) over relayed (writer, reader and the
+// relay's thread), the rate ratio when CPU is what limits both.
 void RelayToDirectRatio(benchmark::State& state)
 {
-    RelayUnderTest relay;
+    RelayUnderTest relay(LimitsFor(state));
     Connection direct, relayed;
     DirectPair(direct.writer, direct.reader);
     RelayedPair(relay.Port(), relayed);
-    Round directTotal{0, 0}, relayedTotal{0, 0};
+    Round directTotal{0, 0, 0}, relayedTotal{0, 0, 0};
     const double relayCpuBefore = relay.CpuSeconds();
     for (auto _ : state) {
         const Round d = OneRound(direct.writer, direct.reader);
         const Round r = OneRound(relayed.writer, relayed.reader);
         if (d.seconds < 0 || r.seconds < 0)
             return state.SkipWithError("a stream ended early");
-        directTotal = {directTotal.seconds + d.seconds, directTotal.cpuSeconds + d.cpuSeconds};
-        relayedTotal = {relayedTotal.seconds + r.seconds, relayedTotal.cpuSeconds + r.cpuSeconds};
+        directTotal += d;
+        relayedTotal += r;
         state.SetIterationTime(d.seconds + r.seconds);
     }
     const double relayCpu = relay.CpuSeconds() - relayCpuBefore;
     const double gib = static_cast<double>(state.iterations() * kBytesPerRound) / (1 << 30);
+    const auto perGiB = [gib](double seconds) { return seconds * 1000 / gib; };
     state.counters["direct_MiB_s"] = gib * 1024 / directTotal.seconds;
     state.counters["relayed_MiB_s"] = gib * 1024 / relayedTotal.seconds;
     state.counters["ratio"] = directTotal.seconds / relayedTotal.seconds;
-    state.counters["direct_cpu_ms_per_GiB"] = directTotal.cpuSeconds * 1000 / gib;
-    state.counters["relay_cpu_ms_per_GiB"] = relayCpu * 1000 / gib;
-    state.counters["cpu_ratio"] = directTotal.cpuSeconds / (relayedTotal.cpuSeconds + relayCpu);
+    state.counters["direct_writer_ms_GiB"] = perGiB(directTotal.writerCpu);
+    state.counters["direct_reader_ms_GiB"] = perGiB(directTotal.readerCpu);
+    state.counters["relayed_writer_ms_GiB"] = perGiB(relayedTotal.writerCpu);
+    state.counters["relayed_reader_ms_GiB"] = perGiB(relayedTotal.readerCpu);
+    state.counters["relay_ms_GiB"] = perGiB(relayCpu);
+    state.counters["cpu_ratio"] = (directTotal.writerCpu + directTotal.readerCpu)
+        / (relayedTotal.writerCpu + relayedTotal.readerCpu + relayCpu);
 }
-BENCHMARK(RelayToDirectRatio)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
+BENCHMARK(RelayToDirectRatio)->ArgNames({"buffer_KiB", "splice"})->ArgsProduct({{64, 1024}, {1, 0}})
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
 
 }  // namespace
 }  // namespace relaybench

@@ -17,8 +17,8 @@ using boost::system::error_code;
 
 namespace {
 
-// Chunks one pump moves before other sessions get their turn.
-constexpr int kChunksPerBurst = 16;
+// What one pump moves before other sessions get their turn.
+constexpr std::size_t kBytesPerBurst = 1024 * 1024;
 
 }  // namespace
 
@@ -94,7 +94,7 @@ void RelayBridge::Yield(Pump& pump)
 void RelayBridge::SpliceBurst(Pump& pump)
 {
     const int source = pump.from->Socket().native_handle();
-    for (int chunk = 0; chunk < kChunksPerBurst; ++chunk) {
+    for (std::size_t moved = 0; moved < kBytesPerBurst;) {
         const ssize_t n = splice(source, nullptr, pump.pipe->WriteEnd(), nullptr, state_->pipes.PipeBytes(),
                                  SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
         // The pipe is empty here, so "would block" is the socket's.
@@ -108,6 +108,7 @@ void RelayBridge::SpliceBurst(Pump& pump)
             return EndOnError(*pump.from, error_code(errno, boost::system::system_category()), "reading from");
         pump.bytes += static_cast<std::size_t>(n);
         pump.inPipe = static_cast<std::size_t>(n);
+        moved += static_cast<std::size_t>(n);
         if (!FlushPipe(pump))
             return;
     }
@@ -146,7 +147,7 @@ bool RelayBridge::FlushPipe(Pump& pump)
 
 void RelayBridge::CopyBurst(Pump& pump)
 {
-    for (int chunk = 0; chunk < kChunksPerBurst; ++chunk) {
+    for (std::size_t moved = 0; moved < kBytesPerBurst;) {
         error_code ec;
         const std::size_t n =
             pump.from->Socket().read_some(asio::buffer(pump.buffer.get(), state_->buffers.BufferBytes()), ec);
@@ -159,6 +160,7 @@ void RelayBridge::CopyBurst(Pump& pump)
         if (ec)
             return EndOnError(*pump.from, ec, "reading from");
         pump.bytes += n;
+        moved += n;
         const std::size_t written = pump.to->Socket().write_some(asio::buffer(pump.buffer.get(), n), ec);
         if (ec && ec != asio::error::would_block)
             return EndOnError(*pump.to, ec, "writing to");

@@ -23,7 +23,7 @@ struct RelayState {
           limits(relayLimits),
           log(std::move(sink)),
           addresses(relayLimits.maxConnectionsPerAddress),
-          pipes(relayLimits.bufferBytes, relayLimits.spareBuffers),
+          pipes(relayLimits.pipeBytes, relayLimits.spareBuffers),
           buffers(relayLimits.bufferBytes, relayLimits.spareBuffers)
     {
     }

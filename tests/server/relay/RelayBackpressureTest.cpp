@@ -54,9 +54,12 @@ TEST_P(RelayBackpressure, ASlowReaderStallsItsWriterAndTheRelayHoldsOneBuffer)
     const std::size_t ceiling = 256u << 20;
     const std::size_t sent = SendUntilStalled(*cliente, ceiling);
 
-    // Both client sockets (doubled by the kernel), the relay's two sockets at their largest, one relay buffer.
+    // Both client sockets (doubled by the kernel), the relay's two sockets at
+    // their largest, one relay buffer: a pipe when splicing, else a copy buffer.
+    const relay::RelayLimits defaults;
+    const std::size_t relayBuffer = GetParam() ? defaults.pipeBytes : defaults.bufferBytes;
     const std::size_t bound = 4 * kClientBuffers + KernelMax("/proc/sys/net/ipv4/tcp_rmem") +
-                              KernelMax("/proc/sys/net/ipv4/tcp_wmem") + relay::RelayLimits{}.bufferBytes;
+                              KernelMax("/proc/sys/net/ipv4/tcp_wmem") + relayBuffer;
     EXPECT_LT(sent, ceiling);
     EXPECT_LE(sent, bound);
 
