@@ -45,6 +45,8 @@ public:
 private:
     void Prepare(int sw, int sh, int dw, int dh);
     void SumDown(const uint8_t* src, int srcStride, int y);
+    // The source row the next destination row is the first to need, or nullptr.
+    const uint8_t* Upcoming(const uint8_t* src, int srcStride, int y) const;
     void SumAcross(uint8_t* out) const;
 
     bool wide_;
