@@ -1,6 +1,7 @@
 #include "BenchStage.h"
 
 #include <chrono>
+#include <cstring>
 #include <ctime>
 
 BenchStage::BenchStage()
@@ -36,6 +37,15 @@ BenchStage& SharedStage()
 {
     static BenchStage stage;
     return stage;
+}
+
+void FillPlanes(const imaging::Frame& frame, imaging::YuvRowWriter& rows, imaging::YuvPlanes* planes)
+{
+    rows.Start(planes, frame.width(), frame.height(), nullptr, QPoint());
+    for (int y = 0; y < frame.height(); ++y) {
+        std::memcpy(rows.Row(y), frame.row(y), static_cast<size_t>(frame.stride()));
+        rows.Done(y);
+    }
 }
 
 double ThreadSeconds()

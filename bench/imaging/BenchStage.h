@@ -3,6 +3,7 @@
 #include "AllocationCounter.h"
 #include "DesktopPainter.h"
 #include "core/imaging/TempFolder.h"
+#include "core/imaging/YuvPlanes.h"
 #include "core/imaging/modScreen.h"
 #include "platform/x11/ScreenSourceX11.h"
 
@@ -35,6 +36,9 @@ struct BenchStage {
 };
 
 BenchStage& SharedStage();
+
+// The frame's rows copied one by one into `rows`, which fills `planes`.
+void FillPlanes(const imaging::Frame& frame, imaging::YuvRowWriter& rows, imaging::YuvPlanes* planes);
 
 // Seconds of this thread's processor time, whatever else runs beside it.
 double ThreadSeconds();

@@ -105,16 +105,7 @@ void Encode(benchmark::State& state)
 BENCHMARK(Encode)->Unit(benchmark::kMillisecond);
 
 // The frame into JPEG's own 4:2:0 planes, row pair by row pair as the
-// scaler hands them over, and those planes encoded.
-void FillPlanes(const imaging::Frame& frame, imaging::YuvRowWriter& rows, imaging::YuvPlanes* planes)
-{
-    rows.Start(planes, frame.width(), frame.height(), nullptr, QPoint());
-    for (int y = 0; y < frame.height(); ++y) {
-        std::memcpy(rows.Row(y), frame.row(y), static_cast<size_t>(frame.stride()));
-        rows.Done(y);
-    }
-}
-
+// scaler hands them over (FillPlanes), and those planes encoded.
 void ConvertToPlanes(benchmark::State& state)
 {
     BenchStage& stage = SharedStage();
