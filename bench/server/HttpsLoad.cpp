@@ -11,29 +11,63 @@
 
 namespace asio = boost::asio;
 namespace bhttp = boost::beast::http;
+using boost::system::error_code;
 
 struct HttpsLoad::Connection : std::enable_shared_from_this<Connection> {
-    Connection(HttpsLoad& load, const std::string& request) : load(load), stream(load.io_, load.tls_), request(request) {}
+    using Stream = asio::ssl::stream<asio::ip::tcp::socket>;
+
+    Connection(HttpsLoad& load, const std::string& request) : load(load), request(request) {}
+
+    asio::ip::tcp::endpoint Server() const { return {asio::ip::make_address("127.0.0.1"), load.port_}; }
 
     void Start(bool& ok)
     {
-        boost::system::error_code ec;
-        stream.next_layer().connect({asio::ip::make_address("127.0.0.1"), load.port_}, ec);
+        if (load.newConnectionPerRequest_)
+            return;  // each request connects on its own
+        stream.emplace(load.io_, load.tls_);
+        error_code ec;
+        stream->next_layer().connect(Server(), ec);
         if (!ec)
-            stream.next_layer().set_option(asio::ip::tcp::no_delay(true), ec);
+            stream->next_layer().set_option(asio::ip::tcp::no_delay(true), ec);
         if (!ec)
-            stream.handshake(asio::ssl::stream_base::client, ec);
+            stream->handshake(asio::ssl::stream_base::client, ec);
         ok = ok && !ec;
         broken = static_cast<bool>(ec);
     }
 
+    bool Idle() const { return !busy && !broken; }
+
     void Send()
     {
-        if (broken || load.done_ + load.inFlight_ >= load.wanted_)
+        if (!Idle() || load.done_ + load.inFlight_ >= load.wanted_ || load.inFlight_ >= load.maxInFlight_)
             return;
         busy = true;
         ++load.inFlight_;
-        asio::async_write(stream, asio::buffer(request), [self = shared_from_this()](boost::system::error_code ec, std::size_t) {
+        if (load.newConnectionPerRequest_)
+            return ConnectAndWrite();
+        Write();
+    }
+
+    // A fresh TCP connection and a full handshake: the client keeps no session.
+    void ConnectAndWrite()
+    {
+        stream.emplace(load.io_, load.tls_);
+        stream->next_layer().async_connect(Server(), [self = shared_from_this()](error_code ec) {
+            if (!ec)
+                self->stream->next_layer().set_option(asio::ip::tcp::no_delay(true), ec);
+            if (ec)
+                return self->Fail();
+            self->stream->async_handshake(asio::ssl::stream_base::client, [self](error_code shaken) {
+                if (shaken)
+                    return self->Fail();
+                self->Write();
+            });
+        });
+    }
+
+    void Write()
+    {
+        asio::async_write(*stream, asio::buffer(request), [self = shared_from_this()](error_code ec, std::size_t) {
             if (ec)
                 return self->Fail();
             self->Read();
@@ -43,16 +77,36 @@ struct HttpsLoad::Connection : std::enable_shared_from_this<Connection> {
     void Read()
     {
         reply.emplace();
-        bhttp::async_read(stream, buffer, *reply, [self = shared_from_this()](boost::system::error_code ec, std::size_t) {
+        bhttp::async_read(*stream, buffer, *reply, [self = shared_from_this()](error_code ec, std::size_t) {
             if (ec)
                 return self->Fail();
-            self->busy = false;
-            --self->load.inFlight_;
-            ++self->load.done_;
             if (self->reply->get().body().find(self->load.okText_) == std::string::npos)
                 ++self->load.failures_;
-            self->Send();
+            if (self->load.newConnectionPerRequest_)
+                return self->Close();
+            self->Done();
         });
+    }
+
+    // close_notify, the server's answer to it (or its FIN), then the socket.
+    void Close()
+    {
+        stream->async_shutdown([self = shared_from_this()](error_code) {
+            error_code ignored;
+            self->stream->next_layer().close(ignored);
+            self->buffer.clear();
+            self->Done();
+        });
+    }
+
+    void Done()
+    {
+        busy = false;
+        --load.inFlight_;
+        ++load.done_;
+        if (load.maxInFlight_ >= load.connections_.size())
+            return Send();
+        load.SendNext();
     }
 
     void Fail()
@@ -62,10 +116,12 @@ struct HttpsLoad::Connection : std::enable_shared_from_this<Connection> {
         busy = false;
         broken = true;
         ++load.failures_;
+        if (load.maxInFlight_ < load.connections_.size())
+            load.SendNext();  // another device takes the turn
     }
 
     HttpsLoad& load;
-    asio::ssl::stream<asio::ip::tcp::socket> stream;
+    std::optional<Stream> stream;
     const std::string& request;
     boost::beast::flat_buffer buffer;
     std::optional<bhttp::response_parser<bhttp::string_body>> reply;
@@ -96,8 +152,19 @@ void HttpsLoad::Run(std::size_t replies)
     wanted_ = replies;
     done_ = 0;
     io_.restart();
-    for (const auto& connection : connections_) {
-        connection->Send();
+    if (maxInFlight_ >= connections_.size()) {
+        for (const auto& connection : connections_)
+            connection->Send();
+    } else {
+        SendNext();
     }
     io_.run();
+}
+
+void HttpsLoad::SendNext()
+{
+    for (std::size_t tried = 0; tried < connections_.size() && inFlight_ < maxInFlight_ && done_ + inFlight_ < wanted_;
+         ++tried) {
+        connections_[next_++ % connections_.size()]->Send();
+    }
 }

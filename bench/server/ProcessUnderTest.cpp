@@ -5,8 +5,10 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <netinet/in.h>
 #include <sstream>
+#include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -43,6 +45,37 @@ ProcessUnderTest::~ProcessUnderTest()
 }
 
 bool ProcessUnderTest::Alive() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+namespace {
+
+// utime and stime of one process, in seconds; 0 when unreadable.
+double CpuSecondsOf(const std::string& pid)
+{
+    std::ifstream stat("/proc/" + pid + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The command name may hold spaces; the fields after it do not. utime and
+    // stime are the 12th and 13th after the closing parenthesis.
+    std::istringstream fields(text.substr(text.rfind(')') + 1));
+    std::string field;
+    double ticks = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i) {
+        if (i >= 12)
+            ticks += std::stod(field);
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+}  // namespace
+
+double ProcessUnderTest::CpuSeconds() const
+{
+    const std::string pid = std::to_string(pid_);
+    double seconds = CpuSecondsOf(pid);
+    std::ifstream children("/proc/" + pid + "/task/" + pid + "/children");
+    for (std::string child; children >> child;)
+        seconds += CpuSecondsOf(child);
+    return seconds;
+}
 
 std::string WaitForFile(const std::string& path, int timeoutMs)
 {

@@ -14,6 +14,9 @@ public:
     ProcessUnderTest& operator=(const ProcessUnderTest&) = delete;
     bool Alive() const;
     pid_t Pid() const { return pid_; }  // for the load runs' CPU and memory readings
+    // Processor time (user and system) it and its children (nginx's worker)
+    // have used so far; 0 when unreadable.
+    double CpuSeconds() const;
 
 private:
     pid_t pid_ = -1;

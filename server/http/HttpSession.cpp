@@ -127,8 +127,10 @@ void HttpSession::DrainThenClose()
 {
     if (drained_ >= kMaxDrainBytes)
         return DoClose();
+    if (!drain_)
+        drain_ = std::make_unique_for_overwrite<char[]>(kDrainChunk);
     beast::get_lowest_layer(stream_).expires_after(std::chrono::seconds(2));
-    stream_.async_read_some(boost::asio::buffer(drain_),
+    stream_.async_read_some(boost::asio::buffer(drain_.get(), kDrainChunk),
                             [self = shared_from_this()](beast::error_code ec, std::size_t bytes) {
                                 self->drained_ += bytes;
                                 if (ec)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <array>
-
 #include "server/http/HttpShared.h"
 
 #include <boost/asio/ip/tcp.hpp>
@@ -46,7 +44,8 @@ private:
     boost::asio::ip::address peer_;
     std::chrono::steady_clock::time_point started_;
     static constexpr std::size_t kMaxDrainBytes = 1024 * 1024;
-    std::array<char, 4096> drain_{};
+    static constexpr std::size_t kDrainChunk = 4096;
+    std::unique_ptr<char[]> drain_;  // only for a refused request, so an idle connection holds none
     std::size_t drained_ = 0;
     bool drainAfterAnswer_ = false;
 };
