@@ -32,9 +32,10 @@ public:
     const imaging::Frame* CaptureScreenPicture(int maxWidth, int maxHeight, QString* error);
 
     // A capture as a JPEG file at `outputPath`. Any older file there is
-    // removed first, so false always leaves no file behind. The picture goes
-    // to the encoder as 4:2:0 planes converted here, which costs less than
-    // the encoder's own conversion.
+    // removed first, so false always leaves no file behind. The picture is
+    // CaptureScreenPicture's, but its rows go from the scaler straight into
+    // 4:2:0 planes (pointer blended in), so neither a whole RGB frame nor
+    // the encoder's own colour conversion is paid.
     bool CaptureScreenJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight, QString* error);
     // The bytes the last CaptureScreenJpeg wrote to its file, straight from
     // memory, so a sender need not read the file back; empty when that call
