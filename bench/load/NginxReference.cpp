@@ -23,6 +23,8 @@ void WriteConfiguration(const std::string& dir, unsigned short port, const std::
         conf << "  " << temp << "_temp_path " << dir << "/" << temp << ";\n";
     conf << "  server {\n    listen 127.0.0.1:" << port << " ssl;\n    ssl_certificate " << certificate
          << ";\n    ssl_certificate_key " << key << ";\n    ssl_protocols TLSv1.2 TLSv1.3;\n"
+         // The service sends no session tickets (the program never resumes): the same handshake here.
+         << "    ssl_conf_command NumTickets 0;\n"
          << "    root " << dir << "/www;\n  }\n}\n";
 }
 
