@@ -23,7 +23,7 @@ std::string AddressText(const boost::asio::ip::address& address)
     return address.to_string();
 }
 
-std::string ClientAddress(const boost::asio::ip::address& peer,
+std::string ClientAddress(const boost::asio::ip::address& peer, const std::string& peerText,
                           const std::vector<boost::asio::ip::address>& trustedProxies,
                           std::string_view forwardedFor)
 {
@@ -36,7 +36,7 @@ std::string ClientAddress(const boost::asio::ip::address& peer,
         if (!ec)
             return AddressText(forwarded);
     }
-    return AddressText(peer);
+    return peerText;
 }
 
 }  // namespace http

@@ -13,7 +13,8 @@
 
 namespace http {
 
-std::string ClientAddress(const boost::asio::ip::address& peer,
+// `peerText` is AddressText(peer), which a connection works out once.
+std::string ClientAddress(const boost::asio::ip::address& peer, const std::string& peerText,
                           const std::vector<boost::asio::ip::address>& trustedProxies,
                           std::string_view forwardedFor);
 

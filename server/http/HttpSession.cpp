@@ -51,6 +51,7 @@ HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, HttpShared& shar
     ++shared_.openConnections;
     boost::system::error_code ec;
     peer_ = beast::get_lowest_layer(stream_).socket().remote_endpoint(ec).address();
+    peerText_ = AddressText(peer_);
 }
 
 HttpSession::~HttpSession() { --shared_.openConnections; }
@@ -94,7 +95,7 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t)
     const auto& request = parser_->get();
     const auto forwarded = request["X-Forwarded-For"];
     api::HttpRequestView view{request.method_string(), request.target(), request.body(),
-                              ClientAddress(peer_, shared_.trustedProxies, forwarded)};
+                              ClientAddress(peer_, peerText_, shared_.trustedProxies, forwarded)};
     api::HttpReply reply = shared_.service.Handle(view);
     LogRequest(view.method, view.target, reply);
     Answer(std::move(reply), request.keep_alive());
@@ -152,7 +153,7 @@ void HttpSession::LogRequest(std::string_view method, std::string_view target, c
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started_).count();
     const std::string where = Printable(target.substr(0, target.find('?')));
-    ServerLog("http: %s %.*s %s %d %.2fms%s%.*s", AddressText(peer_).c_str(), static_cast<int>(method.size()),
+    ServerLog("http: %s %.*s %s %d %.2fms%s%.*s", peerText_.c_str(), static_cast<int>(method.size()),
               method.data(), where.c_str(), reply.status, method == "-" ? 0.0 : ms, reply.erro.empty() ? "" : " erro=",
               static_cast<int>(reply.erro.size()), reply.erro.data());
 }

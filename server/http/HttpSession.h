@@ -42,6 +42,7 @@ private:
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
     boost::beast::http::response<boost::beast::http::string_body> response_;
     boost::asio::ip::address peer_;
+    std::string peerText_;  // for every request's log line and client address
     std::chrono::steady_clock::time_point started_;
     static constexpr std::size_t kMaxDrainBytes = 1024 * 1024;
     static constexpr std::size_t kDrainChunk = 4096;
