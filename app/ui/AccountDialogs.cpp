@@ -14,23 +14,6 @@
 namespace ui {
 namespace {
 
-template <typename Widget>
-Widget* Make(shell::Control& control, QWidget* parent)
-{
-    auto* widget = new Widget(parent);
-    Bind(control, widget);
-    return widget;
-}
-
-template <typename Handler>
-QPushButton* Button(shell::Control& control, QWidget* parent, Handler onClick)
-{
-    auto* button = Make<QPushButton>(control, parent);
-    button->setAutoDefault(false);
-    QObject::connect(button, &QPushButton::clicked, parent, onClick);
-    return button;
-}
-
 // Room around and between the rows, so nothing touches the window's edge.
 QVBoxLayout* Column(QWidget* window)
 {

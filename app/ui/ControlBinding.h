@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPushButton>
 #include <QWidget>
 
 class QAction;
@@ -14,5 +15,24 @@ namespace ui {
 // user sees.
 void Bind(shell::Control& control, QWidget* widget);
 void Bind(shell::Control& control, QAction* action);
+
+// A new widget owned by `parent`, bound to `control`.
+template <typename Widget>
+Widget* Make(shell::Control& control, QWidget* parent)
+{
+    auto* widget = new Widget(parent);
+    Bind(control, widget);
+    return widget;
+}
+
+// A bound button that runs `onClick`. Enter in a dialog's box never presses it.
+template <typename Handler>
+QPushButton* Button(shell::Control& control, QWidget* parent, Handler onClick)
+{
+    auto* button = Make<QPushButton>(control, parent);
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, parent, onClick);
+    return button;
+}
 
 }  // namespace ui

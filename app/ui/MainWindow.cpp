@@ -20,22 +20,6 @@
 namespace ui {
 namespace {
 
-template <typename Widget>
-Widget* Make(shell::Control& control, QWidget* parent)
-{
-    auto* widget = new Widget(parent);
-    Bind(control, widget);
-    return widget;
-}
-
-template <typename Handler>
-QPushButton* Button(shell::Control& control, QWidget* parent, Handler onClick)
-{
-    auto* button = Make<QPushButton>(control, parent);
-    QObject::connect(button, &QPushButton::clicked, parent, onClick);
-    return button;
-}
-
 QGroupBox* Frame(shell::Control& control, QWidget* parent) { return Make<QGroupBox>(control, parent); }
 
 }  // namespace

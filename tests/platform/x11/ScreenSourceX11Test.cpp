@@ -11,6 +11,8 @@
 #include <vector>
 
 // After the test framework: Xlib defines None, Bool, Status, True, False.
+#include "support/FullScreenWindow.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
@@ -34,17 +36,7 @@ public:
     {
         if (!display_)
             return;
-        const int screen = DefaultScreen(display_);
-        width_ = DisplayWidth(display_, screen);
-        height_ = DisplayHeight(display_, screen);
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True;
-        attributes.event_mask = ExposureMask;
-        window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, width_, height_, 0, CopyFromParent,
-                                InputOutput, CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
-        XMapRaised(display_, window_);
-        XEvent event;
-        XWindowEvent(display_, window_, ExposureMask, &event);
+        window_ = testing_support::OpenFullScreenWindow(display_, &width_, &height_);
         gc_ = XCreateGC(display_, window_, 0, nullptr);
         Hide();
     }

@@ -4,6 +4,8 @@
 // painted in large known blocks, and reads of the pointer and keyboard state
 // that do not go through the program. Include after the test framework:
 // Xlib defines None, Bool, Status, True, False.
+#include "support/FullScreenWindow.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -24,20 +26,10 @@ public:
     {
         if (!display_)
             return;
-        const int screen = DefaultScreen(display_);
-        width_ = DisplayWidth(display_, screen);
-        height_ = DisplayHeight(display_, screen);
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True;
-        attributes.event_mask = ExposureMask;
-        window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, width_, height_, 0, CopyFromParent,
-                                InputOutput, CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
-        XMapRaised(display_, window_);
-        XEvent event;
-        XWindowEvent(display_, window_, ExposureMask, &event);
+        window_ = testing_support::OpenFullScreenWindow(display_, &width_, &height_);
         Paint();
         // The pointer out of the way of the samples.
-        XWarpPointer(display_, None, RootWindow(display_, screen), 0, 0, 0, 0, width_ - 1, height_ - 1);
+        XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, width_ - 1, height_ - 1);
         XSync(display_, False);
     }
     ~XScene()
