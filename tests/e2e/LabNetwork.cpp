@@ -178,6 +178,16 @@ void NetworkFault::Lift()
     active_ = false;
 }
 
+bool CapReceiveBuffer(Host host, int bytes)
+{
+    std::vector<std::string> command = RunOn(host);
+    if (command.empty())
+        return false;
+    command.insert(command.end(), {"/usr/sbin/sysctl", "-qw", "net.ipv4.tcp_rmem=4096 " + std::to_string(bytes / 2) + " "
+                                                           + std::to_string(bytes)});
+    return Run(command);
+}
+
 bool PortIsFree(int port)
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -56,6 +56,10 @@ extern const char* const kDirectPortBlocked;   // every direct connection to the
 extern const char* const kPortForwardMissing;  // the office refuses the direct port on its public address
 extern const char* const kClienteTecnicoCut;   // every packet between the two computers dropped
 
+// Caps the TCP receive buffer of new connections on `host` (a small window),
+// so a peer that stops reading fills the path within a second or two.
+bool CapReceiveBuffer(Host host, int bytes);
+
 // Nothing listens on the TCP port of this namespace right now.
 bool PortIsFree(int port);
 

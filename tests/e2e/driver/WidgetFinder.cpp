@@ -1,6 +1,7 @@
 #include "WidgetFinder.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
@@ -77,6 +78,8 @@ QString WidgetText(const QWidget* widget)
         return frame->title();
     if (auto* log = qobject_cast<const QPlainTextEdit*>(widget))
         return log->toPlainText();
+    if (auto* slider = qobject_cast<const QAbstractSlider*>(widget))
+        return QString::number(slider->value());
     return widget->windowTitle();
 }
 
