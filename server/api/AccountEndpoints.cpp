@@ -32,6 +32,12 @@ std::string Fact(const EndpointContext& ctx, std::string_view name)
     return IsPlainText(value, kMaxFactBytes) ? value : std::string();
 }
 
+// A source's share of one mailed code; a new code starts every share afresh.
+std::string ShareKey(const store::Account& account, const std::string& source)
+{
+    return "ativar-codigo:" + std::to_string(account.id) + ':' + std::to_string(account.codeExpiresAt) + ':' + source;
+}
+
 }  // namespace
 
 EndpointReply Cadastro(EndpointContext& ctx)
@@ -43,7 +49,7 @@ EndpointReply Cadastro(EndpointContext& ctx)
 
     // Every mail counts against the address, so one client cannot flood
     // mailboxes; and one mailbox gets at most one mail per interval.
-    const std::string addressKey = "cadastro-endereco:" + ctx.clientAddress;
+    const std::string addressKey = "cadastro-endereco:" + ctx.clientSource;
     if (!ctx.throttle.Allows(addressKey, ctx.now))
         return Refuse(erro::MuitasTentativas, 429);
     const std::optional<store::Account> existing = ctx.store.FindAccount(email);
@@ -74,18 +80,29 @@ EndpointReply Ativar(EndpointContext& ctx)
     if (uid.empty() || !IsPlainText(uid, kMaxFactBytes))
         return Refuse(erro::DadosInvalidos);
 
-    const std::string addressKey = "ativar-endereco:" + ctx.clientAddress;
-    const std::optional<store::Account> account = email.empty() ? std::nullopt : ctx.store.FindAccount(email);
-    const std::string accountKey = "ativar-conta:" + email;
-    if (!ctx.throttle.AllowsAll({&addressKey, &accountKey}, ctx.now))
+    // Nobody is signed in yet, so the source is all there is to hold back,
+    // and a held-back source is refused whatever it types: its tries tell it
+    // nothing.
+    const std::string addressKey = "ativar-endereco:" + ctx.clientSource;
+    if (!ctx.throttle.Allows(addressKey, ctx.now))
         return Refuse(erro::MuitasTentativas, 429);
 
+    const std::optional<store::Account> account = email.empty() ? std::nullopt : ctx.store.FindAccount(email);
     const bool pending = account && !account->codeHash.empty() && ctx.now < account->codeExpiresAt;
+    // One source may spend only its share of a mailed code's wrong tries, so
+    // an outsider who knows the address cannot end its owner's code alone.
+    const std::string shareKey = pending ? ShareKey(*account, ctx.clientSource) : std::string();
+    if (pending && ctx.throttle.Failures(shareKey, ctx.now) >= ctx.config.activationTriesPerSource)
+        return Refuse(erro::MuitasTentativas, 429);
+
     if (!pending || codigo.empty()
         || !security::ConstantTimeEqual(CodeDigest(account->codeSalt, codigo), account->codeHash)) {
-        ctx.throttle.CountFailures({&addressKey, &accountKey}, ctx.now);
-        if (pending && ctx.store.CountActivationFailure(account->id) >= ctx.config.activationTries)
-            ctx.store.DropActivationCode(account->id);
+        ctx.throttle.CountFailure(addressKey, ctx.now);
+        if (pending) {
+            ctx.throttle.CountFailure(shareKey, ctx.now);
+            if (ctx.store.CountActivationFailure(account->id) >= ctx.config.activationTries)
+                ctx.store.DropActivationCode(account->id);
+        }
         return Refuse(erro::CodigoInvalido);
     }
 

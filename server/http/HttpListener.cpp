@@ -1,7 +1,8 @@
 #include "server/http/HttpListener.h"
 
 #include "server/ServerLog.h"
-#include "server/http/HttpSession.h"
+#include "server/http/ClientAddress.h"
+#include "server/http/PendingConnection.h"
 
 #include <memory>
 
@@ -48,14 +49,28 @@ void HttpListener::OnAccept(boost::system::error_code ec, boost::asio::ip::tcp::
         });
         return;
     }
-    if (shared_.openConnections >= shared_.limits.maxConnections) {
-        boost::system::error_code ignored;
-        socket.close(ignored);
-    } else {
-        socket.set_option(boost::asio::ip::tcp::no_delay(true), ec);
-        std::make_shared<HttpSession>(std::move(socket), shared_)->Run();
-    }
+    Admit(std::move(socket));
     DoAccept();
+}
+
+void HttpListener::Admit(boost::asio::ip::tcp::socket socket)
+{
+    boost::system::error_code ec;
+    const boost::asio::ip::address peer = socket.remote_endpoint(ec).address();
+    if (ec)
+        return;  // already gone
+    std::optional<net::SourceTicket> ticket = shared_.connections.TryAcquire(peer);
+    if (!ticket) {
+        if (shared_.connections.RefusalWorthLogging())
+            ServerLog("http: %s refused at the door, %s (refusal %zu)", AddressText(peer).c_str(),
+                      shared_.connections.Full() ? "all connections taken" : "its source holds its share",
+                      shared_.connections.Refusals());
+        socket.close(ec);
+        return;
+    }
+    shared_.memory.Opened(shared_.connections.Total());
+    socket.set_option(boost::asio::ip::tcp::no_delay(true), ec);
+    std::make_shared<PendingConnection>(std::move(socket), std::move(*ticket), shared_)->Start();
 }
 
 }  // namespace http

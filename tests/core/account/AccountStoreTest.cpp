@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <iostream>
 
@@ -58,6 +59,26 @@ TEST(DeviceUid, PersistsAcrossRunsAndChangesAfterRemoval)
     const QString renewed = RunAgain(home.path(), "print");
     EXPECT_TRUE(LooksLikeDeviceUid(renewed));
     EXPECT_NE(renewed, first);
+}
+
+// The token is a password: the file is the user's own, also when an earlier
+// run left it and its folder open to others.
+TEST(DeviceUid, TheStoreIsOnlyTheUsersOwnFromTheFirstRunOnAndIsTightenedLater)
+{
+    namespace fs = std::filesystem;
+    QTemporaryDir home;
+    const fs::path folder = home.filePath("Marquelin").toStdString();
+    const fs::path file = folder / "Marquelin.conf";
+    auto mode = [](const fs::path& path) { return fs::status(path).permissions() & fs::perms::mask; };
+    RunAgain(home.path(), "print");
+    EXPECT_EQ(mode(folder), fs::perms(0700));
+    EXPECT_EQ(mode(file), fs::perms(0600));
+
+    fs::permissions(folder, fs::perms(0755));
+    fs::permissions(file, fs::perms(0644));
+    RunAgain(home.path(), "print");
+    EXPECT_EQ(mode(folder), fs::perms(0700));
+    EXPECT_EQ(mode(file), fs::perms(0600));
 }
 
 TEST(AccountStore, SavesTheAccountUnchangedAndRemovesTheWholeSection)
