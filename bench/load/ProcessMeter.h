@@ -12,6 +12,8 @@ struct ProcessUse {
 };
 
 ProcessUse ReadProcessUse(pid_t pid);
+// Resident memory of the process now (not its peak).
+double CurrentRssMiB(pid_t pid);
 // Processor time of this process so far (the load client itself).
 double OwnCpuSeconds();
 

@@ -1,6 +1,6 @@
 // Requests the server cannot or will not read: clear refusals, bounded
 // sizes, and a server that keeps answering afterwards.
-#include "LoopbackWire.h"
+#include "RelayWire.h"
 #include "ServerTestSetup.h"
 
 #include "core/api/HttpTransport.h"
@@ -62,14 +62,14 @@ TEST_F(ParsingTest, MalformedFormsAreReadOrRefusedWithoutHarm)
 TEST_F(ParsingTest, PlainTextAndGarbageOnTheTlsPortAreDropped)
 {
     {
-        LoopbackWire plain(server.HttpsPort());
+        RelayWire plain(server.HttpsPort());
         plain.Send("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n");
-        EXPECT_EQ(plain.ReadLine(3000), "") << "no TLS, no answer";
+        EXPECT_EQ(plain.ReadLine(std::chrono::milliseconds(3000)), "") << "no TLS, no answer";
     }
     {
-        LoopbackWire garbage(server.HttpsPort());
+        RelayWire garbage(server.HttpsPort());
         garbage.Send(std::string(4096, '\x16'));
-        garbage.ReadLine(1000);
+        garbage.ReadLine(std::chrono::milliseconds(1000));
     }
     EXPECT_EQ(client->Get("/healthz"), "ok\n");
     EXPECT_TRUE(server.Running());
@@ -86,7 +86,7 @@ TEST_F(ParsingTest, TransferCodingsOtherThanPlainChunkedAreRefused)
         {"gzip, chunked", 501}, {"identity", 501},
     };
     for (const auto& c : cases) {
-        LoopbackWire wire(server.HttpsPort());
+        RelayWire wire(server.HttpsPort());
         ASSERT_TRUE(wire.StartTls());
         wire.Send(std::string("POST /api/validar_token.php HTTP/1.1\r\nHost: x\r\nConnection: close\r\n")
                   + "Transfer-Encoding: " + c.coding + "\r\n\r\n7\r\nemail=a\r\n0\r\n\r\n");

@@ -1,15 +1,13 @@
 #pragma once
 
-#include "LoopbackWire.h"
+#include "server/relay/RelayTestClient.h"
 
-#include <string>
-
-// The relay's Join line, for tests that see the relay ask the real store.
+// The relay's own test client serves the server's tests too: a blocking
+// loopback socket with deadlines, for the Join line and for raw bytes.
 
 namespace server_tests {
 
-using RelayWire = LoopbackWire;
-
-std::string JoinLine(const std::string& sessaoId, const std::string& streamKey, const std::string& papel);
+using RelayWire = relaytest::RelayTestClient;
+using relaytest::JoinLine;
 
 }  // namespace server_tests

@@ -67,18 +67,14 @@ TEST(DeviceUid, TheStoreIsOnlyTheUsersOwnFromTheFirstRunOnAndIsTightenedLater)
 {
     namespace fs = std::filesystem;
     QTemporaryDir home;
-    const fs::path folder = home.filePath("Marquelin").toStdString();
-    const fs::path file = folder / "Marquelin.conf";
-    auto mode = [](const fs::path& path) { return fs::status(path).permissions() & fs::perms::mask; };
+    const fs::path folder = home.filePath("Marquelin").toStdString(), file = folder / "Marquelin.conf";
+    auto modes = [&] { return std::pair(fs::status(folder).permissions(), fs::status(file).permissions()); };
     RunAgain(home.path(), "print");
-    EXPECT_EQ(mode(folder), fs::perms(0700));
-    EXPECT_EQ(mode(file), fs::perms(0600));
-
+    EXPECT_EQ(modes(), std::pair(fs::perms(0700), fs::perms(0600)));
     fs::permissions(folder, fs::perms(0755));
     fs::permissions(file, fs::perms(0644));
     RunAgain(home.path(), "print");
-    EXPECT_EQ(mode(folder), fs::perms(0700));
-    EXPECT_EQ(mode(file), fs::perms(0600));
+    EXPECT_EQ(modes(), std::pair(fs::perms(0700), fs::perms(0600)));
 }
 
 TEST(AccountStore, SavesTheAccountUnchangedAndRemovesTheWholeSection)
