@@ -25,9 +25,11 @@ using Tls = asio::ssl::stream<tcp::socket>;
 
 namespace {
 
-// The header of a request that never ends: 8 KiB of it take the server's request time-out many times over.
+// The header of a request that never ends: at a byte a second, 8 KiB of it
+// outlast the server's request time-out many times over.
 constexpr char kSlowHeader[] = "POST /api/status_codigo.php HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
-constexpr char kRefusedRequest[] = "POST /api/cadastro.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100000000\r\n\r\n";
+constexpr char kRefusedRequest[] =
+    "POST /api/cadastro.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100000000\r\n\r\n";
 
 asio::awaitable<void> Pause(std::chrono::milliseconds pause)
 {

@@ -47,7 +47,7 @@ EndpointReply Cadastro(EndpointContext& ctx)
     if (nome.empty() || !IsPlainText(nome, kMaxNameBytes) || !IsEmail(email))
         return Refuse(erro::DadosInvalidos);
 
-    // Every mail counts against the address, so one client cannot flood
+    // Every mail counts against the source, so one client cannot flood
     // mailboxes; and one mailbox gets at most one mail per interval.
     const std::string addressKey = "cadastro-endereco:" + ctx.clientSource;
     if (!ctx.throttle.Allows(addressKey, ctx.now))
@@ -80,30 +80,30 @@ EndpointReply Ativar(EndpointContext& ctx)
     if (uid.empty() || !IsPlainText(uid, kMaxFactBytes))
         return Refuse(erro::DadosInvalidos);
 
-    // Nobody is signed in yet, so the source is all there is to hold back,
-    // and a held-back source is refused whatever it types: its tries tell it
-    // nothing.
     const std::string addressKey = "ativar-endereco:" + ctx.clientSource;
-    if (!ctx.throttle.Allows(addressKey, ctx.now))
-        return Refuse(erro::MuitasTentativas, 429);
-
     const std::optional<store::Account> account = email.empty() ? std::nullopt : ctx.store.FindAccount(email);
     const bool pending = account && !account->codeHash.empty() && ctx.now < account->codeExpiresAt;
     // One source may spend only its share of a mailed code's wrong tries, so
-    // an outsider who knows the address cannot end its owner's code alone.
+    // an outsider who knows the address cannot end its owner's code alone;
+    // once spent, every try of that source at that code is refused, or its
+    // refusals below would be free guesses.
     const std::string shareKey = pending ? ShareKey(*account, ctx.clientSource) : std::string();
     if (pending && ctx.throttle.Failures(shareKey, ctx.now) >= ctx.config.activationTriesPerSource)
         return Refuse(erro::MuitasTentativas, 429);
 
     if (!pending || codigo.empty()
         || !security::ConstantTimeEqual(CodeDigest(account->codeSalt, codigo), account->codeHash)) {
+        // A source that failed too often has its further wrong tries refused,
+        // while another account's right code from there still passes. Each
+        // wrong try counts all the same, against the source's share and the code.
+        const bool heldBack = !ctx.throttle.Allows(addressKey, ctx.now);
         ctx.throttle.CountFailure(addressKey, ctx.now);
         if (pending) {
             ctx.throttle.CountFailure(shareKey, ctx.now);
             if (ctx.store.CountActivationFailure(account->id) >= ctx.config.activationTries)
                 ctx.store.DropActivationCode(account->id);
         }
-        return Refuse(erro::CodigoInvalido);
+        return heldBack ? Refuse(erro::MuitasTentativas, 429) : Refuse(erro::CodigoInvalido);
     }
 
     const std::string token = security::RandomHex(32);

@@ -40,7 +40,8 @@ protected:
 
     QString Activate(const char* source, const QString& email, const QString& codigo)
     {
-        return PostFrom(source, "ativar.php", {{"email", email}, {"codigo", codigo}, {"dispositivo_uid", "uid-" + email}});
+        return PostFrom(source, "ativar.php",
+                        {{"email", email}, {"codigo", codigo}, {"dispositivo_uid", "uid-" + email}});
     }
 
     // Each from a source of its own, so sign-ups do not meet their ration.
@@ -89,12 +90,17 @@ TEST_F(ThrottleLimitsTest, AnOutsiderSpendsOnlyItsSourcesShareOfAMailedCode)
         EXPECT_EQ(Erro(Activate(source, email, wrong())), "codigo_invalido_ou_expirado") << source;
     EXPECT_EQ(Erro(Activate("198.51.100.7", email, code)), "muitas_tentativas") << "its share is spent, right or wrong";
     EXPECT_EQ(Erro(Activate("2001:db8:7:0:ffff::3", email, wrong())), "muitas_tentativas") << "one /64 is one source";
+    ASSERT_TRUE(IsOk(PostFrom("198.51.100.7", "cadastro.php", {{"nome", "Eva"}, {"email", "eva@example.com"}})));
+    const QString evasCode = QString::fromStdString(server.LatestCode("eva@example.com"));
+    EXPECT_EQ(Erro(Activate("198.51.100.7", "eva@example.com", evasCode)), "(ok)")
+        << "a held-back source: another account's right code passes";
     EXPECT_EQ(Erro(Activate("192.0.2.10", email, code)), "(ok)") << "four wrong tries of five: the owner's code lives";
 
     code = mailed();
     for (const char* source : {"203.0.113.1", "203.0.113.1", "203.0.113.2", "203.0.113.2", "203.0.113.3"})
         Activate(source, email, source == std::string("203.0.113.3") ? QString() : wrong());
-    EXPECT_EQ(Erro(Activate("192.0.2.10", email, code)), "codigo_invalido_ou_expirado") << "five, an empty one too, end it";
+    EXPECT_EQ(Erro(Activate("192.0.2.10", email, code)), "codigo_invalido_ou_expirado")
+        << "five wrong tries, an empty one too, end it";
 }
 
 TEST_F(ThrottleLimitsTest, SignUpsAreRationedPerSourceAnIPv6SlashSixtyFourBeingOne)
