@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace load {
 
@@ -63,6 +65,13 @@ void Opened(FloodSlot& slot)
     slot.open = true;
 }
 
+// Past the door: from here on the server's bound on this connection runs.
+void Admitted(FloodSlot& slot)
+{
+    ++slot.tally->admitted;
+    slot.since = Clock::now();
+}
+
 void Ended(FloodSlot& slot)
 {
     const double held = std::chrono::duration<double>(Clock::now() - slot.since).count();
@@ -108,7 +117,7 @@ asio::awaitable<void> Slow(const FloodPlan& plan, asio::ssl::context& tls, Flood
             boost::system::error_code ec;
             co_await stream.async_handshake(Tls::client, asio::redirect_error(asio::use_awaitable, ec));
             if (!ec) {
-                ++slot.tally->admitted;
+                Admitted(slot);
                 co_await Trickle(stream, header, plan.slowByte);
             }
             Ended(slot);
@@ -133,7 +142,7 @@ asio::awaitable<void> Refused(const FloodPlan& plan, asio::ssl::context& tls, Fl
                 co_await asio::async_read_until(stream, reply, "\r\n", token);
             if (!ec && std::string(asio::buffers_begin(reply.data()), asio::buffers_end(reply.data())).find(" 413 ")
                     != std::string::npos) {
-                ++slot.tally->admitted;
+                Admitted(slot);
                 co_await Trickle(stream, "x", plan.trickleByte);
             }
             Ended(slot);
@@ -158,7 +167,12 @@ FloodTraffic::FloodTraffic(const FloodPlan& plan, asio::ssl::context& tls)
         asio::co_spawn(*io_, Refused(plan_, tls, slot(result_.trickle, false)), asio::detached);
     for (std::size_t i = 0; i < plan_.silent; ++i)
         asio::co_spawn(*io_, Silent(plan_, slot(result_.silent, true)), asio::detached);
-    thread_ = std::thread([this] { io_->run(); });
+    thread_ = std::thread([this] {
+        // The flood stands for another machine: its own work should not take
+        // the two cores from the server and the devices measured beside it.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+        io_->run();
+    });
 }
 
 FloodTraffic::~FloodTraffic() { Stop(); }

@@ -29,7 +29,10 @@ struct FloodPlan {
 struct FloodTally {
     std::size_t opened = 0;      // connections the kernel completed
     std::size_t admitted = 0;    // silent: held over a second; slow: TLS done; trickle: its 413 read
-    double longestHeldSeconds = 0;  // to within one byte's interval
+    // From where the server's bound starts (silent: the connect; slowloris:
+    // the TLS handshake done; trickle: the 413) to the end, within one
+    // byte's interval.
+    double longestHeldSeconds = 0;
 };
 
 struct FloodResult {
@@ -39,7 +42,7 @@ struct FloodResult {
 // One connection of the flood at a time, as the flood's thread sees it.
 struct FloodSlot {
     FloodTally* tally = nullptr;
-    std::chrono::steady_clock::time_point since;  // when its connection opened
+    std::chrono::steady_clock::time_point since;  // see FloodTally::longestHeldSeconds
     bool open = false;
     bool admittedByTime = false;  // a silent one counts as admitted when held over a second
 };
