@@ -36,8 +36,10 @@ void Add(FloodTally& into, const FloodTally& more)
 
 void PrintTally(const char* kind, const FloodTally& t, const char* admitted)
 {
-    std::printf("    %-34s %7zu opened, %6zu %s, longest held %.1f s\n", kind, t.opened, t.admitted, admitted,
-                t.longestHeldSeconds);
+    std::printf("    %-34s %7zu opened, ", kind, t.opened);
+    if (admitted)
+        std::printf("%6zu %s, ", t.admitted, admitted);
+    std::printf("longest held %.1f s\n", t.longestHeldSeconds);
 }
 
 const char* Verdict(bool met) { return met ? "met" : "NOT MET"; }
@@ -101,9 +103,10 @@ bool FloodLoad(const LoadOptions& o, asio::ssl::context& tls)
                 seconds);
     PrintPolls("    the devices, quiet phases", "server", p.quiet, p.quietUse, o.devices);
     PrintPolls("    the devices, flooded phases", "server", p.flooded, p.floodedUse, o.devices);
-    std::printf("    the flood, reopening what the server ends after %lld ms:\n",
+    std::printf("    the flood, reopening what the server ends after %lld ms (times held as the flooder, at the "
+                "lowest priority, sees them: late by up to its own scheduling delay):\n",
                 static_cast<long long>(plan.reconnect.count()));
-    PrintTally("silent connections", p.attack.silent, "held over 1 s");
+    PrintTally("silent connections", p.attack.silent, nullptr);
     PrintTally("slowloris (a header byte a second)", p.attack.slow, "past TLS");
     PrintTally("a byte every 1.5 s after a 413", p.attack.trickle, "refused with 413");
     const double ratio = p.flooded.latency.Quantile(0.99) / p.quiet.latency.Quantile(0.99);

@@ -76,7 +76,6 @@ void Ended(FloodSlot& slot)
 {
     const double held = std::chrono::duration<double>(Clock::now() - slot.since).count();
     slot.tally->longestHeldSeconds = std::max(slot.tally->longestHeldSeconds, held);
-    slot.tally->admitted += slot.admittedByTime && held > 1;
     slot.open = false;
 }
 
@@ -158,15 +157,13 @@ FloodTraffic::FloodTraffic(const FloodPlan& plan, asio::ssl::context& tls)
 {
     // The slow kinds first, so they hold their places before the silent wave comes.
     slots_.reserve(plan_.slow + plan_.trickle + plan_.silent);
-    auto slot = [this](FloodTally& tally, bool admittedByTime) -> FloodSlot& {
-        return slots_.emplace_back(FloodSlot{&tally, {}, false, admittedByTime});
-    };
+    auto slot = [this](FloodTally& tally) -> FloodSlot& { return slots_.emplace_back(FloodSlot{&tally, {}, false}); };
     for (std::size_t i = 0; i < plan_.slow; ++i)
-        asio::co_spawn(*io_, Slow(plan_, tls, slot(result_.slow, false)), asio::detached);
+        asio::co_spawn(*io_, Slow(plan_, tls, slot(result_.slow)), asio::detached);
     for (std::size_t i = 0; i < plan_.trickle; ++i)
-        asio::co_spawn(*io_, Refused(plan_, tls, slot(result_.trickle, false)), asio::detached);
+        asio::co_spawn(*io_, Refused(plan_, tls, slot(result_.trickle)), asio::detached);
     for (std::size_t i = 0; i < plan_.silent; ++i)
-        asio::co_spawn(*io_, Silent(plan_, slot(result_.silent, true)), asio::detached);
+        asio::co_spawn(*io_, Silent(plan_, slot(result_.silent)), asio::detached);
     thread_ = std::thread([this] {
         // The flood stands for another machine: its own work should not take
         // the two cores from the server and the devices measured beside it.

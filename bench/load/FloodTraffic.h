@@ -28,7 +28,7 @@ struct FloodPlan {
 // One kind of connection over the whole flood.
 struct FloodTally {
     std::size_t opened = 0;      // connections the kernel completed
-    std::size_t admitted = 0;    // silent: held over a second; slow: TLS done; trickle: its 413 read
+    std::size_t admitted = 0;    // slowloris: TLS done; trickle: its 413 read
     // From where the server's bound starts (silent: the connect; slowloris:
     // the TLS handshake done; trickle: the 413) to the end, within one
     // byte's interval.
@@ -44,7 +44,6 @@ struct FloodSlot {
     FloodTally* tally = nullptr;
     std::chrono::steady_clock::time_point since;  // see FloodTally::longestHeldSeconds
     bool open = false;
-    bool admittedByTime = false;  // a silent one counts as admitted when held over a second
 };
 
 // The flood runs on a thread of its own from construction until Stop();
