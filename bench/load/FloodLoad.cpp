@@ -49,6 +49,7 @@ struct Phases {
     Usage quietUse, floodedUse;
     FloodResult attack;
     double rssBefore = 0, rssPeak = 0, rssAfter = 0;
+    unsigned long long overflowsQuiet = 0, overflowsFlooded = 0;
 };
 
 bool RunPhase(asio::io_context& io, asio::ssl::context& tls, const ServerRig& rig, const std::vector<Poller>& pollers,
@@ -85,13 +86,17 @@ bool FloodLoad(const LoadOptions& o, asio::ssl::context& tls)
     Phases p;
     bool ran = true;
     for (int round = 0; round < kRounds; ++round) {
+        unsigned long long overflows = ListenOverflows();
         ran = RunPhase(io, tls, rig, *pollers, seconds, p.quiet, p.quietUse) && ran;
+        p.overflowsQuiet += ListenOverflows() - overflows;
         if (round == 0)
             p.rssBefore = CurrentRssMiB(rig.Pid());
+        overflows = ListenOverflows();
         FloodTraffic flood(plan, tls);
         ran = RunPhase(io, tls, rig, *pollers, seconds, p.flooded, p.floodedUse) && ran;
         p.rssPeak = std::max(p.rssPeak, CurrentRssMiB(rig.Pid()));
         const FloodResult attack = flood.Stop();
+        p.overflowsFlooded += ListenOverflows() - overflows;
         Add(p.attack.silent, attack.silent);
         Add(p.attack.slow, attack.slow);
         Add(p.attack.trickle, attack.trickle);
@@ -109,6 +114,9 @@ bool FloodLoad(const LoadOptions& o, asio::ssl::context& tls)
     PrintTally("silent connections", p.attack.silent, nullptr);
     PrintTally("slowloris (a header byte a second)", p.attack.slow, "past TLS");
     PrintTally("a byte every 1.5 s after a 413", p.attack.trickle, "refused with 413");
+    std::printf("    connections the kernel dropped at full accept queues (the machine's count): %llu in the quiet "
+                "phases, %llu in the flooded ones\n",
+                p.overflowsQuiet, p.overflowsFlooded);
     const double ratio = p.flooded.latency.Quantile(0.99) / p.quiet.latency.Quantile(0.99);
     std::printf("    server resident memory: %.1f MiB before the first flood, %.1f MiB at the most at a flood's "
                 "end, %.1f MiB %lld s after the last\n",

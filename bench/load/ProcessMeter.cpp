@@ -62,6 +62,19 @@ ProcessUse ReadProcessUse(pid_t pid)
 
 double CurrentRssMiB(pid_t pid) { return StatusMiB(pid, "VmRSS:"); }
 
+unsigned long long ListenOverflows()
+{
+    // Pairs of lines: the field names, then their values.
+    std::ifstream in("/proc/net/netstat");
+    for (std::string names, values; std::getline(in, names) && std::getline(in, values);) {
+        std::istringstream n(names), v(values);
+        for (std::string name, value; n >> name && v >> value;)
+            if (name == "ListenOverflows")
+                return std::stoull(value);
+    }
+    return 0;
+}
+
 double OwnCpuSeconds()
 {
     rusage usage{};

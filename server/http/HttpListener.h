@@ -26,6 +26,8 @@ private:
     void OnAccept(boost::system::error_code ec, boost::asio::ip::tcp::socket socket);
     void Admit(boost::asio::ip::tcp::socket socket);
 
+    static constexpr int kAcceptBatch = 64;
+
     boost::asio::io_context& io_;
     boost::asio::ip::tcp::acceptor acceptor_;
     boost::asio::steady_timer retry_;
