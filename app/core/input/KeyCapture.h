@@ -16,8 +16,8 @@ class CommandEncoder;
 
 class KeyCapture {
 public:
-    // Without a layout no key is sent.
-    KeyCapture(CommandEncoder& encoder, KeyboardLayout* layout) : encoder_(encoder), layout_(layout) {}
+    // `layout` is read at each key; without one no key is sent.
+    KeyCapture(CommandEncoder& encoder, KeyboardLayout* const& layout) : encoder_(encoder), layout_(layout) {}
 
     // `state` is the X state of the event (modifiers and group).
     void KeyDown(int keycode, unsigned state);
@@ -32,7 +32,7 @@ private:
     void Release(const WireKeys& wire);
 
     CommandEncoder& encoder_;
-    KeyboardLayout* layout_;
+    KeyboardLayout* const& layout_;
     std::vector<Held> held_;  // in pressing order
 };
 
