@@ -8,8 +8,6 @@
 #include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "platform/x11/XkbKeyboardLayout.h"
-
-#include <X11/Xlib.h>
 #include "ui/MainWindow.h"
 #include "ui/QtDialogs.h"
 
@@ -34,7 +32,7 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     if (!input)
         qWarning().noquote() << "Marquelin: no input injection:" << error;
     // The technician's keys are read by position in the layout of this display.
-    auto keyboard = platform::XkbKeyboardLayout::Open(XOpenDisplay(nullptr), true, &error);
+    auto keyboard = platform::XkbKeyboardLayout::Open(static_cast<const char*>(nullptr), &error);
     if (!keyboard)
         qWarning().noquote() << "Marquelin: no keyboard layout:" << error;
 

@@ -50,6 +50,14 @@ std::unique_ptr<XkbKeyboardLayout> XkbKeyboardLayout::Open(Display* display, boo
     return std::unique_ptr<XkbKeyboardLayout>(new XkbKeyboardLayout(display, owned, eventBase));
 }
 
+std::unique_ptr<XkbKeyboardLayout> XkbKeyboardLayout::Open(const char* displayName, QString* error)
+{
+    Display* display = XOpenDisplay(displayName);
+    if (!display && error)
+        *error = QStringLiteral("nao foi possivel abrir o display X ") + QString::fromLocal8Bit(XDisplayName(displayName));
+    return display ? Open(display, true, error) : nullptr;
+}
+
 XkbKeyboardLayout::XkbKeyboardLayout(Display* display, bool owned, int eventBase)
     : display_(display), owned_(owned), eventBase_(eventBase),
       rulesNames_(XInternAtom(display, "_XKB_RULES_NAMES", False))

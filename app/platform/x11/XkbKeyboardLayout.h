@@ -22,6 +22,8 @@ public:
     // On `display`, which it closes when `owned`. Without XKB: nothing, and
     // `error` says why.
     static std::unique_ptr<XkbKeyboardLayout> Open(Display* display, bool owned, QString* error);
+    // On a connection of its own to `displayName` (nullptr for $DISPLAY).
+    static std::unique_ptr<XkbKeyboardLayout> Open(const char* displayName, QString* error);
     ~XkbKeyboardLayout() override;
 
     XkbKeyboardLayout(const XkbKeyboardLayout&) = delete;

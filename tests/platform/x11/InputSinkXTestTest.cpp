@@ -4,106 +4,13 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <optional>
-#include <poll.h>
 
 // After the test framework: Xlib defines None, Bool, Status, True, False.
-#include <X11/Xlib.h>
+#include "support/XProbeWindow.h"
+
 #include <X11/keysym.h>
 
 namespace {
-
-constexpr int kWaitMs = 2000;
-
-// A second X client: one window over the whole screen, with the keyboard
-// focus, that records what reaches it.
-class ProbeWindow {
-public:
-    ProbeWindow() : display_(XOpenDisplay(nullptr))
-    {
-        if (!display_)
-            return;
-        const int screen = DefaultScreen(display_);
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True;
-        attributes.event_mask = ButtonPressMask | ButtonReleaseMask | KeyPressMask | KeyReleaseMask
-            | PointerMotionMask | StructureNotifyMask;
-        window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, DisplayWidth(display_, screen),
-                                DisplayHeight(display_, screen), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                CWOverrideRedirect | CWEventMask, &attributes);
-        XMapRaised(display_, window_);
-        mapped_ = Next(MapNotify).has_value();
-        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-        XSync(display_, False);
-    }
-    ~ProbeWindow()
-    {
-        if (display_)
-            XCloseDisplay(display_);
-    }
-
-    bool Ready() const { return display_ && mapped_; }
-
-    // The next event of `type`, skipping others; nothing after kWaitMs.
-    std::optional<XEvent> Next(int type)
-    {
-        for (;;) {
-            while (XPending(display_)) {
-                XEvent event;
-                XNextEvent(display_, &event);
-                if (event.type == type)
-                    return event;
-            }
-            pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-            if (poll(&fd, 1, kWaitMs) <= 0)
-                return std::nullopt;
-        }
-    }
-
-    // The next motion event that ends at (x, y).
-    bool MotionTo(int x, int y)
-    {
-        while (const auto event = Next(MotionNotify))
-            if (event->xmotion.x_root == x && event->xmotion.y_root == y)
-                return true;
-        return false;
-    }
-
-    struct Pointer {
-        int x, y;
-        unsigned int mask;
-    };
-    Pointer QueryPointer()
-    {
-        Window root, child;
-        int rootX = 0, rootY = 0, winX = 0, winY = 0;
-        unsigned int mask = 0;
-        XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
-        return {rootX, rootY, mask};
-    }
-
-    bool AnyKeyDown()
-    {
-        char keys[32] = {};
-        XQueryKeymap(display_, keys);
-        for (const char byte : keys)
-            if (byte)
-                return true;
-        return false;
-    }
-
-    bool KeyDown(KeySym keysym)
-    {
-        char keys[32] = {};
-        XQueryKeymap(display_, keys);
-        const KeyCode code = XKeysymToKeycode(display_, keysym);
-        return keys[code / 8] & (1 << (code % 8));
-    }
-
-private:
-    Display* display_;
-    Window window_ = 0;
-    bool mapped_ = false;
-};
 
 class NoControlCommands final : public input::RemoteCommandTarget {
 public:
@@ -125,7 +32,7 @@ protected:
 
     void Run(const char* line) { ASSERT_FALSE(commands->ExecuteRemoteCommand(QString::fromLatin1(line))); }
 
-    ProbeWindow probe;
+    testing_support::XProbeWindow probe;
     NoControlCommands target;
     std::unique_ptr<platform::InputSinkXTest> sink;
     std::optional<input::modRemoteInput> commands;

@@ -17,15 +17,16 @@
 #include <memory>
 
 // After the test framework: Xlib defines None, Bool, Status, True, False.
+#include "support/XProbeWindow.h"
+
 #include <X11/XKBlib.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 namespace {
 
 using testing_support::WaitUntil;
+using testing_support::XProbeWindow;
 
 constexpr int kDeadlineMs = 20000;  // only catches a hang
 
@@ -53,91 +54,6 @@ public:
 private:
     QProcess xvfb_;
     QByteArray name_;
-};
-
-// A window over the whole screen with the keyboard focus, reading what is
-// typed into it through an input method, so dead keys compose.
-class TypingWindow {
-public:
-    explicit TypingWindow(const QByteArray& name) : display_(XOpenDisplay(name.constData()))
-    {
-        if (!display_)
-            return;
-        XAutoRepeatOff(display_);
-        const int screen = DefaultScreen(display_);
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True;
-        attributes.event_mask = KeyPressMask | KeyReleaseMask | StructureNotifyMask;
-        window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, DisplayWidth(display_, screen),
-                                DisplayHeight(display_, screen), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                CWOverrideRedirect | CWEventMask, &attributes);
-        XMapRaised(display_, window_);
-        im_ = XOpenIM(display_, nullptr, nullptr, nullptr);
-        if (im_)
-            ic_ = XCreateIC(im_, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, window_,
-                            XNFocusWindow, window_, nullptr);
-        XSync(display_, False);
-        mapped_ = WaitUntil([this] { return Pump(), viewable(); }, kDeadlineMs);
-        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-        XSync(display_, False);
-    }
-    ~TypingWindow()
-    {
-        if (ic_)
-            XDestroyIC(ic_);
-        if (im_)
-            XCloseIM(im_);
-        if (display_)
-            XCloseDisplay(display_);
-    }
-    bool Ready() const { return mapped_ && ic_; }
-    Display* display() const { return display_; }
-
-    // Reads the events that arrived; each key event goes to `onKey` first.
-    void Pump(const std::function<void(const XKeyEvent&)>& onKey = {})
-    {
-        while (XPending(display_)) {
-            XEvent event;
-            XNextEvent(display_, &event);
-            if (event.type == MapNotify)
-                viewable_ = true;
-            if (event.type != KeyPress && event.type != KeyRelease)
-                continue;
-            // The input method hands a composed text back as an event without a keycode.
-            if (event.xkey.keycode != 0) {
-                ++keyEvents;
-                if (onKey)
-                    onKey(event.xkey);
-            }
-            if (XFilterEvent(&event, None) || event.type != KeyPress)
-                continue;
-            char buffer[64];
-            Status status = 0;
-            const int length = Xutf8LookupString(ic_, &event.xkey, buffer, sizeof buffer, nullptr, &status);
-            if (status == XLookupChars || status == XLookupBoth)
-                text += QString::fromUtf8(buffer, length);
-        }
-    }
-
-    bool AnyKeyDown() const
-    {
-        char keys[32] = {};
-        XQueryKeymap(display_, keys);
-        return std::any_of(std::begin(keys), std::end(keys), [](char byte) { return byte != 0; });
-    }
-
-    QString text;
-    int keyEvents = 0;
-
-private:
-    bool viewable() const { return viewable_; }
-
-    Display* display_;
-    Window window_ = 0;
-    XIM im_ = nullptr;
-    XIC ic_ = nullptr;
-    bool mapped_ = false;
-    bool viewable_ = false;
 };
 
 // The technician's command lines, carried out at once on the supported side.
@@ -191,7 +107,7 @@ protected:
         clienteServer = new PrivateXvfb;
         // Opened once: every change of layout below must reach them while they run.
         sink = platform::InputSinkXTest::Open(clienteServer->Name().constData(), nullptr).release();
-        keyboard = platform::XkbKeyboardLayout::Open(XOpenDisplay(tecnicoServer->Name().constData()), true, nullptr)
+        keyboard = platform::XkbKeyboardLayout::Open(tecnicoServer->Name().constData(), nullptr)
                        .release();
     }
     static void TearDownTestSuite()
@@ -207,9 +123,11 @@ protected:
         ASSERT_FALSE(tecnicoServer->Name().isEmpty() || clienteServer->Name().isEmpty()) << "Xvfb did not start";
         ASSERT_TRUE(tecnicoServer->SetLayout(GetParam().layout, GetParam().variant));
         ASSERT_TRUE(clienteServer->SetLayout(GetParam().layout, GetParam().variant));
-        tecnico = std::make_unique<TypingWindow>(tecnicoServer->Name());
-        cliente = std::make_unique<TypingWindow>(clienteServer->Name());
-        ASSERT_TRUE(tecnico->Ready() && cliente->Ready()) << "no window or input method";
+        tecnico = std::make_unique<XProbeWindow>(tecnicoServer->Name().constData());
+        cliente = std::make_unique<XProbeWindow>(clienteServer->Name().constData());
+        ASSERT_TRUE(tecnico->HasInputMethod() && cliente->HasInputMethod()) << "no window or input method";
+        XAutoRepeatOff(tecnico->display());
+        XAutoRepeatOff(cliente->display());
         ASSERT_TRUE(sink && keyboard);
         link = std::make_unique<DirectLink>(*sink);
         encoder = std::make_unique<input::CommandEncoder>(*link, clock);
@@ -226,25 +144,23 @@ protected:
     // then the supported side must have typed the same and hold no key.
     void Type(const std::vector<int>& keys)
     {
-        const int before = tecnico->keyEvents;
-        int events = 0;
-        for (const int key : keys) {
+        for (const int key : keys)
             XTestFakeKeyEvent(tecnico->display(), std::abs(key), key > 0, CurrentTime);
-            ++events;
-        }
         XTestFakeKeyEvent(tecnico->display(), space, True, CurrentTime);
         XTestFakeKeyEvent(tecnico->display(), space, False, CurrentTime);
-        XSync(tecnico->display(), False);
-        const auto forward = [this](const XKeyEvent& key) {
+        XFlush(tecnico->display());
+        for (std::size_t i = 0; i < keys.size() + 2; ++i) {
+            const auto event = tecnico->Next(0);
+            ASSERT_TRUE(event) << "the technician's key events did not arrive";
+            const XKeyEvent& key = event->xkey;
             key.type == KeyPress ? capture->KeyDown(static_cast<int>(key.keycode), key.state)
                                  : capture->KeyUp(static_cast<int>(key.keycode));
-        };
-        ASSERT_TRUE(WaitUntil([&] { return tecnico->Pump(forward), tecnico->keyEvents == before + events + 2; },
-                              kDeadlineMs));
+        }
         const bool same = WaitUntil([&] { return cliente->Pump(), cliente->text == tecnico->text && !cliente->AnyKeyDown(); },
                                     kDeadlineMs);
-        ASSERT_TRUE(same) << "keys " << ::testing::PrintToString(keys) << " typed \"" << tecnico->text.right(8).toStdString() << "\" read \""
-                          << cliente->text.right(8).toStdString() << "\"" << (cliente->AnyKeyDown() ? ", a key held" : "");
+        ASSERT_TRUE(same) << "keys " << ::testing::PrintToString(keys) << " typed \"" << tecnico->text.right(8).toStdString()
+                          << "\" read \"" << cliente->text.right(8).toStdString() << "\""
+                          << (cliente->AnyKeyDown() ? ", a key held" : "");
     }
 
     // Each way of reaching the key's levels: plain, Shift (let go first),
@@ -264,8 +180,8 @@ protected:
     static PrivateXvfb* clienteServer;
     static platform::InputSinkXTest* sink;
     static platform::XkbKeyboardLayout* keyboard;
-    std::unique_ptr<TypingWindow> tecnico;
-    std::unique_ptr<TypingWindow> cliente;
+    std::unique_ptr<XProbeWindow> tecnico;
+    std::unique_ptr<XProbeWindow> cliente;
     std::unique_ptr<DirectLink> link;
     testing_support::SettableClock clock;
     std::unique_ptr<input::CommandEncoder> encoder;
