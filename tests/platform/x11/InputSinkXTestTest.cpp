@@ -8,7 +8,6 @@
 // After the test framework: Xlib defines None, Bool, Status, True, False.
 #include "support/XProbeWindow.h"
 
-#include <X11/keysym.h>
 
 namespace {
 
@@ -90,22 +89,6 @@ TEST_F(InputSinkXTestTest, ADragHoldsTheButtonUntilItsRelease)
     EXPECT_EQ(release->xbutton.x_root, 90);
     EXPECT_EQ(release->xbutton.y_root, 100);
     EXPECT_EQ(probe.QueryPointer().mask & Button1Mask, 0u);
-}
-
-TEST_F(InputSinkXTestTest, ReleasingHeldInputLeavesNothingPressed)
-{
-    Run("CMD:MD:120:130:1");
-    Run("CMD:KD:16:0:1");
-    ASSERT_TRUE(probe.Next(ButtonPress));
-    ASSERT_TRUE(probe.Next(KeyPress));
-    EXPECT_TRUE(probe.QueryPointer().mask & Button1Mask);
-    EXPECT_TRUE(probe.KeyDown(XK_Shift_L));
-
-    commands->ReleaseAllHeld();
-    ASSERT_TRUE(probe.Next(KeyRelease));
-    ASSERT_TRUE(probe.Next(ButtonRelease));
-    EXPECT_EQ(probe.QueryPointer().mask & (Button1Mask | Button3Mask | ShiftMask), 0u);
-    EXPECT_FALSE(probe.AnyKeyDown());
 }
 
 }  // namespace
