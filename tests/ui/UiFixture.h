@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/CannedService.h"
+#include "support/FixedKeyboardLayout.h"
 #include "support/LinkPair.h"
 #include "support/MainWindowHarness.h"
 #include "ui/MainWindow.h"
@@ -73,6 +74,7 @@ struct MainWindowFixture {
 struct LinkedWindows {
     testing_support::LinkPair pair;
     RecordingInputSink sink;
+    testing_support::FixedKeyboardLayout keyboard{testing_support::MapOf("us", testing_support::UsKeys())};
     std::unique_ptr<ui::MainWindow> tecnicoWindow;
 
     LinkedWindows()
@@ -86,6 +88,7 @@ struct LinkedWindows {
         c.window->s.stream_key = "key-1";
         c.window->s.codigo_id = "c1";
         c.window->s.papel = "cliente";
+        tecnico().svc.keyboard = &keyboard;
         tecnicoWindow = std::make_unique<ui::MainWindow>(tecnico());
         tecnicoWindow->show();
     }

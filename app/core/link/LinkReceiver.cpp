@@ -159,4 +159,6 @@ void LinkReceiver::AplicarQualidadeRemota(int nitidez, int atualizacao)
     w_.quality.AplicarComandoQualidade(nitidez, atualizacao);
 }
 
+void LinkReceiver::LogEvent(const QString& message) { w_.LogEvent(message); }
+
 }  // namespace screenlink

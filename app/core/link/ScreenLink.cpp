@@ -17,7 +17,7 @@ class DiscardingSink final : public input::InputSink {
 public:
     void MovePointer(int, int) override {}
     void Button(input::MouseButton, bool) override {}
-    void Key(int, bool, bool) override {}
+    bool Key(int, bool, bool) override { return true; }
     void Flush() override {}
 };
 
