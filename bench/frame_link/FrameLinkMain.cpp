@@ -98,9 +98,9 @@ void Stop(pid_t pid)
 }
 
 // A private Xvfb of 1920 × 1080 for the cliente's screen; its number in DISPLAY.
-pid_t StartXvfb(const std::string& folder)
+pid_t StartXvfb(const std::string& tag)
 {
-    const std::string numberFile = folder + "/display";
+    const std::string numberFile = tag + "-display";
     const pid_t pid = Spawn({"sh", "-c",
                              "exec Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>" + numberFile +
                                  " 2>/dev/null"});
@@ -252,14 +252,16 @@ void Report(const Route& route, int rateKbit, const std::string& clienteLog, con
 
 bool RunCase(const Route& route, int rateKbit, const Options& o, const std::string& folder)
 {
+    const std::string tag = folder + "/" + route.name + "-" + std::to_string(rateKbit);
     std::string problem;
     auto link = ShapedLink::Open(rateKbit, kOneWayDelayMs, &problem);
-    if (!link) {
-        std::fprintf(stderr, "frame_link: %s\n", problem.c_str());
+    // A fresh screen for every case.
+    const pid_t xvfb = link ? StartXvfb(tag) : -1;
+    if (!link || xvfb <= 0) {
+        std::fprintf(stderr, "frame_link: %s\n", link ? "Xvfb did not start" : problem.c_str());
         return false;
     }
     const std::string self = SelfPath();
-    const std::string tag = folder + "/" + route.name + "-" + std::to_string(rateKbit);
     auto side = [&](const char* role, bool onA, const std::string& peer, int port) {
         std::vector<std::string> argv = ShapedLink::RunIn(onA);
         argv.insert(argv.end(), {self, "--role", role, "--peer", peer, "--port", std::to_string(port), "--log",
@@ -273,8 +275,11 @@ bool RunCase(const Route& route, int rateKbit, const Options& o, const std::stri
     pid_t relay = -1;
     if (route.relay) {
         relay = side("relay", route.relayOnA, relayAddress, kRelayPort);
-        if (!WaitForReady(tag + "-relay.log", relay))
-            return Stop(relay), false;
+        if (!WaitForReady(tag + "-relay.log", relay)) {
+            Stop(relay);
+            Stop(xvfb);
+            return false;
+        }
     }
     const std::string peer = route.relay ? relayAddress : ShapedLink::kAddressA;
     const int port = route.relay ? kRelayPort : kDirectPort;
@@ -282,6 +287,7 @@ bool RunCase(const Route& route, int rateKbit, const Options& o, const std::stri
     if (!WaitForReady(tag + "-cliente.log", cliente)) {
         Stop(cliente);
         Stop(relay);
+        Stop(xvfb);
         return false;
     }
     const pid_t tecnico = side("tecnico", false, peer, port);
@@ -293,6 +299,7 @@ bool RunCase(const Route& route, int rateKbit, const Options& o, const std::stri
     samples.push_back({MonotonicNs(), link->BytesAToB()});
     Stop(tecnico);
     Stop(relay);
+    Stop(xvfb);
     Report(route, rateKbit, tag + "-cliente.log", tag + "-tecnico.log", samples);
     return true;
 }
@@ -306,11 +313,6 @@ int Coordinate(const Options& o)
     }
     char folderTemplate[] = "/tmp/frame-link-XXXXXX";
     const std::string folder = mkdtemp(folderTemplate) ? folderTemplate : "/tmp";
-    const pid_t xvfb = StartXvfb(folder);
-    if (xvfb <= 0) {
-        std::fprintf(stderr, "frame_link: Xvfb did not start\n");
-        return 1;
-    }
     std::printf("Frames over a shaped link: %d ms round trip, %d s changing screen then %d s idle; logs in %s\n\n",
                 2 * kOneWayDelayMs, o.change, o.idle, folder.c_str());
     std::printf("| Route | Mbit/s | delay median / p95, first 10 s (s) | last 10 s (s) | goal: median at most (s) | "
@@ -322,7 +324,6 @@ int Coordinate(const Options& o)
             if (name == route.name)
                 for (int rate : o.ratesKbit)
                     ok = RunCase(route, rate, o, folder) && ok;
-    Stop(xvfb);
     return ok ? 0 : 1;
 }
 
