@@ -6,6 +6,8 @@
 #include "support/LinkPair.h"
 
 #include <gtest/gtest.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 
 #include "XScene.h"
 
@@ -38,8 +40,29 @@ protected:
     shell::frmMain& cliente() { return pair->cliente.w(); }
     shell::frmMain& tecnico() { return pair->tecnico.w(); }
     void At(float seconds) { pair->cliente.clock.Set(start + seconds); }
-    // One tick of the frame timer, with no event handled around it.
-    void Tick() { cliente().frames.EnviarFrame(); }
+    // One tick of the frame timer on a changing screen, with no event handled around it.
+    void Tick()
+    {
+        scene.MovePointer();
+        cliente().frames.EnviarFrame();
+    }
+    // A tick at `seconds` on a screen left as it is; whether it handed a
+    // frame over (then awaits its completion).
+    bool TickSends(float seconds)
+    {
+        At(seconds);
+        const float before = cliente().s.FrameEnviadoEm;
+        cliente().frames.EnviarFrame();
+        const bool sent = cliente().s.FrameEnviadoEm != before;
+        return sent && CompletionArrives();
+    }
+    // What the system holds of the supported side's link: unsent or unacknowledged.
+    int KernelQueued()
+    {
+        int queued = 0;
+        ioctl(static_cast<int>(cliente().link.Remote()->socketDescriptor()), SIOCOUTQ, &queued);
+        return queued;
+    }
     bool CompletionArrives() { return WaitUntil([this] { return !cliente().s.FrameEmTransito; }); }
     bool TecnicoHasFrames(int count)
     {
@@ -113,6 +136,20 @@ TEST_F(FramesOverLink, AWriteOffKeepsASharpnessChosenByHand)
     EXPECT_EQ(cliente().quality.state().NivelNitidez(), nitidez);
 }
 
+TEST_F(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNextTick)
+{
+    scene.MovePointer();
+    EXPECT_TRUE(TickSends(0)) << "the change";
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_FALSE(TickSends(i * kTick)) << i * kTick << " s after the last frame";
+    EXPECT_TRUE(TickSends(2.0f)) << "2 s after the last frame";
+    EXPECT_FALSE(TickSends(2.0f + kTick));
+    scene.MovePointer();
+    EXPECT_TRUE(TickSends(2.0f + 2 * kTick)) << "the next change";
+    EXPECT_FALSE(TickSends(2.0f + 3 * kTick));
+    EXPECT_TRUE(TecnicoHasFrames(3));
+}
+
 TEST_F(FramesOverLink, TheTechnicianSeesTheSupportedDisplayFittedInItsPreview)
 {
     At(0);
@@ -155,6 +192,9 @@ TEST_F(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemo
     EXPECT_EQ(cliente().quality.state().NivelNitidez(), 1) << "lowered at each write-off, down to the lowest";
     EXPECT_GT(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes) << "the bound was never reached";
     EXPECT_LE(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes + largestFrame);
+    // The system's share stays near two round trips of loopback, where by
+    // itself it would grow to megabytes.
+    EXPECT_LE(KernelQueued(), 512 * 1024);
     EXPECT_TRUE(cliente().s.TelaConectada) << "a slow reader is no lost link";
 }
 
