@@ -14,6 +14,7 @@ namespace {
 struct PathMeasure {
     double bytesPerSecond = 0;
     double roundTripSeconds = 0;
+    int segmentBytes = 0;  // the larger of what this side sends and what it lets the peer send
 };
 
 PathMeasure Measure(int fd)
@@ -23,7 +24,8 @@ PathMeasure Measure(int fd)
     if (fd < 0 || getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
         return {};
     // Kernels before 4.10 fill less of the structure; their fields read as 0.
-    return {static_cast<double>(info.tcpi_delivery_rate), info.tcpi_min_rtt / 1e6};
+    return {static_cast<double>(info.tcpi_delivery_rate), info.tcpi_min_rtt / 1e6,
+            static_cast<int>(std::max(info.tcpi_snd_mss, info.tcpi_advmss))};
 }
 
 // The system doubles what it is asked for (its own bookkeeping is counted in).
@@ -35,23 +37,25 @@ void Set(int fd, int option, int bytes)
 
 }  // namespace
 
-int BytesForPath(double bytesPerSecond, double roundTripSeconds)
+int BytesForPath(double bytesPerSecond, double roundTripSeconds, int segmentBytes)
 {
+    const int floor = std::clamp(kFloorSegments * segmentBytes, kFloorBytes, kCeilingBytes);
     const double bytes = 2.0 * bytesPerSecond * roundTripSeconds;
-    if (!(bytes > kFloorBytes))
-        return kFloorBytes;
+    if (!(bytes > floor))
+        return floor;
     return bytes >= kCeilingBytes ? kCeilingBytes : static_cast<int>(std::lround(bytes));
 }
 
 void FitSendBuffer(int fd)
 {
     const PathMeasure path = Measure(fd);
-    Set(fd, SO_SNDBUF, BytesForPath(path.bytesPerSecond, path.roundTripSeconds));
+    Set(fd, SO_SNDBUF, BytesForPath(path.bytesPerSecond, path.roundTripSeconds, path.segmentBytes));
 }
 
 void FitReceiveBuffer(int fd, int out)
 {
-    Set(fd, SO_RCVBUF, BytesForPath(Measure(out).bytesPerSecond, Measure(fd).roundTripSeconds));
+    const PathMeasure in = Measure(fd);
+    Set(fd, SO_RCVBUF, BytesForPath(Measure(out).bytesPerSecond, in.roundTripSeconds, in.segmentBytes));
 }
 
 }  // namespace netbuffers

@@ -12,10 +12,13 @@
 namespace netbuffers {
 
 inline constexpr int kFloorBytes = 16 * 1024;
+inline constexpr int kFloorSegments = 4;
 inline constexpr int kCeilingBytes = 4 * 1024 * 1024;
 
-// Two round trips at `bytesPerSecond`, within the floor and the ceiling.
-int BytesForPath(double bytesPerSecond, double roundTripSeconds);
+// Two round trips at `bytesPerSecond`, never under 16 KiB nor four of the
+// path's segments (a buffer smaller than a few segments stalls TCP, and
+// loopback's segments are 64 KiB), nor over 4 MiB.
+int BytesForPath(double bytesPerSecond, double roundTripSeconds, int segmentBytes);
 
 // The send buffer of `fd` for its own path.
 void FitSendBuffer(int fd);
