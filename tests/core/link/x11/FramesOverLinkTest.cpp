@@ -108,32 +108,25 @@ TEST_F(FramesOverLink, AFrameInTransitMakesTheFollowingTicksWait)
     EXPECT_TRUE(TecnicoHasFrames(2));
 }
 
-TEST_F(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSeconds)
+TEST_F(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSecondsLoweringOnlyAnAutomaticSharpness)
 {
-    const int nitidez = cliente().quality.state().NivelNitidez();
-    At(0);
-    Tick();
-    At(5.0f);
-    Tick();
-    EXPECT_EQ(cliente().s.FrameEnviadoEm, start) << "written off at exactly 5 s";
-    EXPECT_EQ(cliente().quality.state().NivelNitidez(), nitidez);
-    At(5.01f);
-    Tick();
-    EXPECT_EQ(cliente().s.FrameEnviadoEm, start + 5.01f);
-    EXPECT_TRUE(cliente().s.FrameEmTransito);
-    EXPECT_EQ(cliente().quality.state().NivelNitidez(), nitidez - 1);
-}
-
-TEST_F(FramesOverLink, AWriteOffKeepsASharpnessChosenByHand)
-{
-    cliente().quality.AplicarComandoQualidade(4, 2);
-    const int nitidez = cliente().quality.state().NivelNitidez();
-    At(0);
-    Tick();
-    At(5.5f);
-    Tick();
-    EXPECT_EQ(cliente().s.FrameEnviadoEm, start + 5.5f);
-    EXPECT_EQ(cliente().quality.state().NivelNitidez(), nitidez);
+    for (const bool byHand : {false, true}) {
+        if (byHand)
+            cliente().quality.AplicarComandoQualidade(4, 2);
+        const int nitidez = cliente().quality.state().NivelNitidez();
+        start += 10;
+        At(0);
+        Tick();
+        At(5.0f);
+        Tick();
+        EXPECT_EQ(cliente().s.FrameEnviadoEm, start) << "written off at exactly 5 s";
+        At(5.01f);
+        Tick();
+        EXPECT_EQ(cliente().s.FrameEnviadoEm, start + 5.01f);
+        EXPECT_TRUE(cliente().s.FrameEmTransito);
+        EXPECT_EQ(cliente().quality.state().NivelNitidez(), byHand ? nitidez : nitidez - 1) << byHand;
+        ASSERT_TRUE(CompletionArrives());
+    }
 }
 
 TEST_F(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNextTick)
