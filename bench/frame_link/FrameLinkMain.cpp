@@ -97,23 +97,35 @@ void Stop(pid_t pid)
     waitpid(pid, nullptr, 0);
 }
 
-// A private Xvfb of 1920 × 1080 for the cliente's screen; its number in DISPLAY.
+// A private Xvfb of 1920 × 1080 for the cliente's screen, on a display
+// number of its own well away from :0, which other tools use and end; its
+// number in DISPLAY.
 pid_t StartXvfb(const std::string& tag)
 {
-    const std::string numberFile = tag + "-display";
-    const pid_t pid = Spawn({"sh", "-c",
-                             "exec Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>" + numberFile +
-                                 " 2>/dev/null"});
-    for (int i = 0; pid > 0 && i < 200; ++i) {
-        std::string number;
-        std::ifstream(numberFile) >> number;
-        if (!number.empty()) {
-            setenv("DISPLAY", (":" + number).c_str(), 1);
-            return pid;
+    for (int number = 150 + getpid() % 40; number < 250; ++number) {
+        char lock[64], display[16], command[512];
+        std::snprintf(lock, sizeof lock, "/tmp/.X%d-lock", number);
+        if (access(lock, F_OK) == 0)
+            continue;
+        std::snprintf(display, sizeof display, ":%d", number);
+        const std::string ready = tag + "-display";
+        std::snprintf(command, sizeof command,
+                      "exec Xvfb %s -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>%s 2>/dev/null", display,
+                      ready.c_str());
+        const pid_t pid = Spawn({"sh", "-c", command});
+        for (int i = 0; pid > 0 && i < 200; ++i) {
+            std::string shown;
+            std::ifstream(ready) >> shown;
+            if (!shown.empty()) {
+                setenv("DISPLAY", display, 1);
+                return pid;
+            }
+            if (waitpid(pid, nullptr, WNOHANG) == pid)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        Stop(pid);
     }
-    Stop(pid);
     return -1;
 }
 
