@@ -14,7 +14,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,8 +26,6 @@
 #include <map>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 namespace framelink {
 namespace {
@@ -71,16 +68,6 @@ std::string SelfPath()
     char path[4096];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     return n > 0 ? std::string(path, static_cast<size_t>(n)) : "frame_link_bench";
-}
-
-pid_t Spawn(const std::vector<std::string>& argv)
-{
-    std::vector<char*> args;
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    return posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) == 0 ? pid : -1;
 }
 
 void Stop(pid_t pid)

@@ -72,17 +72,21 @@ std::int64_t MonotonicNs()
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-bool RunCommand(const std::vector<std::string>& argv)
+int Spawn(const std::vector<std::string>& argv)
 {
     std::vector<char*> args;
     for (const std::string& arg : argv)
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
-        return false;
+    return posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) == 0 ? pid : -1;
+}
+
+bool RunCommand(const std::vector<std::string>& argv)
+{
+    const pid_t pid = Spawn(argv);
     int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 bool ShapedLink::EnterPrivateNamespaces(std::string* problem)
@@ -114,8 +118,10 @@ std::unique_ptr<ShapedLink> ShapedLink::Open(int rateKbit, int oneWayDelayMs, st
         return nullptr;
     }
     const std::vector<std::vector<std::string>> commands = {
-        {kIp, "-n", "fa", "link", "set", "lo", "up"},
-        {kIp, "-n", "fb", "link", "set", "lo", "up"},
+        // A relay beside one computer is another machine on a fast network,
+        // not the 64 KiB segments of loopback.
+        {kIp, "-n", "fa", "link", "set", "lo", "mtu", "1500", "up"},
+        {kIp, "-n", "fb", "link", "set", "lo", "mtu", "1500", "up"},
         {kIp, "-n", "fa", "addr", "add", kAddressA, "peer", kAddressB, "dev", kDevice},
         {kIp, "-n", "fb", "addr", "add", kAddressB, "peer", kAddressA, "dev", kDevice},
         {kIp, "-n", "fa", "link", "set", kDevice, "up"},

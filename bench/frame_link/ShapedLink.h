@@ -12,7 +12,9 @@ namespace framelink {
 // Two computers on one machine: network namespaces "fa" (10.77.0.1) and
 // "fb" (10.77.0.2) joined by one point-to-point link whose every packet
 // waits a fixed time each way, and whose direction from fa to fb is shaped
-// by tc tbf to a rate with a queue of 200 ms. The delay is a user-space
+// by tc tbf to a rate with a queue of 200 ms; within a namespace, loopback
+// carries Ethernet-sized packets, as between two machines on a fast network
+// (a relay beside one of the computers). The delay is a user-space
 // delay line between two tun devices, since this kernel has no netem.
 // The namespaces hang off a private mount namespace (EnterPrivateNamespaces,
 // before any thread starts), so they vanish with the process.
@@ -49,7 +51,9 @@ private:
     std::thread thread_;
 };
 
-// Runs argv (no shell) and waits; true on exit status 0.
+// Starts argv (no shell, found on PATH); -1 when it cannot.
+int Spawn(const std::vector<std::string>& argv);
+// Runs argv and waits; true on exit status 0.
 bool RunCommand(const std::vector<std::string>& argv);
 
 std::int64_t MonotonicNs();
