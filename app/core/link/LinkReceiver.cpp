@@ -147,6 +147,7 @@ void LinkReceiver::ValidarHello(const QByteArray& line)
     }
     w_.s.TelaConectada = true;
     w_.link.Send(AcceptMessage());
+    w_.frames.NovaTransmissao();
     w_.tmrFrame.start();
     w_.quality.AtualizarAjustesTela();
     w_.LogEvent("Sessao de tela validada. Transmissao iniciada.");

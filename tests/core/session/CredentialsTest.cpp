@@ -1,5 +1,6 @@
 #include "core/session/SessionCredentials.h"
 #include "support/CannedService.h"
+#include "support/LinkPair.h"
 #include "support/MainWindowHarness.h"
 
 #include <gtest/gtest.h>
@@ -144,4 +145,22 @@ TEST(Registration, AFailureIsLoggedOnlyWhenAsked)
     device.w().creds.RegistrarConexao("cliente", "10.0.0.1", 1, true);
     EXPECT_TRUE(device.w().log.text().contains("Nao foi possivel preparar a conexao."));
     EXPECT_TRUE(device.w().s.IpRegistrado.isEmpty());
+}
+
+TEST(Registration, OpeningTheDirectRouteForgetsTheLastOne)
+{
+    CannedService service;
+    service.Reply("registrar_conexao.php", R"({"ok":false})");
+    MainWindowHarness device;
+    device.SaveAccount();
+    session::SessionRecord& s = device.w().s;
+    s.sessao_id = "s1";
+    s.stream_key = "k1";
+    s.IpRegistrado = "10.0.0.1";
+    s.PortaRegistrada = 50555;
+    device.w().c.txtTelaPorta.setText(QString::number(testing_support::LinkPair::FreePort()));
+    device.w().routes.cmdClienteTransmitirTela_Click();
+    EXPECT_TRUE(s.TransmissaoIniciada);
+    EXPECT_TRUE(s.IpRegistrado.isEmpty());
+    EXPECT_EQ(s.PortaRegistrada, 0);
 }
