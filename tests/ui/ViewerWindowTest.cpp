@@ -2,9 +2,11 @@
 // bands around the fitted desktop, its title per frame, and its close box,
 // which ends the remote screen only when the program is not stopping it.
 #include "UiFixture.h"
+#include "core/input/frmViewer.h"
 #include "ui/RemotePreview.h"
 #include "ui/ViewerWindow.h"
 
+#include <QScreen>
 #include <QTest>
 
 using ui_testing::MainWindowFixture;
@@ -67,6 +69,16 @@ TEST(ViewerWindowWidgets, TheFirstFrameOpensItWithTheDesktopFittedBetweenBlackBa
     // The preview of the main window shows the same frame.
     const QImage preview = f.window->preview()->grab().toImage();
     EXPECT_EQ(preview.pixelColor(f.window->preview()->pictureRect().center()), QColor(200, 40, 40));
+}
+
+TEST(ViewerWindowWidgets, ItOpensFittedToTheScreenAndLaterAtTheSizeTheUserLeftIt)
+{
+    TecnicoViewer f;
+    ui::ViewerWindow* viewer = f.Frame();
+    EXPECT_EQ(viewer->geometry(), input::ViewerOpeningGeometry({1920, 1080}, viewer->screen()->availableGeometry()));
+    viewer->resize(500, 300);
+    viewer->close();
+    EXPECT_EQ(f.Frame()->size(), QSize(500, 300));
 }
 
 TEST(ViewerWindowWidgets, ResizingKeepsThePictureAreaOverTheWholeClientArea)
