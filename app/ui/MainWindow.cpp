@@ -58,6 +58,7 @@ void MainWindow::BuildMenu()
         QMenu* menu = menuBar()->addMenu(control.text());
         Bind(control, menu->menuAction());
         menu->setObjectName(control.name());
+        menu->setAccessibleName(menu->menuAction()->iconText());  // the caption without its '&'
         return menu;
     };
     const auto add = [this](QMenu* menu, shell::Control& control, auto handler) {

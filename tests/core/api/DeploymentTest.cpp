@@ -10,62 +10,41 @@
 
 using testing_support::ScopedEnv;
 
-namespace {
-
-struct Case {
-    const char* what;
-    std::optional<QByteArray> environment;  // MARQUELIN_SITE
-    std::optional<QByteArray> file;         // the settings file's text
-    const char* site;                       // SiteOrigin(); nullptr: the built-in one
-};
-
-const Case kCases[] = {
-    {"the environment wins", "https://env.example", "MARQUELIN_SITE=https://file.example\n", "https://env.example"},
-    {"the file", std::nullopt, "# ours\nMARQUELIN_SITE = https://file.example/ \n", "https://file.example"},
-    {"a blank variable", "  ", "MARQUELIN_SITE=https://file.example\n", "https://file.example"},
-    {"quoted, the last line winning", std::nullopt,
-     "MARQUELIN_SITE=https://old.example\r\nMARQUELIN_SITE=\"https://new.example\"\r\n", "https://new.example"},
-    {"a comment is no setting", std::nullopt, "#MARQUELIN_SITE=https://file.example\n", nullptr},
-    {"no file", std::nullopt, std::nullopt, nullptr},
-};
-
-}  // namespace
-
 TEST(DeploymentSettings, ComeFromTheEnvironmentThenTheFileThenTheBuiltInValue)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath("marquelin.conf");
     ScopedEnv config("MARQUELIN_CONFIG", path.toLocal8Bit());
     const QString builtIn = api::SiteOrigin();
-    for (const Case& c : kCases) {
+    struct Case {
+        std::optional<QByteArray> environment;  // MARQUELIN_SITE
+        std::optional<QByteArray> file;
+        QString (*setting)();
+        const char* expected;  // nullptr: the built-in site
+    } const cases[] = {
+        {"https://env.example", "MARQUELIN_SITE=https://file.example\n", api::SiteOrigin, "https://env.example"},
+        {"  ", "# ours\nMARQUELIN_SITE = https://file.example/ \n", api::SiteOrigin, "https://file.example"},
+        {{}, "MARQUELIN_SITE=https://old.example\r\nMARQUELIN_SITE=\"https://new.example\"\r\n", api::SiteOrigin,
+         "https://new.example"},  // quoted, and the last line wins
+        {{}, "#MARQUELIN_SITE=https://file.example\n", api::SiteOrigin, nullptr},
+        {{}, std::nullopt, api::SiteOrigin, nullptr},
+        {{}, "MARQUELIN_RELAY=relay.example:4000\n", api::RelayHost, "relay.example"},
+        {{}, "MARQUELIN_CA_FILE=/etc/marquelin/server-cert.pem\n", api::ExtraCaFile, "/etc/marquelin/server-cert.pem"},
+        {{}, "MARQUELIN_MAKER_URL=https://maker.example/\n", api::MakerUrl, "https://maker.example/"},
+    };
+    for (const Case& c : cases) {
         QFile::remove(path);
+        QFile file(path);
         if (c.file) {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(*c.file);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(*c.file) == c.file->size());
         }
+        file.close();
         std::optional<ScopedEnv> site;
         if (c.environment)
             site.emplace("MARQUELIN_SITE", *c.environment);
-        EXPECT_EQ(api::SiteOrigin(), c.site ? QString(c.site) : builtIn) << c.what;
+        EXPECT_EQ(c.setting(), c.expected ? QString(c.expected) : builtIn) << c.file.value_or("(no file)").data();
     }
-}
-
-TEST(DeploymentSettings, TheFileCarriesEverySetting)
-{
-    QTemporaryDir folder;
-    QFile file(folder.filePath("marquelin.conf"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("MARQUELIN_RELAY=relay.example:4000\nMARQUELIN_CA_FILE=/etc/marquelin/server-cert.pem\n"
-               "MARQUELIN_MAKER_URL=https://maker.example/\n");
-    file.close();
-    ScopedEnv config("MARQUELIN_CONFIG", file.fileName().toLocal8Bit());
-    EXPECT_EQ(api::RelayHost(), "relay.example");
-    EXPECT_EQ(api::RelayPort(), 4000);
-    EXPECT_EQ(api::ExtraCaFile(), "/etc/marquelin/server-cert.pem");
-    EXPECT_EQ(api::MakerUrl(), "https://maker.example/");
-
-    ScopedEnv none("MARQUELIN_CONFIG", "");  // set but empty: no file at all
-    EXPECT_NE(api::RelayHost(), "relay.example");
-    EXPECT_EQ(api::ExtraCaFile(), "");
+    // Set but empty, MARQUELIN_CONFIG names no file: the last one is not read.
+    ScopedEnv none("MARQUELIN_CONFIG", "");
+    EXPECT_NE(api::MakerUrl(), "https://maker.example/");
 }
