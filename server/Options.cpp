@@ -227,7 +227,7 @@ ParsedOptions ParseServerOptions(int argc, char** argv)
             return {std::nullopt, std::string(name) + " needs a value"};
         const std::string value = argv[++i];
         // Options apply in order, so a later one overrides the file's.
-        const std::string error = row->set ? Apply(options, *row, value) : ReadConfigFile(options, value);
+        const std::string error = name == "--config" ? ReadConfigFile(options, value) : Apply(options, *row, value);
         if (!error.empty())
             return {std::nullopt, error};
     }
