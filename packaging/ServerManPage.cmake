@@ -14,7 +14,7 @@ foreach(line IN LISTS lines)
   if(line MATCHES "^  (--[a-z0-9-]+)( [A-Z]+)? +(.*)$")
     string(REPLACE "-" "\\-" name "${CMAKE_MATCH_1}")
     string(STRIP "${CMAKE_MATCH_2}" value)
-    if(value)
+    if(NOT value STREQUAL "")  # not if(value): "N" reads as false
       set(value " \\fI${value}\\fR")
     endif()
     string(APPEND OPTIONS ".TP\n.B ${name}${value}\n${CMAKE_MATCH_3}\n")
