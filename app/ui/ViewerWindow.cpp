@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QScreen>
 
 namespace ui {
 
@@ -17,10 +18,10 @@ ViewerWindow::ViewerWindow(input::frmViewer& model) : QWidget(nullptr), model_(m
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
-    resize(1024, 640);
 
     picView_ = new RemotePreview(this, Qt::black);
     picView_->setObjectName("picView");
+    picView_->setAccessibleName("Tela remota");
     picView_->setGeometry(rect());
     picView_->installEventFilter(this);
     model.SetPicView(picView_);
@@ -30,6 +31,8 @@ ViewerWindow::ViewerWindow(input::frmViewer& model) : QWidget(nullptr), model_(m
             });
     connect(picView_, &RemotePreview::focusLost, &model, &input::frmViewer::FocusLost);
     connect(&model, &input::frmViewer::shown, this, [this] {
+        if (const std::optional<QRect> place = model_.PlaceOnShow(screen()->availableGeometry()))
+            setGeometry(*place);
         show();
         raise();
         activateWindow();

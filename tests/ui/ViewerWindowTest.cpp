@@ -2,9 +2,11 @@
 // bands around the fitted desktop, its title per frame, and its close box,
 // which ends the remote screen only when the program is not stopping it.
 #include "UiFixture.h"
+#include "core/input/frmViewer.h"
 #include "ui/RemotePreview.h"
 #include "ui/ViewerWindow.h"
 
+#include <QScreen>
 #include <QTest>
 
 using ui_testing::MainWindowFixture;
@@ -59,25 +61,27 @@ TEST(ViewerWindowWidgets, TheFirstFrameOpensItWithTheDesktopFittedBetweenBlackBa
 
     const QImage shown = picView->grab().toImage();
     const QRect fitted = picView->pictureRect();
-    EXPECT_NEAR(double(fitted.width()) / fitted.height(), 1920.0 / 1080.0, 0.01);
+    EXPECT_EQ(fitted, picView->rect());  // it opens in the desktop's shape: no bands
     EXPECT_EQ(shown.pixelColor(fitted.center()), QColor(200, 40, 40));
-    const QPoint band = fitted.top() > 0 ? QPoint(fitted.center().x(), 0) : QPoint(0, fitted.center().y());
-    EXPECT_EQ(shown.pixelColor(band), QColor(Qt::black));
 
     // The preview of the main window shows the same frame.
     const QImage preview = f.window->preview()->grab().toImage();
     EXPECT_EQ(preview.pixelColor(f.window->preview()->pictureRect().center()), QColor(200, 40, 40));
 }
 
-TEST(ViewerWindowWidgets, ResizingKeepsThePictureAreaOverTheWholeClientArea)
+TEST(ViewerWindowWidgets, ItOpensFittedToTheScreenThenThePictureAreaFollowsTheUsersSize)
 {
     TecnicoViewer f;
     ui::ViewerWindow* viewer = f.Frame();
+    EXPECT_EQ(viewer->geometry(), input::ViewerOpeningGeometry({1920, 1080}, viewer->screen()->availableGeometry()));
     viewer->resize(700, 640);
     QApplication::processEvents();
     EXPECT_EQ(viewer->picView()->geometry(), QRect(0, 0, 700, 640));
-    f.Frame();  // the next frame is fitted to the new size: bands above and below
+    f.Frame();  // the next frame is fitted to the new size: black bands above and below
     EXPECT_EQ(viewer->picView()->pictureRect(), QRect(0, 123, 700, 394));
+    EXPECT_EQ(viewer->picView()->grab().toImage().pixelColor(350, 0), QColor(Qt::black));
+    viewer->close();
+    EXPECT_EQ(f.Frame()->size(), QSize(700, 640));  // opened again as the user left it
 }
 
 TEST(ViewerWindowWidgets, TheUsersCloseBoxEndsTheRemoteScreen)

@@ -5,7 +5,27 @@
 
 namespace input {
 
+QRect ViewerOpeningGeometry(QSize desktop, const QRect& available)
+{
+    if (desktop.isEmpty())
+        desktop = available.size();
+    const QSize room = available.size() * 0.9;
+    if (desktop.width() > room.width() || desktop.height() > room.height())
+        desktop = desktop.scaled(room, Qt::KeepAspectRatio);
+    QRect place({}, desktop);
+    place.moveCenter(available.center());
+    return place;
+}
+
 frmViewer::frmViewer(shell::frmMain& main) : main_(main), keys_(main.remoteInput, main.svc.keyboard) {}
+
+std::optional<QRect> frmViewer::PlaceOnShow(const QRect& available)
+{
+    if (placed_)
+        return std::nullopt;
+    placed_ = true;
+    return ViewerOpeningGeometry({main_.s.RemoteWidth, main_.s.RemoteHeight}, available);
+}
 
 void frmViewer::Show()
 {
