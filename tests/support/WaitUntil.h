@@ -8,9 +8,13 @@
 
 namespace testing_support {
 
+// How long an awaited event may take on a busy machine before a test calls
+// it a hang. Waits end as soon as the event happens, so only a hang pays it.
+constexpr int kHangMs = 60000;
+
 // Runs the event loop until `done` holds or `ms` pass; true when it held.
 // Socket events arrive only through the loop, so tests of the link wait here.
-inline bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
+inline bool WaitUntil(const std::function<bool()>& done, int ms = kHangMs)
 {
     QDeadlineTimer deadline(ms);
     while (!done()) {
@@ -21,7 +25,8 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
     return true;
 }
 
-// Lets the event loop run for `ms`, for checking that something does not happen.
+// Lets the event loop run for `ms`, for checking that something does not
+// happen; prefer waiting for a later event that must come after it.
 inline void RunEvents(int ms)
 {
     QDeadlineTimer deadline(ms);

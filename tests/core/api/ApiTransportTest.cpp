@@ -1,11 +1,11 @@
 #include "core/api/ApiClient.h"
 #include "core/api/Json.h"
 #include "support/CannedHttpServer.h"
+#include "support/ClosedPort.h"
 #include "support/ScopedEnv.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
-#include <QTcpServer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -62,11 +62,8 @@ TEST(ApiPost, RunsPendingEventsOnceBeforeAndOnceAfter)
 
 TEST(ApiPost, TurnsARefusedConnectionIntoTheSyntheticReply)
 {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const QByteArray origin = "http://127.0.0.1:" + QByteArray::number(probe.serverPort());
-    probe.close();
-    ScopedEnv site("MARQUELIN_SITE", origin);
+    const testing_support::ClosedPort closed;
+    ScopedEnv site("MARQUELIN_SITE", "http://127.0.0.1:" + QByteArray::number(closed.port()));
     const QString reply = api::ApiPost("x.php", "", kShort);
     EXPECT_FALSE(api::JsonIsOk(reply));
     EXPECT_EQ(api::JsonGetValue(reply, "erro"), "falha_http");
