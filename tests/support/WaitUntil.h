@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/HangLimit.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -7,10 +9,6 @@
 #include <functional>
 
 namespace testing_support {
-
-// How long an awaited event may take on a busy machine before a test calls
-// it a hang. Waits end as soon as the event happens, so only a hang pays it.
-constexpr int kHangMs = 60000;
 
 // Runs the event loop until `done` holds or `ms` pass; true when it held.
 // Socket events arrive only through the loop, so tests of the link wait here.

@@ -10,7 +10,6 @@
 #include <QScrollBar>
 #include <QTest>
 
-using testing_support::WaitUntil;
 using ui_testing::Find;
 using ui_testing::MainWindowFixture;
 using ui_testing::Shown;
@@ -197,18 +196,6 @@ TEST(MainWindowWidgets, TheQualityPanelIsSetUpGreyedAndItsBarsReachTheModel)
     EXPECT_EQ(nitidez->value(), 3);
     EXPECT_EQ(atualizacao->value(), 3);
     EXPECT_FALSE(f.model().quality.state().NitidezManual());
-}
-
-TEST(MainWindowWidgets, TheTechniciansSharpnessBarTravelsOverTheLink)
-{
-    ui_testing::LinkedWindows link;
-    link.tecnico().quality.PrepararAjustesTela();
-    ASSERT_TRUE(link.Connect());
-    auto* nitidez = Find<QScrollBar>(*link.tecnicoWindow, "scrNitidez");
-    ASSERT_TRUE(nitidez->isEnabled());  // live once the link is validated
-    nitidez->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    EXPECT_TRUE(WaitUntil([&] { return link.cliente().quality.state().NivelNitidez() == 2; }));
-    EXPECT_EQ(link.cliente().c.lblNitidez.text(), "Nitidez: boa");
 }
 
 TEST(MainWindowWidgets, TheLogShowsTheModelsLinesNewestFirst)
