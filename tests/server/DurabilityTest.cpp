@@ -46,9 +46,10 @@ TEST_F(DurabilityTest, RestartAndKill9KeepAccountsCodesAndSessions)
         {"nome_maquina", "PC"}, {"sistema_operacional", "Windows"}, {"versao_app", "1.1.6"}});
     EXPECT_TRUE(IsOk(activation)) << activation.toStdString();
 
-    server.Restart();
-    ASSERT_TRUE(server.Running());
+    server.Stop();
     EXPECT_EQ(server.ExitCode(), 0) << "SIGTERM ends the server cleanly";
+    server.Start();
+    ASSERT_TRUE(server.Running());
     ExpectSessionSurvives(cliente, tecnico, codeId, sessaoId, key);
     const QString requested = client->PostAs(cliente, "status_codigo.php", {{"codigo_id", Field(code, "codigo_id")}});
     EXPECT_EQ(Field(requested, "status"), "solicitado");
