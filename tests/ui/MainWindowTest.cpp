@@ -56,8 +56,10 @@ TEST(MainWindowWidgets, MenuItemsReachTheModel)
     MainWindowFixture f(false);
     ASSERT_EQ(f.device.dialogs.cadastroShown, 1);  // start-up without an account
     EXPECT_TRUE(MenuAction(f, "mnuMinhaConta")->isVisible());
-    MainWindowFixture withAccount;  // a start-up with an account hides it
-    EXPECT_FALSE(MenuAction(withAccount, "mnuMinhaConta")->isVisible());
+    {
+        MainWindowFixture withAccount;  // a start-up with an account hides it
+        EXPECT_FALSE(MenuAction(withAccount, "mnuMinhaConta")->isVisible());
+    }
 
     MenuAction(f, "mnuMinhaConta")->trigger();
     EXPECT_EQ(f.device.dialogs.cadastroShown, 2);

@@ -18,7 +18,7 @@ using testing_support::WaitUntil;
 namespace {
 
 // Takes connections and keeps them, recording the address each was made to
-// and the first bytes of the first.
+// and the first bytes of the first, which it may answer.
 class SilentTarget {
 public:
     explicit SilentTarget(const QHostAddress& on = QHostAddress::AnyIPv4)
@@ -27,19 +27,23 @@ public:
         QObject::connect(&server_, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* s = server_.nextPendingConnection()) {
                 reached_.push_back(s->localAddress().toString());
-                if (reached_.size() == 1)
+                if (reached_.size() == 1) {
+                    firstSocket_ = s;
                     QObject::connect(s, &QTcpSocket::readyRead, [this, s] { first_ += s->readAll(); });
+                }
             }
         });
     }
     quint16 port() const { return server_.serverPort(); }
     const std::vector<QString>& reached() const { return reached_; }
     QByteArray FirstLine() const { return first_.left(first_.indexOf('\n')); }
+    void Answer(const QByteArray& bytes) { firstSocket_->write(bytes); }
 
 private:
     QTcpServer server_;
     std::vector<QString> reached_;
     QByteArray first_;
+    QTcpSocket* firstSocket_ = nullptr;
 };
 
 QString AcceptedStatus(quint16 port)
@@ -107,7 +111,7 @@ TEST_F(Failover, APrivateFirstTargetGivesWayAt2_2SecondsAndTheAlternativeAt4)
     EXPECT_EQ(relay.reached().size(), 1u);
 }
 
-TEST_F(Failover, ARefusedConnectMovesOnAtOnce)
+TEST_F(Failover, ARefusedConnectMovesOnAtOnceAndARefusingRelayStopsTheScreen)
 {
     const testing_support::ClosedPort closed;
     MainWindowHarness tecnico;
@@ -115,8 +119,11 @@ TEST_F(Failover, ARefusedConnectMovesOnAtOnce)
     service.Reply("status_codigo.php", AcceptedStatus(closed.port()));
     tecnico.w().status.tmrStatus_Timer();
     // Both direct targets refuse: the relay follows with the clock standing still.
-    EXPECT_TRUE(JoinedRelayAs("tecnico"));
+    ASSERT_TRUE(JoinedRelayAs("tecnico"));
     EXPECT_TRUE(tecnico.w().log.text().contains("Tentando outra rota de conexao."));
+    relay.Answer("ERR| sessao nao encontrada\n");
+    EXPECT_TRUE(WaitUntil([&] { return !tecnico.w().s.RelayAtivo; }));
+    EXPECT_TRUE(tecnico.w().log.text().contains("Falha na rota segura: sessao nao encontrada"));
 }
 
 TEST_F(Failover, TheSupportedSideTakesTheRelayAfterFiveSecondsWithoutATechnician)
