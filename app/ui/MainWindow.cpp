@@ -168,6 +168,7 @@ QWidget* MainWindow::BuildRemoteFrame()
             [this](const QString& action, int x, int y, int button, int width, int height) {
                 model_.RemoteMouseFromView(action, x, y, button, width, height);
             });
+    connect(preview_, &RemotePreview::focusLost, &model_.viewer, &input::frmViewer::FocusLost);
     layout->addWidget(preview_, 3, 0, 1, 4);
     layout->setRowStretch(3, 1);
 

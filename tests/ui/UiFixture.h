@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/CannedService.h"
+#include "support/FixedKeyboardLayout.h"
 #include "support/LinkPair.h"
 #include "support/MainWindowHarness.h"
 #include "ui/MainWindow.h"
@@ -73,6 +74,7 @@ struct MainWindowFixture {
 struct LinkedWindows {
     testing_support::LinkPair pair;
     RecordingInputSink sink;
+    testing_support::FixedKeyboardLayout keyboard{testing_support::MapOf("us", testing_support::UsKeys())};
     std::unique_ptr<ui::MainWindow> tecnicoWindow;
 
     LinkedWindows()
@@ -81,6 +83,7 @@ struct LinkedWindows {
         c.window = std::make_unique<shell::frmMain>(
             shell::MainServices{c.clock, c.dialogs, c.clipboard, c.urls, c.store, nullptr, &sink});
         testing_support::JoinSession(c, "cliente");
+        tecnico().svc.keyboard = &keyboard;
         tecnicoWindow = std::make_unique<ui::MainWindow>(tecnico());
         tecnicoWindow->show();
     }

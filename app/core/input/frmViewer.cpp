@@ -1,12 +1,11 @@
 #include "core/input/frmViewer.h"
 
 #include "core/imaging/DrawSurface.h"
-#include "core/input/KeyTable.h"
 #include "core/shell/frmMain.h"
 
 namespace input {
 
-frmViewer::frmViewer(shell::frmMain& main) : main_(main) {}
+frmViewer::frmViewer(shell::frmMain& main) : main_(main), keys_(main.remoteInput, main.svc.keyboard) {}
 
 void frmViewer::Show()
 {
@@ -39,16 +38,6 @@ void frmViewer::RenderFrame(const QImage& picture)
 void frmViewer::MouseEvent(const QString& action, int x, int y, int button, int width, int height)
 {
     main_.RemoteMouseFromView(action, x, y, button, width, height);
-}
-
-void frmViewer::KeyDown(int qtKey, Qt::KeyboardModifiers modifiers)
-{
-    main_.remoteInput.ViewerKeyDown(VirtualKeyFromQt(qtKey, modifiers), modifiers.testFlag(Qt::ControlModifier));
-}
-
-void frmViewer::KeyUp(int qtKey, Qt::KeyboardModifiers modifiers)
-{
-    main_.remoteInput.ViewerKeyUp(VirtualKeyFromQt(qtKey, modifiers));
 }
 
 }  // namespace input

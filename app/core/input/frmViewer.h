@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/input/KeyCapture.h"
 #include "core/shell/Control.h"
 
 #include <QImage>
@@ -31,8 +32,11 @@ public:
     void RenderFrame(const QImage& picture);
 
     void MouseEvent(const QString& action, int x, int y, int button, int width, int height);
-    void KeyDown(int qtKey, Qt::KeyboardModifiers modifiers);
-    void KeyUp(int qtKey, Qt::KeyboardModifiers modifiers);
+    // Keys by X keycode, with the X state of the event.
+    void KeyDown(int keycode, unsigned state) { keys_.KeyDown(keycode, state); }
+    void KeyUp(int keycode) { keys_.KeyUp(keycode); }
+    // The viewer or the preview lost the keyboard focus: every held key is released.
+    void FocusLost() { keys_.ReleaseAll(); }
 
     shell::Control caption{"frmViewer", "Marquelin - Tela remota"};
 
@@ -43,6 +47,7 @@ signals:
 private:
     shell::frmMain& main_;
     imaging::DrawSurface* picView_ = nullptr;
+    KeyCapture keys_;
     bool visible_ = false;
 };
 

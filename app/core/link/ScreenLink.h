@@ -53,6 +53,9 @@ public:
 
 private:
     void Adopt(QTcpSocket* socket);
+    void OnLinkUp();
+    // The system's send buffer sized to the path the link has measured.
+    void FitToPath();
     void OnConnectionRequest();
     void OnConnected();
     void OnData();

@@ -4,6 +4,7 @@
 #include "support/CannedService.h"
 #include "support/MainWindowHarness.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using testing_support::CannedService;
@@ -113,6 +114,11 @@ TEST_F(Brokering, AnAnswerNeedsACodeIdAndAFailedOneGivesTheButtonsBack)
     EXPECT_EQ(service.Bodies("responder_acesso.php").back(),
               "email=ana%40example.com&dispositivo_uid=" + w().c.txtDispositivo.text().toStdString()
                   + "&token=tok&acao=recusar&codigo_id=5");
+    // A failed refusal leaves the permit button as it finds it: here a poll
+    // run during the request has enabled it again.
+    QTimer::singleShot(0, [this] { w().c.cmdPermitir.setEnabled(true); });
+    w().access.cmdRecusar_Click();
+    EXPECT_TRUE(w().c.cmdPermitir.enabled());
 }
 
 TEST_F(Brokering, TheFastPollWindowLooksUpFromFiveSecondsUntilEighteenAndAdoptsAnAcceptedSession)

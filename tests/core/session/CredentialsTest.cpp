@@ -103,3 +103,21 @@ TEST(Registration, RenewsEverySixSecondsAndAtOnceWhenTheAddressChangesAndLogsAFa
     w.creds.AtualizarRotaLocal();
     EXPECT_EQ(service.Count("registrar_conexao.php"), before + 2);
 }
+
+TEST(Registration, OpeningTheDirectRouteForgetsTheLastOne)
+{
+    CannedService service;
+    service.Reply("registrar_conexao.php", R"({"ok":false})");
+    MainWindowHarness device;
+    device.SaveAccount();
+    session::SessionRecord& s = device.w().s;
+    s.sessao_id = "s1";
+    s.stream_key = "k1";
+    s.IpRegistrado = "10.0.0.1";
+    s.PortaRegistrada = 50555;
+    device.w().c.txtTelaPorta.setText("0");  // any free port
+    device.w().routes.cmdClienteTransmitirTela_Click();
+    EXPECT_TRUE(s.TransmissaoIniciada);
+    EXPECT_TRUE(s.IpRegistrado.isEmpty());
+    EXPECT_EQ(s.PortaRegistrada, 0);
+}

@@ -7,11 +7,19 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QTest>
 #include <QTimer>
 
 #include <optional>
+
+// After Qt: Xlib defines None, Bool, Status.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#undef KeyPress
+#undef KeyRelease
 
 namespace driver {
 namespace {
@@ -92,6 +100,31 @@ QString ClickAt(const Args& a, const DriverContext&)
     });
 }
 
+// The viewer reads keys as the X platform delivers them, by keycode and X
+// state: each key goes with the keycode this display gives its symbol.
+void SendKeyEvent(QWidget* target, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, KeySym keysym)
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    const unsigned keycode = x11 ? XKeysymToKeycode(x11->display(), keysym) : 0;
+    QKeyEvent event(type, key, modifiers, keycode, 0, modifiers.testFlag(Qt::ControlModifier) ? ControlMask : 0);
+    QApplication::sendEvent(target, &event);
+}
+
+void ClickKey(QWidget* target, QKeyCombination key)
+{
+    QString name = QKeySequence(key.key()).toString(QKeySequence::PortableText);
+    if (name == "Esc")
+        name = "Escape";
+    const KeySym keysym = XStringToKeysym(name.toLatin1().constData());
+    const bool ctrl = key.keyboardModifiers().testFlag(Qt::ControlModifier);
+    if (ctrl)
+        SendKeyEvent(target, QEvent::KeyPress, Qt::Key_Control, {}, XK_Control_L);
+    SendKeyEvent(target, QEvent::KeyPress, key.key(), key.keyboardModifiers(), keysym);
+    SendKeyEvent(target, QEvent::KeyRelease, key.key(), key.keyboardModifiers(), keysym);
+    if (ctrl)
+        SendKeyEvent(target, QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier, XK_Control_L);
+}
+
 QString Key(const Args& a, const DriverContext&)
 {
     const QKeySequence sequence = QKeySequence::fromString(a[1], QKeySequence::PortableText);
@@ -99,7 +132,7 @@ QString Key(const Args& a, const DriverContext&)
         return Err("key: unknown key " + a[1]);
     const QKeyCombination key = sequence[0];
     return WithWidget(a[0], [key](QWidget* w) {
-        return Later(w, [key](QWidget* target) { QTest::keyClick(target, key.key(), key.keyboardModifiers()); });
+        return Later(w, [key](QWidget* target) { ClickKey(target, key); });
     });
 }
 
