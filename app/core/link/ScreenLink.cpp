@@ -125,6 +125,9 @@ QString ScreenLink::IniciarEscuta()
         return QStringLiteral("Porta invalida: %1").arg(port);
     if (!wskListen_.listen(QHostAddress::Any, static_cast<quint16>(port)))
         return wskListen_.errorString();
+    // Port 0 takes any free port; the box then shows, and the registration sends, the one taken.
+    if (port == 0)
+        w_.c.txtTelaPorta.setText(QString::number(wskListen_.serverPort()));
     return {};
 }
 

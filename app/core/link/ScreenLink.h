@@ -41,8 +41,9 @@ public:
     void Send(const QByteArray& message);
     void ClearBuffer();
 
-    // The supported side starts listening on the port of `txtTelaPorta`;
-    // returns the failure's description, "" on success.
+    // The supported side starts listening on the port of `txtTelaPorta` (0:
+    // any free port, written back to the box); returns the failure's
+    // description, "" on success.
     QString IniciarEscuta();
     // The technician connects to `txtTelaIp` at the port of `txtTelaPorta`.
     void Conectar();
