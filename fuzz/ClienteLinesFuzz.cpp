@@ -14,7 +14,7 @@ class NoInput final : public input::InputSink {
 public:
     void MovePointer(int, int) override {}
     void Button(input::MouseButton, bool) override {}
-    void Key(int, bool, bool) override {}
+    bool Key(int, bool, bool) override { return false; }
     void Flush() override {}
 };
 
@@ -44,6 +44,7 @@ public:
 
     void EncerradaPeloOutro() override {}
     void AplicarQualidadeRemota(int, int) override {}
+    void LogEvent(const QString&) override {}
 
 private:
     bool validated_ = false;

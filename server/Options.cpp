@@ -1,7 +1,10 @@
 #include "server/Options.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <string_view>
 #include <type_traits>
@@ -121,6 +124,8 @@ const std::vector<OptionRow>& Rows()
          Number(1, 86400, 1000, &O::relay, &R::unpairedTimeout)},
         {"--reserved-descriptors", "N", "descriptors kept out of both connection caps (256)",
          Number(16, 1000000, 1, &O::reservedDescriptors)},
+        {"--config", "FILE", "more options from FILE, one a line: \"https-port 443\"; '#' starts a comment line",
+         nullptr},
         {"--help", nullptr, "this text", nullptr},
     };
     return rows;
@@ -137,6 +142,71 @@ std::string HelpText()
     return text;
 }
 
+const OptionRow* FindRow(std::string_view name)
+{
+    for (const OptionRow& row : Rows()) {
+        if (name == row.name)
+            return &row;
+    }
+    return nullptr;
+}
+
+// Sets one option of the table; the error, or "" when it took.
+std::string Apply(ServerOptions& options, const OptionRow& row, const std::string& value)
+{
+    return row.set(options, value) ? std::string() : std::string("bad value for ") + row.name + ": " + value;
+}
+
+std::string Trim(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t\r") - first + 1));
+}
+
+// A line of a --config file: "name value", "name = value" or "--name value".
+std::string ApplyLine(ServerOptions& options, std::string_view line)
+{
+    const std::string text = Trim(line);
+    if (text.empty() || text[0] == '#')
+        return {};
+    const std::size_t end = std::min(text.find_first_of(" \t="), text.size());
+    std::string name = text.substr(0, end);
+    std::string value = Trim(std::string_view(text).substr(end));
+    if (!value.empty() && value[0] == '=')
+        value = Trim(std::string_view(value).substr(1));
+    if (name.rfind("--", 0) != 0)
+        name = "--" + name;
+    const OptionRow* row = FindRow(name);
+    if (!row || !row->set)  // --help and --config belong to the command line
+        return "unknown option " + name;
+    if (value.empty())
+        return name + " needs a value";
+    return Apply(options, *row, value);
+}
+
+std::string ReadConfigFile(ServerOptions& options, const std::string& path)
+{
+    constexpr std::streamsize kLargest = 64 * 1024;  // an options file, not a data file
+    std::ifstream file(path, std::ios::binary);
+    std::string content(kLargest + 1, '\0');
+    if (!file.read(content.data(), kLargest + 1) && !file.eof())
+        return "cannot read " + path + ": " + std::strerror(errno);
+    if (file.gcount() > kLargest)
+        return path + " is larger than 64 KiB";
+    content.resize(static_cast<std::size_t>(file.gcount()));
+    std::string_view rest = content;
+    for (int number = 1; !rest.empty(); ++number) {
+        const std::size_t newline = std::min(rest.find('\n'), rest.size());
+        const std::string error = ApplyLine(options, rest.substr(0, newline));
+        if (!error.empty())
+            return path + ":" + std::to_string(number) + ": " + error;
+        rest.remove_prefix(std::min(newline + 1, rest.size()));
+    }
+    return {};
+}
+
 }  // namespace
 
 ParsedOptions ParseServerOptions(int argc, char** argv)
@@ -146,18 +216,16 @@ ParsedOptions ParseServerOptions(int argc, char** argv)
         const std::string_view name = argv[i];
         if (name == "--help" || name == "-h")
             return {std::nullopt, HelpText()};
-        const OptionRow* row = nullptr;
-        for (const OptionRow& candidate : Rows()) {
-            if (name == candidate.name)
-                row = &candidate;
-        }
+        const OptionRow* row = FindRow(name);
         if (!row)
             return {std::nullopt, "unknown option " + std::string(name) + "\n" + HelpText()};
         if (i + 1 >= argc)
             return {std::nullopt, std::string(name) + " needs a value"};
         const std::string value = argv[++i];
-        if (!row->set(options, value))
-            return {std::nullopt, "bad value for " + std::string(name) + ": " + value};
+        // Options apply in order, so a later one overrides the file's.
+        const std::string error = name == "--config" ? ReadConfigFile(options, value) : Apply(options, *row, value);
+        if (!error.empty())
+            return {std::nullopt, error};
     }
     if (options.dataDir.empty())
         return {std::nullopt, "--data DIR is required\n" + HelpText()};

@@ -7,6 +7,7 @@
 #include "platform/qt/DesktopUrlOpener.h"
 #include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
+#include "platform/x11/XkbKeyboardLayout.h"
 #include "ui/MainWindow.h"
 #include "ui/QtDialogs.h"
 
@@ -30,6 +31,10 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     auto input = platform::InputSinkXTest::Open(nullptr, &error);
     if (!input)
         qWarning().noquote() << "Marquelin: no input injection:" << error;
+    // The technician's keys are read by position in the layout of this display.
+    auto keyboard = platform::XkbKeyboardLayout::Open(static_cast<const char*>(nullptr), &error);
+    if (!keyboard)
+        qWarning().noquote() << "Marquelin: no keyboard layout:" << error;
 
     timing::SystemClock clock;
     ui::QtDialogs dialogs;
@@ -37,7 +42,7 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     platform::DesktopUrlOpener urls;
     account::AccountStore store;
     shell::SingleInstance instance;
-    shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance, input.get(), screen.get()});
+    shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance, input.get(), screen.get(), keyboard.get()});
 
     ui::MainWindow window(model);
     dialogs.SetOwner(&window);

@@ -41,13 +41,17 @@ CadastroDialog::CadastroDialog(account::frmCadastro& model, QWidget* parent) : Q
     intro->setWordWrap(true);
     layout->addWidget(intro);
     auto* form = new QFormLayout;
-    form->addRow(Make<QLabel>(model.lblNome, this), Make<QLineEdit>(model.txtNome, this));
-    form->addRow(Make<QLabel>(model.lblEmail, this), Make<QLineEdit>(model.txtEmail, this));
+    const auto row = [this](QFormLayout* form, shell::Control& label, shell::Control& box) {
+        auto* caption = Make<QLabel>(label, this);
+        form->addRow(caption, Labelled(caption, Make<QLineEdit>(box, this)));
+    };
+    row(form, model.lblNome, model.txtNome);
+    row(form, model.lblEmail, model.txtEmail);
     layout->addLayout(form);
     layout->addWidget(Button(model.cmdCriar, this, [&model] { model.cmdCriar_Click(); }));
     layout->addSpacing(8);  // the second step: the code from the e-mail
     auto* codeForm = new QFormLayout;
-    codeForm->addRow(Make<QLabel>(model.lblCodigo, this), Make<QLineEdit>(model.txtCodigo, this));
+    row(codeForm, model.lblCodigo, model.txtCodigo);
     layout->addLayout(codeForm);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Button(model.cmdAtivar, this, [&model] { model.cmdAtivar_Click(); }));

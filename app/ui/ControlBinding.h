@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QPushButton>
 #include <QWidget>
 
@@ -33,6 +34,15 @@ QPushButton* Button(shell::Control& control, QWidget* parent, Handler onClick)
     button->setAutoDefault(false);
     QObject::connect(button, &QPushButton::clicked, parent, onClick);
     return button;
+}
+
+// `field`, named by `label`: screen readers announce the field by the label's
+// caption (its buddy) rather than by the frame around it.
+template <typename Field>
+Field* Labelled(QLabel* label, Field* field)
+{
+    label->setBuddy(field);
+    return field;
 }
 
 }  // namespace ui

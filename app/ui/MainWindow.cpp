@@ -58,6 +58,7 @@ void MainWindow::BuildMenu()
         QMenu* menu = menuBar()->addMenu(control.text());
         Bind(control, menu->menuAction());
         menu->setObjectName(control.name());
+        menu->setAccessibleName(menu->menuAction()->iconText());  // the caption without its '&'
         return menu;
     };
     const auto add = [this](QMenu* menu, shell::Control& control, auto handler) {
@@ -85,8 +86,9 @@ QWidget* MainWindow::BuildAccountFrame()
     for (auto [label, box] : {std::pair{&c.lblNome, &c.txtNome}, {&c.lblEmail, &c.txtEmail},
                               {&c.lblCodigoAtivacao, &c.txtCodigoAtivacao}, {&c.lblDispositivo, &c.txtDispositivo},
                               {&c.lblToken, &c.txtToken}}) {
-        grid->addWidget(Make<QLabel>(*label, frame), row, 0);
-        grid->addWidget(Make<QLineEdit>(*box, frame), row, 1, 1, 3);
+        auto* caption = Make<QLabel>(*label, frame);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(Labelled(caption, Make<QLineEdit>(*box, frame)), row, 1, 1, 3);
         ++row;
     }
     auto* dispositivo = frame->findChild<QLineEdit*>(c.txtDispositivo.name());
@@ -109,8 +111,9 @@ QWidget* MainWindow::BuildCodeFrames()
 
     QGroupBox* receber = Frame(c.fraReceber, holder);
     auto* receberLayout = new QGridLayout(receber);
-    receberLayout->addWidget(Make<QLabel>(c.lblCodigoReceber, receber), 0, 0, 1, 2);
-    auto* code = Make<QLineEdit>(c.txtCodigoReceber, receber);
+    auto* codeLabel = Make<QLabel>(c.lblCodigoReceber, receber);
+    receberLayout->addWidget(codeLabel, 0, 0, 1, 2);
+    auto* code = Labelled(codeLabel, Make<QLineEdit>(c.txtCodigoReceber, receber));
     code->setReadOnly(true);
     code->setAlignment(Qt::AlignCenter);
     code->setStyleSheet("font-size: 22pt; font-weight: bold; letter-spacing: 3px;");
@@ -121,8 +124,9 @@ QWidget* MainWindow::BuildCodeFrames()
 
     QGroupBox* acessar = Frame(c.fraAcessar, holder);
     auto* acessarLayout = new QGridLayout(acessar);
-    acessarLayout->addWidget(Make<QLabel>(c.lblCodigoAcessar, acessar), 0, 0, 1, 2);
-    acessarLayout->addWidget(Make<QLineEdit>(c.txtCodigoAcessar, acessar), 1, 0);
+    auto* acessarLabel = Make<QLabel>(c.lblCodigoAcessar, acessar);
+    acessarLayout->addWidget(acessarLabel, 0, 0, 1, 2);
+    acessarLayout->addWidget(Labelled(acessarLabel, Make<QLineEdit>(c.txtCodigoAcessar, acessar)), 1, 0);
     acessarLayout->addWidget(Button(c.cmdSolicitar, acessar, [this] { model_.access.cmdSolicitar_Click(); }), 1, 1);
     column->addWidget(acessar);
     return holder;
@@ -153,21 +157,26 @@ QWidget* MainWindow::BuildRemoteFrame()
     auto* help = Make<QLabel>(c.lblTelaAjuda, frame);
     help->setWordWrap(true);
     layout->addWidget(help, 0, 0, 1, 4);
-    layout->addWidget(Make<QLabel>(c.lblTelaIp, frame), 1, 0);
-    layout->addWidget(Make<QLineEdit>(c.txtTelaIp, frame), 1, 1);
-    layout->addWidget(Make<QLabel>(c.lblTelaPorta, frame), 1, 2);
-    layout->addWidget(Make<QLineEdit>(c.txtTelaPorta, frame), 1, 3);
+    const auto labelled = [&](shell::Control& label, QWidget* field, int row, int column, int span) {
+        auto* caption = Make<QLabel>(label, frame);
+        layout->addWidget(caption, row, column);
+        layout->addWidget(Labelled(caption, field), row, column + 1, 1, span);
+    };
+    labelled(c.lblTelaIp, Make<QLineEdit>(c.txtTelaIp, frame), 1, 0, 1);
+    labelled(c.lblTelaPorta, Make<QLineEdit>(c.txtTelaPorta, frame), 1, 2, 1);
     layout->addWidget(Button(c.cmdClienteTransmitirTela, frame, [this] { model_.routes.cmdClienteTransmitirTela_Click(); }), 2, 0, 1, 2);
     layout->addWidget(Button(c.cmdTecnicoConectarTela, frame, [this] { model_.routes.cmdTecnicoConectarTela_Click(); }), 2, 2, 1, 2);
 
     preview_ = new RemotePreview(frame, QColor(32, 32, 32));
     Bind(c.picRemote, preview_);
+    preview_->setAccessibleName("Previa da tela remota");
     preview_->setMinimumSize(320, 180);
     model_.picRemote = preview_;
     connect(preview_, &RemotePreview::mouse, this,
             [this](const QString& action, int x, int y, int button, int width, int height) {
                 model_.RemoteMouseFromView(action, x, y, button, width, height);
             });
+    connect(preview_, &RemotePreview::focusLost, &model_.viewer, &input::frmViewer::FocusLost);
     layout->addWidget(preview_, 3, 0, 1, 4);
     layout->setRowStretch(3, 1);
 
@@ -175,10 +184,8 @@ QWidget* MainWindow::BuildRemoteFrame()
     layout->addWidget(title, 4, 0, 1, 4);
     auto* nitidez = QualityBar(c.scrNitidez, frame, &screenlink::QualityPanel::scrNitidez_Change);
     auto* atualizacao = QualityBar(c.scrAtualizacao, frame, &screenlink::QualityPanel::scrAtualizacao_Change);
-    layout->addWidget(Make<QLabel>(c.lblNitidez, frame), 5, 0);
-    layout->addWidget(nitidez, 5, 1, 1, 3);
-    layout->addWidget(Make<QLabel>(c.lblAtualizacao, frame), 6, 0);
-    layout->addWidget(atualizacao, 6, 1, 1, 3);
+    labelled(c.lblNitidez, nitidez, 5, 0, 3);
+    labelled(c.lblAtualizacao, atualizacao, 6, 0, 3);
     layout->addWidget(Button(c.cmdPararRemoto, frame, [this] { model_.loss.cmdPararRemoto_Click(); }), 7, 0, 1, 4);
     return frame;
 }
@@ -190,6 +197,7 @@ QScrollBar* MainWindow::QualityBar(shell::Control& control, QWidget* parent, voi
     // One level per step, and a thumb that does not hide the short range.
     bar->setSingleStep(1);
     bar->setPageStep(1);
+    bar->setFocusPolicy(Qt::StrongFocus);  // the keyboard reaches it too
     connect(bar, &QScrollBar::valueChanged, this, [this, &control, onChange](int value) {
         control.setValue(value);
         (model_.quality.*onChange)();
@@ -202,6 +210,10 @@ QWidget* MainWindow::BuildLog()
     log_ = new QPlainTextEdit(this);
     log_->setObjectName(model_.c.txtLog.name());
     log_->setReadOnly(true);
+    log_->setAccessibleName("Registro de atividades");
+    // Read with the keyboard too; Tab leaves it like any other read-only box.
+    log_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    log_->setTabChangesFocus(true);
     log_->setMaximumBlockCount(0);
     log_->setFixedHeight(140);
     const auto sync = [this] { log_->setPlainText(QString(model_.log.text()).replace("\r\n", "\n")); };

@@ -60,8 +60,20 @@ void RemotePreview::Forward(const QString& action, QMouseEvent* event, int butto
     emit mouse(action, common::RoundHalfEven(at.x()), common::RoundHalfEven(at.y()), button, width(), height());
 }
 
-void RemotePreview::mousePressEvent(QMouseEvent* event) { Forward(QStringLiteral("MD"), event, RemoteButton(event->button())); }
+void RemotePreview::mousePressEvent(QMouseEvent* event) { ForwardButton(QStringLiteral("MD"), event); }
 void RemotePreview::mouseMoveEvent(QMouseEvent* event) { Forward(QStringLiteral("MM"), event, RemoteButtons(event->buttons())); }
-void RemotePreview::mouseReleaseEvent(QMouseEvent* event) { Forward(QStringLiteral("MU"), event, RemoteButton(event->button())); }
+void RemotePreview::mouseReleaseEvent(QMouseEvent* event) { ForwardButton(QStringLiteral("MU"), event); }
+
+void RemotePreview::ForwardButton(const QString& action, QMouseEvent* event)
+{
+    if (const int button = RemoteButton(event->button()))
+        Forward(action, event, button);
+}
+
+void RemotePreview::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    emit focusLost();
+}
 
 }  // namespace ui

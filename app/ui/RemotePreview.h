@@ -26,22 +26,26 @@ public:
 
 signals:
     void mouse(const QString& action, int x, int y, int button, int width, int height);
+    void focusLost();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void Forward(const QString& action, QMouseEvent* event, int button);
+    void ForwardButton(const QString& action, QMouseEvent* event);
 
     QImage picture_;
     QRect target_;
     QColor background_;
 };
 
-// The button value of the command vocabulary: 1 left, 2 right, 4 middle.
+// The button value of the command vocabulary: 1 left, 2 right, 4 middle; 0
+// for the buttons it has no value for, whose presses and releases send nothing.
 int RemoteButton(Qt::MouseButton button);
 int RemoteButtons(Qt::MouseButtons buttons);
 

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QScreen>
 
 namespace ui {
 
@@ -17,10 +18,10 @@ ViewerWindow::ViewerWindow(input::frmViewer& model) : QWidget(nullptr), model_(m
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
-    resize(1024, 640);
 
     picView_ = new RemotePreview(this, Qt::black);
     picView_->setObjectName("picView");
+    picView_->setAccessibleName("Tela remota");
     picView_->setGeometry(rect());
     picView_->installEventFilter(this);
     model.SetPicView(picView_);
@@ -28,7 +29,10 @@ ViewerWindow::ViewerWindow(input::frmViewer& model) : QWidget(nullptr), model_(m
             [this](const QString& action, int x, int y, int button, int width, int height) {
                 model_.MouseEvent(action, x, y, button, width, height);
             });
+    connect(picView_, &RemotePreview::focusLost, &model, &input::frmViewer::FocusLost);
     connect(&model, &input::frmViewer::shown, this, [this] {
+        if (const std::optional<QRect> place = model_.PlaceOnShow(screen()->availableGeometry()))
+            setGeometry(*place);
         show();
         raise();
         activateWindow();
@@ -63,6 +67,8 @@ bool ViewerWindow::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
         picView_->setFocus();
+    if (event->type() == QEvent::WindowDeactivate)
+        model_.FocusLost();
     if (IsKey(event))
         return TakeKey(static_cast<QKeyEvent*>(event));
     return QWidget::event(event);
@@ -88,9 +94,11 @@ bool ViewerWindow::TakeKey(QKeyEvent* event)
     return true;
 }
 
+// The keys go by the X keycode and state of the event: the position of the
+// key, not the symbol the toolkit made of it.
 void ViewerWindow::keyPressEvent(QKeyEvent* event)
 {
-    model_.KeyDown(event->key(), event->modifiers());
+    model_.KeyDown(static_cast<int>(event->nativeScanCode()), event->nativeModifiers());
     event->accept();
 }
 
@@ -98,7 +106,7 @@ void ViewerWindow::keyReleaseEvent(QKeyEvent* event)
 {
     if (event->isAutoRepeat())
         return event->accept();
-    model_.KeyUp(event->key(), event->modifiers());
+    model_.KeyUp(static_cast<int>(event->nativeScanCode()));
     event->accept();
 }
 

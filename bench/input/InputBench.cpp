@@ -14,6 +14,7 @@ class NoControlCommands final : public input::RemoteCommandTarget {
 public:
     void EncerradaPeloOutro() override {}
     void AplicarQualidadeRemota(int, int) override {}
+    void LogEvent(const QString&) override {}
 };
 
 // Runs `lines` in turn through the dispatcher onto the real X server and

@@ -117,7 +117,7 @@ void RelayedSession(benchmark::State& state)
     RelayedPair(relay.Port(), c);
     Transfer(state, c);
 }
-BENCHMARK(RelayedSession)->ArgNames({"buffer_KiB", "splice"})->ArgsProduct({{64, 1024}, {1, 0}})->UseManualTime()
+BENCHMARK(RelayedSession)->ArgNames({"buffer_KiB", "splice"})->ArgsProduct({{16, 1024}, {1, 0}})->UseManualTime()
     ->Unit(benchmark::kMillisecond)->MinTime(2);
 
 // Both in turn within one benchmark, so drift of the machine hits both alike;
@@ -157,7 +157,7 @@ void RelayToDirectRatio(benchmark::State& state)
     state.counters["cpu_ratio"] = (directTotal.writerCpu + directTotal.readerCpu)
         / (relayedTotal.writerCpu + relayedTotal.readerCpu + relayCpu);
 }
-BENCHMARK(RelayToDirectRatio)->ArgNames({"buffer_KiB", "splice"})->ArgsProduct({{64, 1024}, {1, 0}})
+BENCHMARK(RelayToDirectRatio)->ArgNames({"buffer_KiB", "splice"})->ArgsProduct({{16, 1024}, {1, 0}})
     ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
 
 }  // namespace

@@ -5,8 +5,11 @@ start_xvfb() {
   fdfile=$(mktemp)
   Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
   XVFB_PID=$!
-  for _ in $(seq 1 100); do
+  # Xvfb writes its display number once it accepts clients; a busy machine
+  # may take a while, so wait while it lives (a minute at most, for a hang).
+  for _ in $(seq 1 1200); do
     [[ -s "$fdfile" ]] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || break
     sleep 0.05
   done
   [[ -s "$fdfile" ]] || { echo "xvfb: did not start" >&2; rm -f "$fdfile"; return 1; }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 
+#include "core/link/PathBuffers.h"
 #include "relay/RelaySide.h"
 #include "relay/RelayState.h"
 
@@ -19,6 +20,7 @@ namespace {
 
 // What one pump moves before other sessions get their turn.
 constexpr std::size_t kBytesPerBurst = 1024 * 1024;
+constexpr std::chrono::milliseconds kFitPeriod{100};
 
 }  // namespace
 
@@ -43,6 +45,8 @@ void RelayBridge::Start()
                       " tecnico=" + tecnico_->Peer());
     cliente_->EnterPaired();
     tecnico_->EnterPaired();
+    FitToPaths(toTecnico_);
+    FitToPaths(toCliente_);
     SendPairedReply(toTecnico_);
     SendPairedReply(toCliente_);
 }
@@ -71,6 +75,18 @@ void RelayBridge::Read(Pump& pump)
     if (!pump.buffer)
         pump.buffer = state_->buffers.Acquire();
     CopyBurst(pump);
+}
+
+void RelayBridge::FitToPaths(Pump& pump)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - pump.fittedAt < kFitPeriod)
+        return;
+    pump.fittedAt = now;
+    const int source = pump.from->Socket().native_handle();
+    const int target = pump.to->Socket().native_handle();
+    netbuffers::FitSendBuffer(target);
+    netbuffers::FitReceiveBuffer(source, target);
 }
 
 void RelayBridge::ReleaseBuffers(Pump& pump)
@@ -126,6 +142,7 @@ bool RelayBridge::FlushPipe(Pump& pump)
             continue;
         }
         if (n < 0 && errno == EAGAIN) {
+            FitToPaths(pump);
             pump.writing = true;
             pump.to->Socket().async_wait(asio::ip::tcp::socket::wait_write,
                                          [self = shared_from_this(), &pump](const error_code& ec) {
@@ -172,6 +189,7 @@ void RelayBridge::CopyBurst(Pump& pump)
 
 void RelayBridge::AwaitReadable(Pump& pump)
 {
+    FitToPaths(pump);
     pump.from->Socket().async_wait(asio::ip::tcp::socket::wait_read,
                                    [self = shared_from_this(), &pump](const error_code& ec) {
                                        if (self->ended_)
@@ -184,6 +202,7 @@ void RelayBridge::AwaitReadable(Pump& pump)
 
 void RelayBridge::Write(Pump& pump, std::size_t offset, std::size_t n)
 {
+    FitToPaths(pump);
     pump.writing = true;
     asio::async_write(pump.to->Socket(), asio::buffer(pump.buffer.get() + offset, n),
                       [self = shared_from_this(), &pump](const error_code& ec, std::size_t) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <boost/system/error_code.hpp>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,10 +17,14 @@ struct RelayState;
 
 // A paired session: two one-way pumps, each reading its source only after the
 // previous write to its target completed, so a slow reader slows its writer
-// and a session holds at most one buffer per direction, and only while bytes
-// flow. The buffer is a kernel pipe moved through with splice(); a plain
-// buffer copied through only when no pipe can be had. Either end ends both: the direction that ended has nothing in flight,
-// the other may finish its last write within the linger time. Single-threaded.
+// and a session holds at most one small buffer per direction, and only while
+// bytes flow. The buffer is a kernel pipe moved through with splice(); a plain
+// buffer copied through only when no pipe can be had. The sockets' own
+// buffers are kept to about two round trips of their paths, so what waits
+// for a slow reader is tens of KiB and backpressure reaches the writer at
+// once. Either end ends both: the direction that ended has nothing in
+// flight, the other may finish its last write within the linger time.
+// Single-threaded.
 class RelayBridge : public std::enable_shared_from_this<RelayBridge> {
 public:
     RelayBridge(std::shared_ptr<RelaySide> cliente, std::shared_ptr<RelaySide> tecnico);
@@ -39,6 +44,7 @@ private:
         RelayBuffer buffer;
         std::uint64_t bytes = 0;
         bool writing = false;
+        std::chrono::steady_clock::time_point fittedAt{};
     };
 
     void SendPairedReply(Pump& pump);
@@ -48,6 +54,9 @@ private:
     bool FlushPipe(Pump& pump);
     void CopyBurst(Pump& pump);
     void ReleaseBuffers(Pump& pump);
+    // The source's receive and the target's send buffer sized to the paths
+    // as the system measures them now (at most every 100 ms).
+    void FitToPaths(Pump& pump);
     void Yield(Pump& pump);
     void AwaitReadable(Pump& pump);
     // The rest of a chunk the target did not take at once.

@@ -34,12 +34,11 @@ struct RelayLimits {
     // One buffer per direction of a paired session, held only while bytes
     // flow: a kernel pipe that bytes are spliced through (no copy in the
     // relay), or, with splicing off or no pipe to be had, relay memory they
-    // are copied through. A pipe holds pages only while bytes sit in it, so
-    // it can be large: each wake-up then moves all the source has, in fewer
-    // and larger segments for the reader. A copy buffer is memory for as
-    // long as it is held or kept spare.
-    std::size_t pipeBytes{1024 * 1024};
-    std::size_t bufferBytes{64 * 1024};
+    // are copied through. Small, so that a slow reader's backlog is not kept
+    // here: frames must reach a slow technician fresh, not queued behind
+    // older ones.
+    std::size_t pipeBytes{16 * 1024};
+    std::size_t bufferBytes{16 * 1024};
     bool splice{true};
     // Free buffers (or pipes) kept for reuse; the rest are given back.
     std::size_t spareBuffers{64};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/HangLimit.h"
+
 #include <string>
 #include <vector>
 
@@ -7,11 +9,9 @@ namespace e2e {
 
 // The test's end of a driver socket: one command line out, one answer line
 // back, each within a deadline. A program busy in a blocking web request
-// answers late, not never, hence the generous default.
+// answers late, not never, hence the hang-only default.
 class DriverClient {
 public:
-    static constexpr int kAnswerMs = 20000;
-
     DriverClient() = default;
     ~DriverClient();
     DriverClient(const DriverClient&) = delete;
@@ -22,7 +22,7 @@ public:
     void Close();
 
     // The answer line without its line break; "" when none came in time.
-    std::string Call(const std::string& line, int ms = kAnswerMs);
+    std::string Call(const std::string& line, int ms = testing_support::kHangMs);
 
 private:
     bool Send(const std::string& text, int ms);

@@ -26,6 +26,7 @@ namespace {
 constexpr const char* kIp = "/usr/sbin/ip";
 constexpr const char* kNft = "/usr/sbin/nft";
 constexpr const char* kNamespaceFolder = "/run/netns";
+constexpr const char* kDisplaySockets = "/tmp/.X11-unix";
 
 bool g_lab = false;
 std::string g_problem = "the lab network was not set up";
@@ -102,13 +103,20 @@ std::vector<std::vector<std::string>> HostCommands(const HostPlan& h)
 }
 
 // Namespaces named under a folder only this process (and its children) see.
-bool PrivateNamespaceFolder()
+// The displays' socket files too: an X server finds a display number free
+// by its abstract socket, which each network namespace has apart, and then
+// replaces the socket file of that number, so servers of other namespaces
+// (another run beside this one) would take each other's files away.
+bool PrivateFolders()
 {
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         return Fail("cannot make the mounts private");
     mkdir(kNamespaceFolder, 0755);
     if (mount("lab", kNamespaceFolder, "tmpfs", 0, "mode=0755") != 0)
         return Fail("cannot mount a private /run/netns");
+    mkdir(kDisplaySockets, 01777);
+    if (mount("lab-x11", kDisplaySockets, "tmpfs", 0, "mode=1777") != 0)
+        return Fail("cannot mount a private /tmp/.X11-unix");
     return true;
 }
 
@@ -140,7 +148,7 @@ bool EnterLab()
 {
     if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0)
         return Fail("cannot make network and mount namespaces (needs CAP_SYS_ADMIN)");
-    if (!PrivateNamespaceFolder() || !RouterUp())
+    if (!PrivateFolders() || !RouterUp())
         return false;
     for (const HostPlan& h : kHosts)
         if (!RunAll(HostCommands(h)))

@@ -17,8 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kDriverUpMs = 30000;  // a sanitized Qt program starts slowly
-
 }  // namespace
 
 UserFolders::UserFolders(const std::string& r)
@@ -73,7 +71,7 @@ bool ProgramInstance::Start()
         ADD_FAILURE() << label_ << ": cannot start " << MARQUELIN_DRIVEN_BINARY;
         return false;
     }
-    if (!driver_.Connect(socket_, kDriverUpMs)) {
+    if (!driver_.Connect(socket_, kHangMs)) {
         ADD_FAILURE() << label_ << ": the driver socket did not open; output:\n" << Output();
         return false;
     }
@@ -106,11 +104,7 @@ ModalState ProgramInstance::Modal()
     return {answer.fields[0], answer.fields[1], answer.fields[2]};
 }
 
-std::string ProgramInstance::Log()
-{
-    const Answer answer = Call("log");
-    return answer.ok && !answer.fields.empty() ? answer.fields[0] : std::string();
-}
+std::string ProgramInstance::Log() { return Text("frmMain/txtLog").text; }
 
 bool WaitFor(const std::function<bool()>& done, int ms, int everyMs)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
+#include "support/HangLimit.h"
 #include "DriverClient.h"
 
 #include <functional>
@@ -10,6 +11,9 @@
 namespace testing_support { class ServerFixture; }
 
 namespace e2e {
+
+using testing_support::ChildProcess;
+using testing_support::kHangMs;
 
 // Where one computer's user lives: home, settings, runtime folder (0700) and
 // temporary folder under `root`. Two programs given the same folders are the

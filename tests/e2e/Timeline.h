@@ -18,19 +18,6 @@ public:
         last_ = now;
     }
 
-    // Milliseconds from the step named `from` to the later step `to`; -1 when either is missing.
-    long long Between(const std::string& from, const std::string& to) const
-    {
-        long long start = -1;
-        for (const Step& s : steps_) {
-            if (s.name == from)
-                start = s.at;
-            else if (s.name == to && start >= 0)
-                return s.at - start;
-        }
-        return -1;
-    }
-
     void Print(const std::string& title) const
     {
         std::printf("[ timeline ] %s\n", title.c_str());

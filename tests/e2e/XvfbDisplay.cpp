@@ -6,11 +6,6 @@
 #include <unistd.h>
 
 namespace e2e {
-namespace {
-
-constexpr int kStartLimitMs = 10000;
-
-}  // namespace
 
 XvfbDisplay::XvfbDisplay(int width, int height, const std::string& logPath) : width_(width), height_(height)
 {
@@ -22,7 +17,7 @@ XvfbDisplay::XvfbDisplay(int width, int height, const std::string& logPath) : wi
                                          "tcp", "-noreset"},
                                         ChildProcess::Inherited({}), logPath, fds[1]);
     close(fds[1]);
-    if (started && !ReadDisplayNumber(fds[0], kStartLimitMs))
+    if (started && !ReadDisplayNumber(fds[0], kHangMs))
         process_.Stop();
     close(fds[0]);
 }

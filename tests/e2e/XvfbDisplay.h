@@ -1,10 +1,14 @@
 #pragma once
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
+#include "support/HangLimit.h"
 
 #include <string>
 
 namespace e2e {
+
+using testing_support::ChildProcess;
+using testing_support::kHangMs;
 
 // A private Xvfb on a free display number (-displayfd), ended with the object.
 class XvfbDisplay {

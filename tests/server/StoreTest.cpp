@@ -30,20 +30,17 @@ protected:
 
 }  // namespace
 
-TEST_F(StoreTest, ADatabaseFromANewerServerIsRefused)
+TEST_F(StoreTest, OneServerAtATimeOwnsTheDatabaseAndANewerServersIsRefused)
 {
-    { SqliteStore created(path); }
+    {
+        SqliteStore owner(path);
+        EXPECT_THROW(SqliteStore second(path), std::runtime_error);
+    }
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
     sqlite3_exec(db, "PRAGMA user_version=99", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     EXPECT_THROW(SqliteStore again(path), std::runtime_error);
-}
-
-TEST_F(StoreTest, OneServerAtATimeOwnsTheDatabase)
-{
-    SqliteStore owner(path);
-    EXPECT_THROW(SqliteStore second(path), std::runtime_error);
 }
 
 TEST_F(StoreTest, ReopeningKeepsWhatWasWritten)

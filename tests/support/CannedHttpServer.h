@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -10,7 +9,7 @@
 
 namespace testing_support {
 
-// A loopback HTTP or HTTPS server on its own thread that answers with canned
+// A loopback HTTP server on its own thread that answers with canned
 // bodies, status codes and delays, or accepts and never answers. It records
 // every request's raw bytes. The program's transport blocks the test thread,
 // so the server cannot live on the test's event loop.
@@ -31,8 +30,7 @@ public:
     };
     using Responder = std::function<Reply(const Request&)>;
 
-    enum class Transport { Http, Https };
-    explicit CannedHttpServer(Transport transport = Transport::Http);
+    CannedHttpServer();
     ~CannedHttpServer();
     CannedHttpServer(const CannedHttpServer&) = delete;
     CannedHttpServer& operator=(const CannedHttpServer&) = delete;
@@ -41,21 +39,16 @@ public:
     void SetReply(Reply reply);  // the same reply to every request
 
     uint16_t Port() const { return port_; }
-    std::string Origin() const;   // "http(s)://127.0.0.1:<port>"
-    std::string CaFile() const;   // the self-signed certificate (HTTPS only)
+    std::string Origin() const;   // "http://127.0.0.1:<port>"
     std::vector<Request> Requests() const;
 
 private:
-    struct Tls;
     void Serve();
     void Handle(int fd);
 
-    Transport transport_;
-    std::unique_ptr<Tls> tls_;
     int listenFd_ = -1;
     int wakePipe_[2] = {-1, -1};
     uint16_t port_ = 0;
-    std::string certDir_;
     mutable std::mutex mutex_;
     Responder responder_;
     std::vector<Request> requests_;

@@ -4,9 +4,19 @@
 #include "support/MainWindowHarness.h"
 #include "support/WaitUntil.h"
 
-#include <QTcpServer>
 
 namespace testing_support {
+
+// One side of the accepted session "sess-1" with key "key-1", routes automatic.
+inline void JoinSession(MainWindowHarness& side, const QString& papel)
+{
+    side.SaveAccount();
+    side.w().s.RotaAutomatica = true;
+    side.w().s.sessao_id = "sess-1";
+    side.w().s.stream_key = "key-1";
+    side.w().s.codigo_id = "c1";
+    side.w().s.papel = papel;
+}
 
 // A supported machine and a technician's machine of one accepted session,
 // with a canned service behind both: enough to bring the screen link up on
@@ -23,37 +33,24 @@ struct LinkPair {
         service.Reply("registrar_conexao.php", R"({"ok":true})");
         service.Reply("encerrar_sessao.php", R"({"ok":true})");
         service.Reply("gerar_codigo.php", R"({"ok":true,"codigo_id":"c2","codigo":"222"})");
-        for (MainWindowHarness* side : {&cliente, &tecnico}) {
-            side->SaveAccount();
-            side->w().s.RotaAutomatica = true;
-            side->w().s.sessao_id = "sess-1";
-            side->w().s.stream_key = "key-1";
-            side->w().s.codigo_id = "c1";
-        }
-        cliente.w().s.papel = "cliente";
-        tecnico.w().s.papel = "tecnico";
+        JoinSession(cliente, "cliente");
+        JoinSession(tecnico, "tecnico");
     }
 
-    static quint16 FreePort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        return probe.serverPort();
-    }
-
-    // The supported side listens on a free port; the technician connects.
+    // The supported side listens on a free port it takes itself; the
+    // technician connects to the port the box then shows.
     quint16 ConnectDirect()
     {
-        const quint16 port = FreePort();
-        cliente.w().c.txtTelaPorta.setText(QString::number(port));
+        cliente.w().c.txtTelaPorta.setText("0");
         cliente.w().routes.cmdClienteTransmitirTela_Click();
+        const QString port = cliente.w().c.txtTelaPorta.text();
         tecnico.w().c.txtTelaIp.setText("127.0.0.1");
-        tecnico.w().c.txtTelaPorta.setText(QString::number(port));
+        tecnico.w().c.txtTelaPorta.setText(port);
         tecnico.w().routes.cmdTecnicoConectarTela_Click();
-        return port;
+        return port.toUShort();
     }
 
-    bool BothValidated(int ms = 5000)
+    bool BothValidated(int ms = kHangMs)
     {
         return WaitUntil([this] { return cliente.w().s.TelaConectada && tecnico.w().s.TelaConectada; }, ms);
     }

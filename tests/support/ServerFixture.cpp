@@ -1,5 +1,7 @@
 #include "support/ServerFixture.h"
 
+#include "support/HangLimit.h"
+
 #include <gtest/gtest.h>
 
 #include <curl/curl.h>
@@ -8,12 +10,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -26,8 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-constexpr auto kStartLimit = 30s;  // sanitized builds start slowly
 
 std::string ReadFile(const std::string& path)
 {
@@ -71,33 +68,25 @@ std::pair<long long, long long> MailOrder(const fs::path& path)
 ServerFixture::ServerFixture(std::vector<std::string> extraArgs, ServerPlacement where)
     : extraArgs_(std::move(extraArgs)), where_(std::move(where))
 {
-    std::string pattern = (fs::temp_directory_path() / "marquelin-server-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
+    if (folder_.path().empty()) {
         ADD_FAILURE() << "cannot make a temporary folder";
         return;
     }
-    dataDir_ = pattern + "/data";
+    dataDir_ = folder_.File("data");
     Start();
 }
 
-ServerFixture::~ServerFixture()
-{
-    Stop();
-    if (!dataDir_.empty()) {
-        std::error_code ec;
-        fs::remove_all(fs::path(dataDir_).parent_path(), ec);
-    }
-}
+ServerFixture::~ServerFixture() { Stop(); }
 
 std::string ServerFixture::SiteOrigin() const { return "https://" + where_.address + ":" + std::to_string(httpsPort_); }
 std::string ServerFixture::RelayEndpoint() const { return where_.address + ":" + std::to_string(relayPort_); }
 std::string ServerFixture::CaFile() const { return dataDir_ + "/tls-cert.pem"; }
-std::string ServerFixture::LogFile() const { return fs::path(dataDir_).parent_path().string() + "/server.log"; }
+std::string ServerFixture::LogFile() const { return folder_.File("server.log"); }
 std::string ServerFixture::Log() const { return ReadFile(LogFile()); }
 
 void ServerFixture::Start()
 {
-    if (pid_ > 0 || dataDir_.empty())
+    if (process_.Running() || dataDir_.empty())
         return;
     const std::string binary = MARQUELIN_SERVER_BINARY;
     if (binary.empty()) {
@@ -106,27 +95,15 @@ void ServerFixture::Start()
     }
     std::error_code ignored;
     fs::remove(dataDir_ + "/listening", ignored);
+    // Port 0 the first time: the server takes free ports and names them in
+    // DIR/listening; a restart asks for the same ones again.
     std::vector<std::string> args = where_.launcher;
     args.insert(args.end(), {binary, "--data", dataDir_, "--https-port", std::to_string(httpsPort_), "--relay-port",
                              std::to_string(relayPort_), "--listen", where_.address});
     if (where_.address != ServerPlacement().address)
         args.insert(args.end(), {"--host", where_.address});
     args.insert(args.end(), extraArgs_.begin(), extraArgs_.end());
-    const std::string log = LogFile();
-    pid_ = fork();
-    if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);  // a killed test leaves no server behind
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        dup2(fd, STDERR_FILENO);
-        dup2(fd, STDOUT_FILENO);
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    if (pid_ < 0 || !WaitUntilUp()) {
+    if (!process_.Start(args, ChildProcess::Inherited({}), LogFile()) || !WaitUntilUp()) {
         ADD_FAILURE() << "marquelin-server did not come up; its log:\n" << Log();
         Stop();
     }
@@ -134,14 +111,8 @@ void ServerFixture::Start()
 
 bool ServerFixture::WaitUntilUp()
 {
-    const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            exitStatus_ = status;
-            return false;
-        }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangMs);
+    while (std::chrono::steady_clock::now() < deadline && process_.Running()) {
         std::istringstream listening(ReadFile(dataDir_ + "/listening"));
         std::string name;
         unsigned port = 0;
@@ -154,16 +125,7 @@ bool ServerFixture::WaitUntilUp()
     return false;
 }
 
-void ServerFixture::Stop()
-{
-    if (pid_ <= 0)
-        return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    exitStatus_ = status;
-    pid_ = -1;
-}
+void ServerFixture::Stop() { process_.Stop(kHangMs); }
 
 void ServerFixture::Restart()
 {
@@ -173,12 +135,9 @@ void ServerFixture::Restart()
 
 void ServerFixture::Kill9()
 {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        exitStatus_ = status;
-        pid_ = -1;
+    if (process_.Running()) {
+        kill(process_.pid(), SIGKILL);
+        process_.WaitExit(kHangMs);
     }
     Start();
 }

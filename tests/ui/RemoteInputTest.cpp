@@ -23,6 +23,21 @@ QString MoveFor(QWidget* view, QPoint at, const session::SessionRecord& s)
     return remote ? QString("move %1 %2").arg(remote->x).arg(remote->y) : QString();
 }
 
+// A key event as the X platform delivers it: keycode and X state.
+void SendKey(QWidget* to, QEvent::Type type, int keycode, unsigned state = 0)
+{
+    QKeyEvent event(type, Qt::Key_unknown, Qt::NoModifier, keycode, 0, state);
+    QApplication::sendEvent(to, &event);
+}
+
+void TypeKey(QWidget* to, int keycode)
+{
+    SendKey(to, QEvent::KeyPress, keycode);
+    SendKey(to, QEvent::KeyRelease, keycode);
+}
+
+enum Keycode { Esc = 9, Tab = 23, Return = 36, Ctrl = 37, A = 38, Shift = 50 };
+
 // The viewer opened by a frame, as the frame receiver does.
 ui::ViewerWindow* OpenViewer(LinkedWindows& link)
 {
@@ -43,6 +58,7 @@ TEST(RemoteInputWidgets, ClicksInThePreviewLandWhereThePictureShowsThem)
     ui::RemotePreview* preview = link.tecnicoWindow->preview();
     ASSERT_EQ(preview->objectName(), "picRemote");
     const QPoint centre = preview->rect().center();
+    QTest::mouseClick(preview, Qt::BackButton, {}, centre);  // a button the commands have no value for: nothing
     QTest::mouseClick(preview, Qt::LeftButton, {}, centre);
     const QString move = MoveFor(preview, centre, link.tecnico().s);
     EXPECT_TRUE(link.SinkGot({move, "left down", "left up"})) << link.sink.events.join(", ").toStdString();
@@ -74,7 +90,7 @@ TEST(RemoteInputWidgets, TheViewersPictureAreaForwardsClicksAndDrags)
     EXPECT_TRUE(link.SinkGot({click, "left down", end, end, "left up"})) << link.sink.events.join(", ").toStdString();
 }
 
-TEST(RemoteInputWidgets, KeysTypedInTheViewerReachTheSupportedSideTabIncluded)
+TEST(RemoteInputWidgets, KeysTypedInTheViewerGoByTheirKeycodeTabIncluded)
 {
     LinkedWindows link;
     ASSERT_TRUE(link.Connect());
@@ -83,15 +99,36 @@ TEST(RemoteInputWidgets, KeysTypedInTheViewerReachTheSupportedSideTabIncluded)
     picView->setFocus();
     ASSERT_TRUE(picView->hasFocus());
 
-    QTest::keyClick(picView, Qt::Key_A);
-    QTest::keyClick(picView, Qt::Key_Tab);
+    TypeKey(picView, A);
+    TypeKey(picView, Tab);
     EXPECT_TRUE(link.SinkGot({"key 65 down", "key 65 up", "key 9 down", "key 9 up"}))
         << link.sink.events.join(", ").toStdString();
     EXPECT_TRUE(picView->hasFocus());  // Tab went to the remote desktop, not to a focus change
 
     link.sink.events.clear();
-    QTest::keyClick(viewer, Qt::Key_Return);  // the window itself, where nothing covers it
+    TypeKey(viewer, Return);  // the window itself, where nothing covers it
     EXPECT_TRUE(link.SinkGot({"key 13 down", "key 13 up"})) << link.sink.events.join(", ").toStdString();
+}
+
+TEST(RemoteInputWidgets, LosingTheFocusReleasesTheKeysStillHeld)
+{
+    LinkedWindows link;
+    ASSERT_TRUE(link.Connect());
+    ui::ViewerWindow* viewer = OpenViewer(link);
+    ui::RemotePreview* picView = viewer->picView();
+    picView->setFocus();
+    SendKey(picView, QEvent::KeyPress, Shift);
+    SendKey(picView, QEvent::KeyPress, A, 1);
+    QEvent deactivate(QEvent::WindowDeactivate);  // Alt+Tab away from the viewer
+    QApplication::sendEvent(viewer, &deactivate);
+    EXPECT_TRUE(link.SinkGot({"key 16 down", "key 65 down", "key 65 up", "key 16 up"}))
+        << link.sink.events.join(", ").toStdString();
+
+    link.sink.events.clear();
+    SendKey(picView, QEvent::KeyPress, A);
+    picView->clearFocus();
+    SendKey(picView, QEvent::KeyRelease, A);  // already released there
+    EXPECT_TRUE(link.SinkGot({"key 65 down", "key 65 up"})) << link.sink.events.join(", ").toStdString();
 }
 
 TEST(RemoteInputWidgets, CtrlEscReleasesTheModifiersAndEndsTheRemoteScreen)
@@ -99,7 +136,8 @@ TEST(RemoteInputWidgets, CtrlEscReleasesTheModifiersAndEndsTheRemoteScreen)
     LinkedWindows link;
     ASSERT_TRUE(link.Connect());
     ui::ViewerWindow* viewer = OpenViewer(link);
-    QTest::keyPress(viewer->picView(), Qt::Key_Escape, Qt::ControlModifier);
+    SendKey(viewer->picView(), QEvent::KeyPress, Ctrl);
+    SendKey(viewer->picView(), QEvent::KeyPress, Esc, 4);
     EXPECT_TRUE(WaitUntil([&] { return !link.cliente().s.TelaConectada; }));
     // Ctrl itself went down first; Esc with it travels as the three releases only.
     EXPECT_EQ(link.sink.events.mid(0, 4).join(", "), "key 17 down, key 16 up, key 17 up, key 18 up");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/CannedService.h"
+#include "support/FixedKeyboardLayout.h"
 #include "support/LinkPair.h"
 #include "support/MainWindowHarness.h"
 #include "ui/MainWindow.h"
@@ -73,6 +74,7 @@ struct MainWindowFixture {
 struct LinkedWindows {
     testing_support::LinkPair pair;
     RecordingInputSink sink;
+    testing_support::FixedKeyboardLayout keyboard{testing_support::MapOf("us", testing_support::UsKeys())};
     std::unique_ptr<ui::MainWindow> tecnicoWindow;
 
     LinkedWindows()
@@ -80,12 +82,8 @@ struct LinkedWindows {
         testing_support::MainWindowHarness& c = pair.cliente;
         c.window = std::make_unique<shell::frmMain>(
             shell::MainServices{c.clock, c.dialogs, c.clipboard, c.urls, c.store, nullptr, &sink});
-        c.window->RecarregarConta(false);
-        c.window->s.RotaAutomatica = true;
-        c.window->s.sessao_id = "sess-1";
-        c.window->s.stream_key = "key-1";
-        c.window->s.codigo_id = "c1";
-        c.window->s.papel = "cliente";
+        testing_support::JoinSession(c, "cliente");
+        tecnico().svc.keyboard = &keyboard;
         tecnicoWindow = std::make_unique<ui::MainWindow>(tecnico());
         tecnicoWindow->show();
     }
@@ -104,7 +102,7 @@ struct LinkedWindows {
         return true;
     }
 
-    bool SinkGot(const QStringList& events, int ms = 3000)
+    bool SinkGot(const QStringList& events, int ms = testing_support::kHangMs)
     {
         return testing_support::WaitUntil([&] { return sink.events == events; }, ms);
     }

@@ -1,10 +1,12 @@
 // The viewer window: its picture area covering the client area with black
-// bands around the fitted desktop, its title per frame, and its close box,
+// bands around the fitted desktop, its title, and its close box,
 // which ends the remote screen only when the program is not stopping it.
 #include "UiFixture.h"
+#include "core/input/frmViewer.h"
 #include "ui/RemotePreview.h"
 #include "ui/ViewerWindow.h"
 
+#include <QScreen>
 #include <QTest>
 
 using ui_testing::MainWindowFixture;
@@ -40,58 +42,42 @@ struct TecnicoViewer : MainWindowFixture {
 
 }  // namespace
 
-TEST(ViewerWindowWidgets, TheFirstFrameOpensItWithTheDesktopFittedBetweenBlackBands)
+TEST(ViewerWindowWidgets, TheFirstFrameOpensItFittedToTheScreenThenItFollowsTheUsersSize)
 {
     TecnicoViewer f;
     ui::ViewerWindow* viewer = f.window->viewer();
     EXPECT_FALSE(viewer->isVisible());
-    EXPECT_EQ(viewer->objectName(), "frmViewer");
-    EXPECT_EQ(viewer->windowTitle(), "Marquelin - Tela remota");
     EXPECT_EQ(viewer->parentWidget(), nullptr);  // modeless, without owner
 
     f.Frame();
     EXPECT_TRUE(viewer->isVisible());
     EXPECT_EQ(viewer->windowTitle(), "Marquelin - Tela remota - Ana");
     ui::RemotePreview* picView = viewer->picView();
-    ASSERT_EQ(picView->objectName(), "picView");
     EXPECT_EQ(picView->geometry(), viewer->rect());
-    EXPECT_EQ(picView->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
 
     const QImage shown = picView->grab().toImage();
     const QRect fitted = picView->pictureRect();
-    EXPECT_NEAR(double(fitted.width()) / fitted.height(), 1920.0 / 1080.0, 0.01);
+    EXPECT_EQ(fitted, picView->rect());  // it opens in the desktop's shape: no bands
     EXPECT_EQ(shown.pixelColor(fitted.center()), QColor(200, 40, 40));
-    const QPoint band = fitted.top() > 0 ? QPoint(fitted.center().x(), 0) : QPoint(0, fitted.center().y());
-    EXPECT_EQ(shown.pixelColor(band), QColor(Qt::black));
 
     // The preview of the main window shows the same frame.
     const QImage preview = f.window->preview()->grab().toImage();
     EXPECT_EQ(preview.pixelColor(f.window->preview()->pictureRect().center()), QColor(200, 40, 40));
-}
 
-TEST(ViewerWindowWidgets, ResizingKeepsThePictureAreaOverTheWholeClientArea)
-{
-    TecnicoViewer f;
-    ui::ViewerWindow* viewer = f.Frame();
+    // It opens fitted to the screen; resized, the picture area still covers the
+    // window, the next frame is fitted to it, and it opens again at that size.
+    EXPECT_EQ(viewer->geometry(), input::ViewerOpeningGeometry({1920, 1080}, viewer->screen()->availableGeometry()));
     viewer->resize(700, 640);
     QApplication::processEvents();
-    EXPECT_EQ(viewer->picView()->geometry(), QRect(0, 0, 700, 640));
-    f.Frame();  // the next frame is fitted to the new size: bands above and below
-    EXPECT_EQ(viewer->picView()->pictureRect(), QRect(0, 123, 700, 394));
-}
-
-TEST(ViewerWindowWidgets, TheUsersCloseBoxEndsTheRemoteScreen)
-{
-    TecnicoViewer f;
-    ui::ViewerWindow* viewer = f.Frame();
+    EXPECT_EQ(picView->geometry(), QRect(0, 0, 700, 640));
+    f.Frame();
+    EXPECT_EQ(picView->pictureRect(), QRect(0, 123, 700, 394));
+    EXPECT_EQ(picView->grab().toImage().pixelColor(350, 0), QColor(Qt::black));
     viewer->close();
-    EXPECT_FALSE(viewer->isVisible());
-    EXPECT_EQ(f.service.Count("encerrar_sessao.php"), 1u);
-    EXPECT_TRUE(f.model().s.SessaoEncerrada);
-    EXPECT_NE(f.service.Bodies("encerrar_sessao.php")[0].find("motivo=tecnico"), std::string::npos);
+    EXPECT_EQ(f.Frame()->size(), QSize(700, 640));
 }
 
-TEST(ViewerWindowWidgets, TheProgramsOwnStopAndLossCloseItWithoutAskingToEnd)
+TEST(ViewerWindowWidgets, OnlyTheUsersCloseBoxEndsTheRemoteScreenNotTheProgramsOwnStop)
 {
     TecnicoViewer f;
     f.Frame();
@@ -100,9 +86,20 @@ TEST(ViewerWindowWidgets, TheProgramsOwnStopAndLossCloseItWithoutAskingToEnd)
     EXPECT_EQ(f.service.Count("encerrar_sessao.php"), 0u);
     EXPECT_FALSE(f.model().s.SessaoEncerrada);
 
-    // A frame after the close opens it again.
-    EXPECT_TRUE(f.Frame()->isVisible());
-    f.window->close();  // the program closes: only the unload's own end request
+    // A frame after the close opens it again; the user's close box ends the session.
+    ui::ViewerWindow* viewer = f.Frame();
+    EXPECT_TRUE(viewer->isVisible());
+    viewer->close();
+    ASSERT_EQ(f.service.Count("encerrar_sessao.php"), 1u);
+    EXPECT_TRUE(f.model().s.SessaoEncerrada);
+    EXPECT_NE(f.service.Bodies("encerrar_sessao.php")[0].find("motivo=tecnico"), std::string::npos);
+}
+
+TEST(ViewerWindowWidgets, ClosingTheProgramClosesItWithTheUnloadsOwnEndRequest)
+{
+    TecnicoViewer f;
+    f.Frame();
+    f.window->close();
     EXPECT_FALSE(f.window->viewer()->isVisible());
     ASSERT_EQ(f.service.Count("encerrar_sessao.php"), 1u);
     EXPECT_NE(f.service.Bodies("encerrar_sessao.php")[0].find("aplicativo_fechado"), std::string::npos);

@@ -1,13 +1,40 @@
 #include "core/api/Deployment.h"
 
+#include <QFile>
 #include <QUrl>
 
 namespace api {
 namespace {
 
+constexpr const char* kSystemSettingsFile = "/etc/marquelin/marquelin.conf";
+
+// NAME=value from the settings file: one a line, '#' starts a comment line,
+// quotes around the value are dropped. Read at each lookup (a few hundred
+// bytes), so an administrator's change applies to the next request.
+QString FileSetting(const char* variable)
+{
+    const QString path = qEnvironmentVariableIsSet("MARQUELIN_CONFIG") ? qEnvironmentVariable("MARQUELIN_CONFIG")
+                                                                         : QString::fromUtf8(kSystemSettingsFile);
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    QString found;
+    for (const QByteArray& line : file.read(64 * 1024).split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0 && line.left(equals).trimmed() == variable)
+            found = QString::fromUtf8(line.mid(equals + 1).trimmed());  // the last one wins, as in a shell
+    }
+    if (found.size() >= 2 && (found.front() == '"' || found.front() == '\'') && found.back() == found.front())
+        found = found.mid(1, found.size() - 2);
+    return found.trimmed();
+}
+
+// The environment, then the system-wide settings file, then the built-in value.
 QString Setting(const char* variable, const char* fallback)
 {
-    const QString value = qEnvironmentVariable(variable).trimmed();
+    QString value = qEnvironmentVariable(variable).trimmed();
+    if (value.isEmpty())
+        value = FileSetting(variable);
     return value.isEmpty() ? QString::fromUtf8(fallback) : value;
 }
 
@@ -51,6 +78,6 @@ quint16 RelayPort()
     return ok && port > 0 && port < 65536 ? static_cast<quint16>(port) : 50555;
 }
 
-QString ExtraCaFile() { return qEnvironmentVariable("MARQUELIN_CA_FILE"); }
+QString ExtraCaFile() { return Setting("MARQUELIN_CA_FILE", ""); }
 
 }  // namespace api

@@ -2,8 +2,10 @@
 
 #include <QString>
 
-// Deployment settings: compiled defaults, each overridable by its environment
-// variable, so one build runs against a local server and a real deployment.
+// Deployment settings, so one build runs against a local server and a real
+// deployment: each from its environment variable, else from the system-wide
+// file /etc/marquelin/marquelin.conf (NAME=value lines; MARQUELIN_CONFIG names
+// another file, or none when empty), else the compiled default.
 //   MARQUELIN_SITE       origin of the web site: API, version, download, help
 //   MARQUELIN_MAKER_URL  the maker's home page
 //   MARQUELIN_RELAY      relay host:port

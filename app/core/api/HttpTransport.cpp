@@ -2,11 +2,18 @@
 
 #include "core/api/Deployment.h"
 
+#include <QHostAddress>
+#include <QUrl>
 #include <curl/curl.h>
+#include <netdb.h>
+#include <sys/socket.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace api {
 namespace {
@@ -81,7 +88,83 @@ QString Describe(CURLcode code, const char* errorBuffer, const IdleWatch& watch,
     return QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
 }
 
+// A proxy from the environment resolves the target itself; the lookup is
+// then libcurl's, within the connection's time.
+bool ProxyConfigured()
+{
+    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        if (const char* value = std::getenv(name); value && *value)
+            return true;
+    return false;
+}
+
+// The host's addresses for libcurl's own cache ("host:port:a,b"), so its
+// connection time starts after the lookup; nothing to add for an address
+// literal or behind a proxy. False with `failure` when the lookup failed.
+bool PreResolve(const HttpRequest& request, curl_slist** entries, QString* failure)
+{
+    const QUrl url(request.url);
+    const QString host = url.host();
+    if (host.isEmpty() || !QHostAddress(host).isNull() || ProxyConfigured())
+        return true;
+    const ResolvedHost found = ResolveWithin(request.lookup, host, request.timeouts.resolveMs);
+    if (found.addresses.isEmpty()) {
+        *failure = found.failure;
+        return false;
+    }
+    QStringList bracketed;
+    for (const QString& address : found.addresses)
+        bracketed << (address.contains(':') ? '[' + address + ']' : address);
+    const int port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
+    const QByteArray entry = QStringLiteral("%1:%2:%3").arg(host).arg(port).arg(bracketed.join(',')).toUtf8();
+    *entries = curl_slist_append(*entries, entry.constData());
+    return true;
+}
+
 }  // namespace
+
+ResolvedHost LookUpWithSystem(const QString& host)
+{
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    ResolvedHost found;
+    if (const int rc = getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &list); rc != 0) {
+        found.failure = QStringLiteral("Could not resolve host: %1 (%2)").arg(host, QString::fromUtf8(gai_strerror(rc)));
+        return found;
+    }
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        const QString address = QHostAddress(a->ai_addr).toString();
+        if (!address.isEmpty() && !found.addresses.contains(address))
+            found.addresses << address;
+    }
+    freeaddrinfo(list);
+    return found;
+}
+
+ResolvedHost ResolveWithin(const NameLookup& lookup, const QString& host, int timeoutMs)
+{
+    struct Pending {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        ResolvedHost result;
+    };
+    auto pending = std::make_shared<Pending>();
+    std::thread([pending, lookup, host] {
+        ResolvedHost result = lookup(host);
+        const std::lock_guard<std::mutex> hold(pending->mutex);
+        pending->result = std::move(result);
+        pending->done = true;
+        pending->finished.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> hold(pending->mutex);
+    if (!pending->finished.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return pending->done; }))
+        return {{}, QStringLiteral("Timeout while resolving %1: no answer for %2 ms").arg(host).arg(timeoutMs)};
+    if (pending->result.addresses.isEmpty() && pending->result.failure.isEmpty())
+        pending->result.failure = QStringLiteral("Could not resolve host: %1").arg(host);
+    return pending->result;
+}
 
 HttpOutcome PerformHttp(const HttpRequest& request)
 {
@@ -103,8 +186,8 @@ HttpOutcome PerformHttp(const HttpRequest& request)
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.resolveMs + t.connectMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(t.resolveMs + t.connectMs + t.sendMs + t.receiveMs));
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connectMs));
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(t.connectMs + t.sendMs + t.receiveMs));
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &watch);
@@ -133,6 +216,14 @@ HttpOutcome PerformHttp(const HttpRequest& request)
 
     if (request.beforeSend)
         request.beforeSend();
+    // The name is looked up first, within its own limit; the connection's
+    // limit then starts from the address.
+    curl_slist* rawResolved = nullptr;
+    const bool resolved = PreResolve(request, &rawResolved, &outcome.failure);
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> resolvedHosts(rawResolved, curl_slist_free_all);
+    if (!resolved)
+        return outcome;
+    curl_easy_setopt(c, CURLOPT_RESOLVE, resolvedHosts.get());
     const CURLcode code = curl_easy_perform(c);
     if (code != CURLE_OK) {
         outcome.failure = Describe(code, errorBuffer, watch, t);

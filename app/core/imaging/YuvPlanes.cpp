@@ -4,6 +4,8 @@
 
 #include <libyuv/convert_from_argb.h>
 
+#include <utility>
+
 namespace imaging {
 
 void YuvPlanes::Resize(int width, int height)
@@ -14,6 +16,24 @@ void YuvPlanes::Resize(int width, int height)
     const size_t chroma = static_cast<size_t>(chromaWidth()) * chromaHeight();
     planes_[1].resize(chroma);
     planes_[2].resize(chroma);
+}
+
+bool YuvPlanes::SamePicture(const YuvPlanes& other) const
+{
+    if (width_ != other.width_ || height_ != other.height_)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        if (planes_[i] != other.planes_[i])
+            return false;
+    return true;
+}
+
+void YuvPlanes::swap(YuvPlanes& other) noexcept
+{
+    for (int i = 0; i < 3; ++i)
+        planes_[i].swap(other.planes_[i]);
+    std::swap(width_, other.width_);
+    std::swap(height_, other.height_);
 }
 
 void YuvRowWriter::Start(YuvPlanes* planes, int width, int height, const CursorImage* cursor, QPoint at)

@@ -30,6 +30,10 @@ public:
     const uint8_t* plane(int i) const { return planes_[i].data(); }
     int planeStride(int i) const { return i == 0 ? width_ : chromaWidth(); }
 
+    // The same size and every sample equal; stops at the first difference.
+    bool SamePicture(const YuvPlanes& other) const;
+    void swap(YuvPlanes& other) noexcept;
+
 private:
     std::vector<uint8_t> planes_[3];
     int width_ = 0;

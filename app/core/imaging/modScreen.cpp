@@ -57,6 +57,19 @@ const Frame* modScreen::CaptureScreenPicture(int maxWidth, int maxHeight, QStrin
 bool modScreen::CaptureScreenJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight,
                                   QString* error)
 {
+    return CaptureJpeg(outputPath, quality, maxWidth, maxHeight, nullptr, error);
+}
+
+bool modScreen::CaptureChangedScreenJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight,
+                                         bool* unchanged, QString* error)
+{
+    *unchanged = false;
+    return CaptureJpeg(outputPath, quality, maxWidth, maxHeight, unchanged, error);
+}
+
+bool modScreen::CaptureJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight, bool* unchanged,
+                            QString* error)
+{
     jpegWritten_ = false;
     if (!RemoveFile(outputPath, error))
         return false;
@@ -69,8 +82,16 @@ bool modScreen::CaptureScreenJpeg(const QString& outputPath, int quality, int ma
     if (!FrameSize(maxWidth, maxHeight, &screen, &size, error) || !Pointer(screen, size, &cursor, &at, error))
         return false;
     planeRows_.Start(&planes_, size.width(), size.height(), cursor, at);
-    jpegWritten_ = source_.GrabRows(size, &frame_, planeRows_, error) && encoder_.Encode(planes_, quality, error)
-        && ReplaceFile(outputPath, encoder_.bytes(), error);
+    if (!source_.GrabRows(size, &frame_, planeRows_, error))
+        return false;
+    if (unchanged && quality == encodedQuality_ && planes_.SamePicture(encoded_))
+        return *unchanged = true;
+    if (!encoder_.Encode(planes_, quality, error))
+        return false;
+    // Kept for the next comparison; the other buffer takes the next grab.
+    planes_.swap(encoded_);
+    encodedQuality_ = quality;
+    jpegWritten_ = ReplaceFile(outputPath, encoder_.bytes(), error);
     return jpegWritten_;
 }
 

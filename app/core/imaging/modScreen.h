@@ -37,6 +37,12 @@ public:
     // 4:2:0 planes (pointer blended in), so neither a whole RGB frame nor
     // the encoder's own colour conversion is paid.
     bool CaptureScreenJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight, QString* error);
+    // The same, except that a picture equal to the last one encoded, at the
+    // same quality, is not encoded again: `unchanged` is then set, true is
+    // answered and no file is left. The comparison runs on the scaled
+    // planes, before the costly encoding.
+    bool CaptureChangedScreenJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight,
+                                  bool* unchanged, QString* error);
     // The bytes the last CaptureScreenJpeg wrote to its file, straight from
     // memory, so a sender need not read the file back; empty when that call
     // failed. Valid until the next capture.
@@ -60,11 +66,15 @@ private:
     // (no failure); false only when its place cannot be computed.
     bool Pointer(const imaging::ScreenRect& screen, QSize size, const imaging::CursorImage** shown, QPoint* at,
                  QString* error);
+    bool CaptureJpeg(const QString& outputPath, int quality, int maxWidth, int maxHeight, bool* unchanged,
+                     QString* error);
 
     imaging::ScreenSource& source_;
     imaging::Frame frame_;
     imaging::CursorImage cursor_;
     imaging::YuvPlanes planes_;
+    imaging::YuvPlanes encoded_;  // the planes of the last JPEG, for the unchanged test
+    int encodedQuality_ = -1;
     imaging::YuvRowWriter planeRows_;
     imaging::JpegEncoder encoder_;
     imaging::JpegDecoder decoder_;

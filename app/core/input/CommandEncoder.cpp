@@ -11,7 +11,6 @@ namespace {
 
 constexpr float kMoveInterval = 0.04f;  // at most 25 moves a second leave
 constexpr int kDragDistance = 4;        // remote pixels a press may wander and stay a click
-constexpr int kEscape = 27;
 constexpr int kModifierKeys[] = {16, 17, 18};  // Shift, Ctrl, Alt
 
 RemoteGeometry GeometryOf(const session::SessionRecord& s)
@@ -94,18 +93,12 @@ void CommandEncoder::RemoteKeyFromView(const QString& action, int keyCode)
     SendKeyCommand(action, keyCode);
 }
 
-void CommandEncoder::ViewerKeyDown(int keyCode, bool ctrlHeld)
+void CommandEncoder::CtrlEsc()
 {
-    if (keyCode != kEscape || !ctrlHeld) {
-        RemoteKeyFromView(QStringLiteral("KD"), keyCode);
-        return;
-    }
     for (const int modifier : kModifierKeys)
         RemoteKeyFromView(QStringLiteral("KU"), modifier);
     link_.SolicitarEncerrarTelaRemota();
 }
-
-void CommandEncoder::ViewerKeyUp(int keyCode) { RemoteKeyFromView(QStringLiteral("KU"), keyCode); }
 
 void CommandEncoder::SendMouseCommand(const QString& action, int x, int y, int button)
 {

@@ -29,10 +29,9 @@ public:
     // action "KD" or "KU"; codes outside 1..255 send nothing.
     void RemoteKeyFromView(const QString& action, int keyCode);
 
-    // Key events of the viewer. Ctrl+Esc never reaches the remote machine:
-    // it lets go of the modifiers there and ends the remote screen.
-    void ViewerKeyDown(int keyCode, bool ctrlHeld);
-    void ViewerKeyUp(int keyCode);
+    // Ctrl+Esc in the viewer never reaches the remote machine: it lets go
+    // of the modifiers there and ends the remote screen.
+    void CtrlEsc();
 
     void SendMouseCommand(const QString& action, int x, int y, int button);
     void SendKeyCommand(const QString& action, int keyCode);

@@ -1,9 +1,9 @@
 #pragma once
 
 // Seam: where synthetic input goes on the supported machine. A backend
-// places the pointer on the whole virtual desktop and emits button and key
-// events with Windows virtual-key semantics; events may wait in a queue until
-// Flush. User-interface thread only.
+// places the pointer on the whole virtual desktop and presses the key that
+// gives a Windows virtual key in this machine's layout; events may wait in a
+// queue until Flush. User-interface thread only.
 
 namespace input {
 
@@ -20,8 +20,8 @@ public:
     virtual ~InputSink() = default;
     virtual void MovePointer(int x, int y) = 0;
     virtual void Button(MouseButton button, bool down) = 0;
-    // A virtual key without a mapping on this machine is ignored.
-    virtual void Key(int virtualKey, bool extended, bool down) = 0;
+    // False when no key of this machine's layout gives the virtual key.
+    virtual bool Key(int virtualKey, bool extended, bool down) = 0;
     virtual void Flush() = 0;
 };
 

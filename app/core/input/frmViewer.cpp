@@ -1,12 +1,31 @@
 #include "core/input/frmViewer.h"
 
 #include "core/imaging/DrawSurface.h"
-#include "core/input/KeyTable.h"
 #include "core/shell/frmMain.h"
 
 namespace input {
 
-frmViewer::frmViewer(shell::frmMain& main) : main_(main) {}
+QRect ViewerOpeningGeometry(QSize desktop, const QRect& available)
+{
+    if (desktop.isEmpty())
+        desktop = available.size();
+    const QSize room = available.size() * 0.9;
+    if (desktop.width() > room.width() || desktop.height() > room.height())
+        desktop = desktop.scaled(room, Qt::KeepAspectRatio);
+    QRect place({}, desktop);
+    place.moveCenter(available.center());
+    return place;
+}
+
+frmViewer::frmViewer(shell::frmMain& main) : main_(main), keys_(main.remoteInput, main.svc.keyboard) {}
+
+std::optional<QRect> frmViewer::PlaceOnShow(const QRect& available)
+{
+    if (placed_)
+        return std::nullopt;
+    placed_ = true;
+    return ViewerOpeningGeometry({main_.s.RemoteWidth, main_.s.RemoteHeight}, available);
+}
 
 void frmViewer::Show()
 {
@@ -39,16 +58,6 @@ void frmViewer::RenderFrame(const QImage& picture)
 void frmViewer::MouseEvent(const QString& action, int x, int y, int button, int width, int height)
 {
     main_.RemoteMouseFromView(action, x, y, button, width, height);
-}
-
-void frmViewer::KeyDown(int qtKey, Qt::KeyboardModifiers modifiers)
-{
-    main_.remoteInput.ViewerKeyDown(VirtualKeyFromQt(qtKey, modifiers), modifiers.testFlag(Qt::ControlModifier));
-}
-
-void frmViewer::KeyUp(int qtKey, Qt::KeyboardModifiers modifiers)
-{
-    main_.remoteInput.ViewerKeyUp(VirtualKeyFromQt(qtKey, modifiers));
 }
 
 }  // namespace input

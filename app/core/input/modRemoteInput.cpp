@@ -118,9 +118,13 @@ void modRemoteInput::InjectKey(int keyCode, bool keyUp)
 {
     if (keyCode < 0 || keyCode > 255)
         return;
-    sink_.Key(keyCode, IsExtendedKey(keyCode), !keyUp);
+    const bool pressed = sink_.Key(keyCode, IsExtendedKey(keyCode), !keyUp);
     sink_.Flush();
     held_.Key(keyCode, !keyUp);
+    if (!pressed && !reportedUnmapped_.test(keyCode)) {
+        reportedUnmapped_.set(keyCode);
+        target_.LogEvent(QStringLiteral("Tecla remota sem correspondente no teclado deste computador: %1").arg(keyCode));
+    }
 }
 
 void modRemoteInput::ReleaseAllHeld() { held_.ReleaseAll(sink_); }

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <bitset>
 #include <optional>
 
 // Carries out the command lines that arrive over the screen link on the
@@ -21,6 +22,7 @@ public:
     virtual ~RemoteCommandTarget() = default;
     virtual void EncerradaPeloOutro() = 0;  // the peer said goodbye
     virtual void AplicarQualidadeRemota(int nitidez, int atualizacao) = 0;
+    virtual void LogEvent(const QString& message) = 0;
 };
 
 class modRemoteInput {
@@ -38,7 +40,9 @@ public:
     void InjectMouseClick(int x, int y, int button);  // holds the button 80 ms
     void InjectKeyDown(int keyCode);
     void InjectKeyUp(int keyCode);
-    void InjectKey(int keyCode, bool keyUp);  // codes outside 0..255 are ignored
+    // Codes outside 0..255 are ignored; a code no key of this machine gives
+    // is logged, once per code.
+    void InjectKey(int keyCode, bool keyUp);
 
     // Releases every button and key that commands pressed and did not
     // release; called when the link stops or is lost.
@@ -51,6 +55,7 @@ private:
     InputSink& sink_;
     RemoteCommandTarget& target_;
     HeldInput held_;
+    std::bitset<256> reportedUnmapped_;  // codes already logged as without a key here
 };
 
 }  // namespace input

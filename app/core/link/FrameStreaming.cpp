@@ -24,11 +24,9 @@ void FrameStreaming::EnviarFrame()
     if (!w_.link.RemoteIsConnected() || !s.TelaConectada || w_.link.QueuedBytes() > kMaxQueuedBytes)
         return;
     s.EnviandoFrame = true;
-    const QualityState& q = w_.quality.state();
     QString error;
-    if (!temp_.Prepare(&error)
-        || !screen_.CaptureScreenJpeg(temp_.FramePath(), q.QualidadeJpeg(s.RelayAtivo), q.LarguraMaxima(s.RelayAtivo),
-                                      q.AlturaMaxima(s.RelayAtivo), &error)) {
+    bool unchanged = false;
+    if (!Capturar(&unchanged, &error) || unchanged) {
         // A capture that fails is skipped quietly; the next tick tries again.
         s.EnviandoFrame = false;
         return;
@@ -40,10 +38,26 @@ void FrameStreaming::EnviarFrame()
         return;
     }
     // Set before the send, so a completion raised during it is counted.
-    s.FrameEnviadoEm = w_.Now();
+    s.FrameEnviadoEm = ultimoEnvio_ = w_.Now();
     s.FrameEmTransito = true;
     w_.link.Send(message_);
     s.EnviandoFrame = false;
+}
+
+bool FrameStreaming::Capturar(bool* unchanged, QString* error)
+{
+    const session::SessionRecord& s = w_.s;
+    const QualityState& q = w_.quality.state();
+    if (!temp_.Prepare(error))
+        return false;
+    const int quality = q.QualidadeJpeg(s.RelayAtivo);
+    const int width = q.LarguraMaxima(s.RelayAtivo);
+    const int height = q.AlturaMaxima(s.RelayAtivo);
+    const bool refreshDue =
+        ultimoEnvio_ <= 0 || timing::SegundosDesde(w_.svc.clock, ultimoEnvio_) >= kRefreshSeconds;
+    if (refreshDue)
+        return screen_.CaptureScreenJpeg(temp_.FramePath(), quality, width, height, error);
+    return screen_.CaptureChangedScreenJpeg(temp_.FramePath(), quality, width, height, unchanged, error);
 }
 
 bool FrameStreaming::MontarFrame(QString* error)

@@ -147,6 +147,7 @@ void LinkReceiver::ValidarHello(const QByteArray& line)
     }
     w_.s.TelaConectada = true;
     w_.link.Send(AcceptMessage());
+    w_.frames.NovaTransmissao();
     w_.tmrFrame.start();
     w_.quality.AtualizarAjustesTela();
     w_.LogEvent("Sessao de tela validada. Transmissao iniciada.");
@@ -158,5 +159,7 @@ void LinkReceiver::AplicarQualidadeRemota(int nitidez, int atualizacao)
 {
     w_.quality.AplicarComandoQualidade(nitidez, atualizacao);
 }
+
+void LinkReceiver::LogEvent(const QString& message) { w_.LogEvent(message); }
 
 }  // namespace screenlink

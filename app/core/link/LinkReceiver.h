@@ -31,6 +31,7 @@ public:
     // Control commands of the dispatcher.
     void EncerradaPeloOutro() override;
     void AplicarQualidadeRemota(int nitidez, int atualizacao) override;
+    void LogEvent(const QString& message) override;
 
 private:
     class TecnicoSide;

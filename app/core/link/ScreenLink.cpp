@@ -3,6 +3,7 @@
 #include "core/common/Numbers.h"
 #include "core/link/LinkMessages.h"
 #include "core/link/LinkReceiver.h"
+#include "core/link/PathBuffers.h"
 #include "core/shell/frmMain.h"
 
 namespace screenlink {
@@ -17,7 +18,7 @@ class DiscardingSink final : public input::InputSink {
 public:
     void MovePointer(int, int) override {}
     void Button(input::MouseButton, bool) override {}
-    void Key(int, bool, bool) override {}
+    bool Key(int, bool, bool) override { return true; }
     void Flush() override {}
 };
 
@@ -116,11 +117,17 @@ QString ScreenLink::IniciarEscuta()
     w_.s.PapelTela = kCliente;
     w_.s.TelaConectada = false;
     ClearBuffer();
+    // A new route registers anew, even at the same address and port.
+    w_.s.IpRegistrado.clear();
+    w_.s.PortaRegistrada = 0;
     const int port = common::LeadingInt32(w_.c.txtTelaPorta.text());
     if (port < 0 || port > 65535)
         return QStringLiteral("Porta invalida: %1").arg(port);
     if (!wskListen_.listen(QHostAddress::Any, static_cast<quint16>(port)))
         return wskListen_.errorString();
+    // Port 0 takes any free port; the box then shows, and the registration sends, the one taken.
+    if (port == 0)
+        w_.c.txtTelaPorta.setText(QString::number(wskListen_.serverPort()));
     return {};
 }
 
@@ -135,11 +142,25 @@ void ScreenLink::Conectar()
     w_.LogEvent("Conectando automaticamente a tela do cliente.");
 }
 
+void ScreenLink::FitToPath()
+{
+    if (wskRemote_ && wskRemote_->socketDescriptor() >= 0)
+        netbuffers::FitSendBuffer(static_cast<int>(wskRemote_->socketDescriptor()));
+}
+
+void ScreenLink::OnLinkUp()
+{
+    // Commands and the tail of each frame must not wait for more bytes.
+    wskRemote_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    FitToPath();
+}
+
 void ScreenLink::OnConnectionRequest()
 {
     // The newest request always replaces the connection in hand.
     while (QTcpSocket* request = wskListen_.nextPendingConnection()) {
         Adopt(request);
+        OnLinkUp();
         w_.s.TelaConectada = false;
         w_.tmrFrame.stop();
         w_.LogEvent("Tecnico conectado. Aguardando validacao segura da sessao.");
@@ -148,6 +169,7 @@ void ScreenLink::OnConnectionRequest()
 
 void ScreenLink::OnConnected()
 {
+    OnLinkUp();
     const session::SessionRecord& s = w_.s;
     if (!s.PapelRelay.isEmpty() && s.RotaAutomatica) {
         Send(JoinMessage(s.sessao_id, s.stream_key, s.PapelRelay));
@@ -167,9 +189,13 @@ void ScreenLink::OnData()
 
 void ScreenLink::OnBytesWritten()
 {
-    // Complete only once every byte has been handed to the system.
-    if (wskRemote_ && wskRemote_->bytesToWrite() == 0)
+    // Complete once every byte has been handed to the system, which holds
+    // only about two round trips of the path beyond that: so the completion
+    // comes close to the frame's arrival, and times the link itself.
+    if (wskRemote_ && wskRemote_->bytesToWrite() == 0) {
+        FitToPath();
         w_.frames.EnvioConcluido();
+    }
 }
 
 void ScreenLink::OnClosed() { w_.loss.OnRemoteClosed(); }

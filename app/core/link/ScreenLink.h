@@ -41,8 +41,9 @@ public:
     void Send(const QByteArray& message);
     void ClearBuffer();
 
-    // The supported side starts listening on the port of `txtTelaPorta`;
-    // returns the failure's description, "" on success.
+    // The supported side starts listening on the port of `txtTelaPorta` (0:
+    // any free port, written back to the box); returns the failure's
+    // description, "" on success.
     QString IniciarEscuta();
     // The technician connects to `txtTelaIp` at the port of `txtTelaPorta`.
     void Conectar();
@@ -52,6 +53,9 @@ public:
 
 private:
     void Adopt(QTcpSocket* socket);
+    void OnLinkUp();
+    // The system's send buffer sized to the path the link has measured.
+    void FitToPath();
     void OnConnectionRequest();
     void OnConnected();
     void OnData();

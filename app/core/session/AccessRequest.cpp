@@ -54,7 +54,10 @@ void AccessRequest::ResponderAcesso(const QString& acao)
         w_.c.cmdPermitir.setEnabled(false);
         w_.c.cmdRecusar.setEnabled(false);
     } else {
-        w_.c.cmdPermitir.setEnabled(acao == QLatin1String("permitir"));
+        // After a failed refusal the permit button stays as it is: a status
+        // poll run during the request may have enabled it again.
+        if (acao == QLatin1String("permitir"))
+            w_.c.cmdPermitir.setEnabled(true);
         w_.c.cmdRecusar.setEnabled(true);
     }
 }

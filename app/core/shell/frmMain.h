@@ -23,7 +23,7 @@
 
 namespace account { class AccountStore; class UrlOpener; }
 namespace imaging { class DrawSurface; class ScreenSource; }
-namespace input { class InputSink; }
+namespace input { class InputSink; class KeyboardLayout; }
 namespace timing { class Clock; }
 
 namespace shell {
@@ -43,6 +43,7 @@ struct MainServices {
     SingleInstance* instance = nullptr;  // null: no single-instance test
     input::InputSink* inputSink = nullptr;  // null: remote commands move nothing
     imaging::ScreenSource* screen = nullptr;  // null: nothing to capture
+    input::KeyboardLayout* keyboard = nullptr;  // the technician's; null: no key is sent
 };
 
 // The main window as a GUI-free model, and the application object. It owns

@@ -1,7 +1,6 @@
 #include "platform/x11/InputSinkXTest.h"
 
-#include "core/input/KeyTable.h"
-
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -28,11 +27,25 @@ std::unique_ptr<InputSinkXTest> InputSinkXTest::Open(const char* displayName, QS
         XCloseDisplay(display);
         return nullptr;
     }
+    auto layout = XkbKeyboardLayout::Open(display, false, error);
+    if (!layout) {
+        XCloseDisplay(display);
+        return nullptr;
+    }
     const int buttons = XGetPointerMapping(display, nullptr, 0);
-    return std::unique_ptr<InputSinkXTest>(new InputSinkXTest(display, buttons));
+    return std::unique_ptr<InputSinkXTest>(new InputSinkXTest(display, buttons, std::move(layout)));
 }
 
-InputSinkXTest::~InputSinkXTest() { XCloseDisplay(display_); }
+InputSinkXTest::InputSinkXTest(Display* display, int buttons, std::unique_ptr<XkbKeyboardLayout> layout)
+    : display_(display), buttons_(buttons), layout_(std::move(layout)), keys_(*layout_, *this)
+{
+}
+
+InputSinkXTest::~InputSinkXTest()
+{
+    layout_.reset();
+    XCloseDisplay(display_);
+}
 
 void InputSinkXTest::MovePointer(int x, int y)
 {
@@ -47,15 +60,20 @@ void InputSinkXTest::Button(input::MouseButton button, bool down)
     XTestFakeButtonEvent(display_, xButton, down ? True : False, CurrentTime);
 }
 
-void InputSinkXTest::Key(int virtualKey, bool /*extended: keysyms already tell the keys apart*/, bool down)
+bool InputSinkXTest::Key(int virtualKey, bool /*extended: the layout tells the keys apart*/, bool down)
 {
-    const KeySym keysym = input::KeysymForVirtualKey(virtualKey);
-    if (keysym == 0)
-        return;
-    const KeyCode keycode = XKeysymToKeycode(display_, keysym);
-    if (keycode == 0)
-        return;  // this keyboard map has no such key
-    XTestFakeKeyEvent(display_, keycode, down ? True : False, CurrentTime);
+    return keys_.Key(virtualKey, down);
+}
+
+void InputSinkXTest::Keycode(int keycode, bool down)
+{
+    XTestFakeKeyEvent(display_, static_cast<unsigned int>(keycode), down ? True : False, CurrentTime);
+}
+
+void InputSinkXTest::LockModifiers(unsigned mask)
+{
+    if (mask)
+        XkbLockModifiers(display_, XkbUseCoreKbd, mask, mask);
 }
 
 void InputSinkXTest::Flush() { XFlush(display_); }

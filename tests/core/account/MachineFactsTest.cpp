@@ -14,18 +14,11 @@ TEST(IsUsableIPv4, RefusesLoopbackLinkLocalUnspecifiedAndIPv6)
         EXPECT_FALSE(IsUsableIPv4(ip)) << ip;
 }
 
-TEST(IpPreference, RanksPrivateRangesBeforeEverythingElse)
+// 192.168 before 172.16-31 before 10 before the rest; the first on ties.
+TEST(ChooseLocalIp, PrefersPrivateRangesInOrderAndKeepsTheFirstOnTies)
 {
-    EXPECT_EQ(IpPreference("192.168.0.1"), 1);
-    EXPECT_EQ(IpPreference("172.31.0.9"), 2);
-    EXPECT_EQ(IpPreference("172.32.0.9"), 50);
-    EXPECT_EQ(IpPreference("10.0.0.5"), 3);
-    EXPECT_EQ(IpPreference("8.8.4.4"), 50);
-    EXPECT_EQ(IpPreference("1.2.3"), 50);
-}
-
-TEST(ChooseLocalIp, PrefersTheBestRankAndKeepsTheFirstOnTies)
-{
+    EXPECT_EQ(ChooseLocalIp({"172.31.0.9", "10.0.0.5"}), "172.31.0.9");
+    EXPECT_EQ(ChooseLocalIp({"172.32.0.9", "10.0.0.5"}), "10.0.0.5");
     EXPECT_EQ(ChooseLocalIp({"10.0.0.5", "192.168.1.20"}), "192.168.1.20");
     EXPECT_EQ(ChooseLocalIp({"172.15.0.1", "8.8.4.4"}), "172.15.0.1");
     EXPECT_EQ(ChooseLocalIp({"192.168.1.2", "192.168.1.3"}), "192.168.1.2");

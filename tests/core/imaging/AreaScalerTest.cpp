@@ -33,7 +33,7 @@ struct Shrunk {
 };
 
 template <typename Scaler>
-Shrunk Shrink(Scaler&& scaler, int sw, int sh, int dw, int dh)
+Shrunk ShrinkWith(Scaler&& scaler, int sw, int sh, int dw, int dh)
 {
     Shrunk out{{}, sw * 4 + 12, {}};
     out.src = NoisePicture(sw, sh, out.stride, static_cast<unsigned>(sw * 7 + dw));
@@ -44,74 +44,73 @@ Shrunk Shrink(Scaler&& scaler, int sw, int sh, int dw, int dh)
 
 double Deviation(int sw, int sh, int dw, int dh)
 {
-    const Shrunk s = Shrink(AreaScaler(), sw, sh, dw, dh);
+    const Shrunk s = ShrinkWith(AreaScaler(), sw, sh, dw, dh);
     return LargestDeviation(s.frame, ExactAreaAverage(s.src.data(), sw, sh, s.stride, dw, dh));
 }
 
 }  // namespace
 
 // Rounding the exact mean is worth half a level; the fixed-point weights may
-// add a few thousandths on top.
+// add a few thousandths on top. The frame sizes of the quality table from the
+// usual screens are ratios of small whole numbers, shrunk in exact integers:
+// nothing but the final rounding may separate them from the exact mean. Rows
+// as wide as a screen run every block width and the ragged end of a row.
 constexpr double kHalfLevel = 0.5 + 1.0 / 128;
+constexpr double kRoundingOnly = 0.5 + 1e-9;
 
-TEST(AreaScaler, StaysWithinHalfALevelOfTheExactAreaAverage)
-{
-    EXPECT_LE(Deviation(256, 144, 192, 108), kHalfLevel);  // 4:3
-    EXPECT_LE(Deviation(300, 150, 200, 100), kHalfLevel);  // 3:2
-    EXPECT_LE(Deviation(256, 144, 128, 72), kHalfLevel);   // 2:1
-    EXPECT_LE(Deviation(1366, 20, 1280, 19), kHalfLevel);  // an awkward ratio
-    EXPECT_LE(Deviation(1001, 31, 1000, 30), kHalfLevel);  // near one: too many units for exact sums
-    EXPECT_LE(Deviation(64, 128, 63, 127), kHalfLevel);    // the largest sums down exact sums allow
-    EXPECT_LE(Deviation(97, 61, 10, 7), kHalfLevel);       // far down
-    EXPECT_LE(Deviation(50, 40, 1, 1), kHalfLevel);        // down to one pixel
-}
+struct Shrink {
+    int sw, sh, dw, dh;
+    double within;
+};
+const Shrink kShrinks[] = {
+    {256, 144, 192, 108, kHalfLevel},    // 4:3
+    {300, 150, 200, 100, kHalfLevel},    // 3:2
+    {256, 144, 128, 72, kHalfLevel},     // 2:1
+    {1366, 20, 1280, 19, kHalfLevel},    // an awkward ratio
+    {1001, 31, 1000, 30, kHalfLevel},    // near one: too many units for exact sums
+    {50, 40, 1, 1, kHalfLevel},          // down to one pixel
+    {120, 90, 120, 60, kHalfLevel},      // one axis alone
+    {120, 90, 80, 90, kHalfLevel},
+    {64, 48, 64, 48, 0.0},               // an equal size is a copy
+    {2560, 16, 1920, 12, kRoundingOnly},  // 4:3, 1440p to 1080p
+    {2560, 16, 1280, 8, kRoundingOnly},   // 2:1
+    {1920, 12, 1280, 8, kRoundingOnly},   // 3:2
+    {2560, 16, 1600, 10, kRoundingOnly},  // 8:5
+    {1920, 12, 1600, 10, kRoundingOnly},  // 6:5
+    {3840, 24, 1600, 10, kRoundingOnly},  // 12:5, three taps a pixel
+    {1923, 21, 1282, 14, kRoundingOnly},  // 3:2 with an odd end
+    {97, 61, 10, 7, kRoundingOnly},       // many taps
+    {2560, 16, 1920, 8, kRoundingOnly},   // 4:3 across, 2:1 down: divisor 8
+    {400, 8, 300, 1, kRoundingOnly},      // 4:3 across, 8 rows into one: divisor 32
+    {12, 6, 9, 3, kRoundingOnly},         // 4:3 ending in half a step
+    {8, 3, 6, 3, kRoundingOnly},
+    {64, 128, 63, 127, kRoundingOnly},    // the largest sums down exact sums allow
+};
 
-// The frame sizes of the quality table from the usual screens are ratios of
-// small whole numbers, shrunk in exact integers: nothing but the final
-// rounding may separate them from the exact mean. Rows as wide as a screen
-// run every block width and the ragged end of a row.
-TEST(AreaScaler, RoundsTheExactMeanAtScreenRatios)
+TEST(AreaScaler, StaysWithinRoundingOfTheExactAreaAverage)
 {
-    constexpr double kRoundingOnly = 0.5 + 1e-9;
-    EXPECT_LE(Deviation(2560, 16, 1920, 12), kRoundingOnly);  // 4:3, 1440p to 1080p
-    EXPECT_LE(Deviation(2560, 16, 1280, 8), kRoundingOnly);   // 2:1
-    EXPECT_LE(Deviation(1920, 12, 1280, 8), kRoundingOnly);   // 3:2
-    EXPECT_LE(Deviation(2560, 16, 1600, 10), kRoundingOnly);  // 8:5
-    EXPECT_LE(Deviation(1920, 12, 1600, 10), kRoundingOnly);  // 6:5
-    EXPECT_LE(Deviation(3840, 24, 1600, 10), kRoundingOnly);  // 12:5, three taps a pixel
-    EXPECT_LE(Deviation(1923, 21, 1282, 14), kRoundingOnly);  // 3:2 with an odd end
-    EXPECT_LE(Deviation(97, 61, 10, 7), kRoundingOnly);       // many taps
-    EXPECT_LE(Deviation(2560, 16, 1920, 8), kRoundingOnly);   // 4:3 across, 2:1 down: divisor 8
-    EXPECT_LE(Deviation(400, 8, 300, 1), kRoundingOnly);      // 4:3 across, 8 rows into one: divisor 32
-    EXPECT_LE(Deviation(12, 6, 9, 3), kRoundingOnly);         // 4:3 ending in half a step
+    for (const Shrink& c : kShrinks)
+        EXPECT_LE(Deviation(c.sw, c.sh, c.dw, c.dh), c.within) << c.sw << "×" << c.sh << " to " << c.dw << "×" << c.dh;
 }
 
 // The exact path's SSE2 loops (all an x86-64 build may assume) give the
 // bytes its AVX2 loops give; without AVX2 here, they are held to the mean.
 TEST(AreaScaler, NarrowAndWideExactLoopsAgree)
 {
-    for (const std::array<int, 4>& sizes : std::vector<std::array<int, 4>>{
-             {2560, 16, 1920, 12}, {2560, 16, 1920, 8}, {400, 8, 300, 1}, {12, 6, 9, 3}, {8, 3, 6, 3},
-             {3840, 24, 1600, 10}, {1923, 21, 1282, 14}, {97, 61, 10, 7}, {64, 128, 63, 127}}) {
-        const auto [sw, sh, dw, dh] = sizes;
-        ASSERT_TRUE(imaging::ExactBoxScaler::Suits(sw, sh, dw, dh)) << sw << "×" << sh;
-        const Shrunk narrow = Shrink(imaging::ExactBoxScaler(false), sw, sh, dw, dh);
-        EXPECT_LE(LargestDeviation(narrow.frame, ExactAreaAverage(narrow.src.data(), sw, sh, narrow.stride, dw, dh)),
-                  0.5 + 1e-9);
+    for (const Shrink& c : kShrinks) {
+        if (c.within != kRoundingOnly)
+            continue;
+        ASSERT_TRUE(imaging::ExactBoxScaler::Suits(c.sw, c.sh, c.dw, c.dh)) << c.sw << "×" << c.sh;
+        const Shrunk narrow = ShrinkWith(imaging::ExactBoxScaler(false), c.sw, c.sh, c.dw, c.dh);
+        EXPECT_LE(LargestDeviation(narrow.frame, ExactAreaAverage(narrow.src.data(), c.sw, c.sh, narrow.stride, c.dw, c.dh)),
+                  kRoundingOnly);
         if (!imaging::ExactBoxScaler::ProcessorHasAvx2())
             continue;
-        const Shrunk wide = Shrink(imaging::ExactBoxScaler(true), sw, sh, dw, dh);
-        for (int y = 0; y < dh; ++y)
-            ASSERT_EQ(std::memcmp(narrow.frame.row(y), wide.frame.row(y), static_cast<size_t>(dw) * 4), 0)
-                << "row " << y << " of " << dw << "×" << dh;
+        const Shrunk wide = ShrinkWith(imaging::ExactBoxScaler(true), c.sw, c.sh, c.dw, c.dh);
+        for (int y = 0; y < c.dh; ++y)
+            ASSERT_EQ(std::memcmp(narrow.frame.row(y), wide.frame.row(y), static_cast<size_t>(c.dw) * 4), 0)
+                << "row " << y << " of " << c.dw << "×" << c.dh;
     }
-}
-
-TEST(AreaScaler, ShrinksOneAxisAloneAndCopiesAnEqualSize)
-{
-    EXPECT_LE(Deviation(120, 90, 120, 60), kHalfLevel);
-    EXPECT_LE(Deviation(120, 90, 80, 90), kHalfLevel);
-    EXPECT_EQ(Deviation(64, 48, 64, 48), 0.0);
 }
 
 TEST(AreaScaler, KeepsFlatAreasExactAcrossSizeChanges)

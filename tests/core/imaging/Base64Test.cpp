@@ -41,7 +41,7 @@ QByteArray Coreutils(const QStringList& arguments, const QByteArray& input)
     process.start(QStringLiteral("base64"), arguments);
     process.write(input);
     process.closeWriteChannel();
-    EXPECT_TRUE(process.waitForFinished(10000));
+    EXPECT_TRUE(process.waitForFinished(-1));
     EXPECT_EQ(process.exitCode(), 0);
     return process.readAllStandardOutput();
 }
@@ -98,21 +98,13 @@ TEST(Base64, AgreesWithQtAtEveryShortLength)
     EXPECT_EQ(Encode(every), every.toBase64());
 }
 
-TEST(Base64, IgnoresWhiteSpaceAnywhere)
+TEST(Base64, IgnoresWhiteSpaceAnywhereAndRefusesTextThatIsNotBase64)
 {
     EXPECT_EQ(Decode(" YW\r\nJj\tYQ\n=\n= "), QByteArray("abca"));
     EXPECT_EQ(Decode("\n\n"), QByteArray());
-}
-
-TEST(Base64, RefusesTextThatIsNotBase64)
-{
-    EXPECT_FALSE(Decode("YWJ*"));
-    EXPECT_FALSE(Decode("YWJjY"));       // a lone character
-    EXPECT_FALSE(Decode("YWJjYQ"));      // no padding
-    EXPECT_FALSE(Decode("YQ==YWJj"));    // data after the padding
-    EXPECT_FALSE(Decode("Y==="));
-    EXPECT_FALSE(Decode("=YWJ"));
-    EXPECT_FALSE(Decode("YWI=="));
-    EXPECT_FALSE(Decode(QByteArray("YW\0j", 4)));
-    EXPECT_FALSE(Decode("YWJj\xc3\xa9"));
+    // A bad character, a lone character, no padding, data after the padding, too much padding, NUL, UTF-8.
+    for (const QByteArray& text : {QByteArray("YWJ*"), QByteArray("YWJjY"), QByteArray("YWJjYQ"), QByteArray("YQ==YWJj"),
+                                   QByteArray("Y==="), QByteArray("=YWJ"), QByteArray("YWI=="), QByteArray("YW\0j", 4),
+                                   QByteArray("YWJj\xc3\xa9")})
+        EXPECT_FALSE(Decode(text)) << text.toStdString();
 }

@@ -9,30 +9,25 @@ using imaging::CursorDrawPoint;
 using imaging::CursorImage;
 using imaging::ScreenRect;
 
-TEST(CaptureSize, FollowsTheWorkedSizes)
+// The worked sizes; limits of zero or less ignored, never enlarged; halves
+// rounded to even, at least one pixel kept.
+TEST(CaptureSize, FitsTheScreenInsideTheLimits)
 {
-    EXPECT_EQ(CaptureSize(3840, 2160, 1920, 1080), QSize(1920, 1080));
-    EXPECT_EQ(CaptureSize(2560, 1080, 1920, 1080), QSize(1920, 810));
-    EXPECT_EQ(CaptureSize(1920, 1080, 2560, 1440), QSize(1920, 1080));
-    EXPECT_EQ(CaptureSize(1280, 1024, 1280, 720), QSize(900, 720));
-    EXPECT_EQ(CaptureSize(1366, 768, 1280, 720), QSize(1280, 720));
-    EXPECT_EQ(CaptureSize(3840, 1080, 1280, 720), QSize(1280, 360));
-}
-
-TEST(CaptureSize, IgnoresLimitsOfZeroOrLessAndNeverEnlarges)
-{
-    EXPECT_EQ(CaptureSize(2560, 1440, 0, 1080), QSize(2560, 1440));
-    EXPECT_EQ(CaptureSize(2560, 1440, 1920, -1), QSize(2560, 1440));
-    EXPECT_EQ(CaptureSize(800, 600, 1920, 1080), QSize(800, 600));
-}
-
-TEST(CaptureSize, RoundsHalvesToEvenAndKeepsAtLeastOnePixel)
-{
-    EXPECT_EQ(CaptureSize(1801, 2, 5000, 1).width(), 900);  // 900.5
-    EXPECT_EQ(CaptureSize(1803, 2, 5000, 1).width(), 902);  // 901.5
-    EXPECT_EQ(CaptureSize(2560, 1440, 1, 1), QSize(1, 1));
-    EXPECT_EQ(CaptureSize(3840, 10, 1280, 720), QSize(1280, 3));
-    EXPECT_EQ(CaptureSize(10000, 1, 100, 100), QSize(100, 1));
+    struct Case {
+        int sw, sh, maxW, maxH;
+        QSize frame;
+    };
+    const Case cases[] = {
+        {3840, 2160, 1920, 1080, {1920, 1080}}, {2560, 1080, 1920, 1080, {1920, 810}},
+        {1920, 1080, 2560, 1440, {1920, 1080}}, {1280, 1024, 1280, 720, {900, 720}},
+        {1366, 768, 1280, 720, {1280, 720}},    {3840, 1080, 1280, 720, {1280, 360}},
+        {2560, 1440, 0, 1080, {2560, 1440}},    {2560, 1440, 1920, -1, {2560, 1440}},
+        {800, 600, 1920, 1080, {800, 600}},     {1801, 2, 5000, 1, {900, 1}},  // 900.5
+        {1803, 2, 5000, 1, {902, 1}},           {2560, 1440, 1, 1, {1, 1}},
+        {3840, 10, 1280, 720, {1280, 3}},       {10000, 1, 100, 100, {100, 1}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CaptureSize(c.sw, c.sh, c.maxW, c.maxH), c.frame) << c.sw << "x" << c.sh << " in " << c.maxW << "x" << c.maxH;
 }
 
 namespace {
@@ -62,13 +57,10 @@ TEST(CursorDrawPoint, ScalesThePointerIntoTheFrameAndSubtractsTheHotSpotUnscaled
     EXPECT_EQ(DrawPoint(screen, {1920, 1080}, PointerAt(1000, 500, 4, 8)), QPoint(746, 367));
     // 2 × 3 ÷ 4 = 1.5 and 6 × 3 ÷ 4 = 4.5 round to the even neighbours.
     EXPECT_EQ(DrawPoint(screen, {1920, 1080}, PointerAt(2, 6)), QPoint(2, 4));
-}
-
-TEST(CursorDrawPoint, MeasuresFromANegativeScreenOrigin)
-{
-    const ScreenRect screen{-1920, -200, 3840, 1280};
-    EXPECT_EQ(DrawPoint(screen, {3840, 1280}, PointerAt(-1900, -190)), QPoint(20, 10));
-    EXPECT_EQ(DrawPoint(screen, {1920, 640}, PointerAt(0, 0, 7, 7)), QPoint(953, 93));
+    // Measured from a negative screen origin.
+    const ScreenRect wide{-1920, -200, 3840, 1280};
+    EXPECT_EQ(DrawPoint(wide, {3840, 1280}, PointerAt(-1900, -190)), QPoint(20, 10));
+    EXPECT_EQ(DrawPoint(wide, {1920, 640}, PointerAt(0, 0, 7, 7)), QPoint(953, 93));
 }
 
 TEST(CursorDrawPoint, ReportsArithmeticThatLeaves32Bits)

@@ -1,5 +1,7 @@
 #include "core/input/CommandEncoder.h"
+#include "core/input/KeyCapture.h"
 #include "core/input/PointMapping.h"
+#include "support/FixedKeyboardLayout.h"
 #include "support/SettableClock.h"
 
 #include <QList>
@@ -182,17 +184,50 @@ TEST_F(CommandEncoderTest, KeyCodesOutsideOneTo255SendNothing)
     EXPECT_EQ(link.sent, (Lines{"CMD:KD:255:0:1\n"}));
 }
 
-TEST_F(CommandEncoderTest, CtrlEscLetsGoOfTheModifiersAndEndsTheRemoteScreen)
-{
-    encoder.ViewerKeyDown(27, true);
-    EXPECT_EQ(link.sent, (Lines{"CMD:KU:16:0:1\n", "CMD:KU:17:0:1\n", "CMD:KU:18:0:1\n"}));
-    EXPECT_EQ(link.endRequests, 1);
+// The technician's keys by keycode on a Brazilian keyboard: AltGr is RALT.
+class KeyCaptureTest : public CommandEncoderTest {
+protected:
+    enum Keycode { A = 38, Shift = 50, Q = 24, AltGr = 108 };
+    void Down(int keycode, unsigned state = 0) { keys.KeyDown(keycode, state); }
+    void Up(int keycode) { keys.KeyUp(keycode); }
 
+    testing_support::FixedKeyboardLayout keyboard{testing_support::MapOf(
+        "br", {{A, "AC01", XK_a}, {Shift, "LFSH", XK_Shift_L}, {Q, "AD01", XK_q, XK_slash},
+               {AltGr, "RALT", XK_ISO_Level3_Shift}})};
+    input::KeyboardLayout* layout = &keyboard;
+    input::KeyCapture keys{encoder, layout};
+};
+
+TEST_F(KeyCaptureTest, AReleaseCarriesItsPressCodesWhateverWasLetGoFirst)
+{
+    Down(AltGr);
+    Down(Q, 0x80);
+    Up(AltGr);
+    Up(Q);
+    Down(Shift);
+    Down(A, 1);
+    Down(A, 1);  // auto-repeat
+    Up(Shift);
+    Up(A);
+    Up(A);  // a release without a press sends nothing
+    EXPECT_EQ(link.sent, (Lines{"CMD:KD:17:0:1\n", "CMD:KD:18:0:1\n", "CMD:KD:81:0:1\n", "CMD:KU:18:0:1\n",
+                                "CMD:KU:17:0:1\n", "CMD:KU:81:0:1\n", "CMD:KD:16:0:1\n", "CMD:KD:65:0:1\n",
+                                "CMD:KD:65:0:1\n", "CMD:KU:16:0:1\n", "CMD:KU:65:0:1\n"}));
+}
+
+TEST_F(KeyCaptureTest, FocusLossReleasesEveryHeldKeyLastPressedFirst)
+{
+    Down(Shift);
+    Down(AltGr, 1);
+    Down(Q, 0x81);
     link.sent.clear();
-    encoder.ViewerKeyDown(27, false);
-    encoder.ViewerKeyUp(27);
-    EXPECT_EQ(link.sent, (Lines{"CMD:KD:27:0:1\n", "CMD:KU:27:0:1\n"}));
-    EXPECT_EQ(link.endRequests, 1);
+    keys.ReleaseAll();
+    keys.ReleaseAll();
+    EXPECT_EQ(link.sent, (Lines{"CMD:KU:81:0:1\n", "CMD:KU:18:0:1\n", "CMD:KU:17:0:1\n", "CMD:KU:16:0:1\n"}));
+
+    layout = nullptr;  // no layout: no key is sent
+    Down(A);
+    EXPECT_EQ(link.sent.size(), 4);
 }
 
 TEST_F(CommandEncoderTest, TheRelayRouteSendsTheSameBytesOnlyForATechnicianRelay)

@@ -17,9 +17,10 @@ public:
     {
         events << QStringLiteral("%1 %2").arg(button == MouseButton::Right ? "right" : "left", down ? "down" : "up");
     }
-    void Key(int vk, bool extended, bool down) override
+    bool Key(int vk, bool extended, bool down) override
     {
         events << QStringLiteral("key %1%2 %3").arg(vk).arg(extended ? " ext" : "").arg(down ? "down" : "up");
+        return vk != 194;  // a code no key of this machine gives
     }
     void Flush() override {}
 
@@ -33,8 +34,10 @@ public:
     {
         quality << QStringLiteral("%1 %2").arg(nitidez).arg(atualizacao);
     }
+    void LogEvent(const QString& message) override { log << message; }
     int goodbyes = 0;
     QStringList quality;
+    QStringList log;
 };
 
 class RemoteCommandTest : public ::testing::Test {
@@ -71,6 +74,14 @@ TEST_F(RemoteCommandTest, KeysCarryTheExtendedFlagOfTheirCode)
     EXPECT_FALSE(Run("CMD:KD:65"));
     EXPECT_FALSE(Run("CMD:KD:64.5"));  // fractions round half to even
     EXPECT_EQ(sink.events, (QStringList{"key 37 ext down", "key 37 ext up", "key 65 down", "key 64 down"}));
+    EXPECT_TRUE(target.log.isEmpty());
+}
+
+TEST_F(RemoteCommandTest, ACodeWithoutAKeyHereIsLoggedOncePerCode)
+{
+    for (const char* line : {"CMD:KD:194:0:1", "CMD:KU:194:0:1", "CMD:KD:194:0:1", "CMD:KD:65:0:1"})
+        EXPECT_FALSE(Run(line));
+    EXPECT_EQ(target.log, (QStringList{"Tecla remota sem correspondente no teclado deste computador: 194"}));
 }
 
 TEST_F(RemoteCommandTest, ControlCommandsGoToTheOwner)

@@ -6,23 +6,28 @@
 namespace screenlink {
 namespace {
 
-TEST(HelloCheck, AcceptsOnlyThisSessionsIdAndKey)
+TEST(HelloCheck, AcceptsOnlyThisSessionsIdAndKeyFromThreeParts)
 {
-    EXPECT_EQ(CheckHello("HELLO:s1:Key9", "s1", "Key9"), HelloVerdict::Accepted);
-    EXPECT_EQ(CheckHello("HELLO:s1:Key9:extra", "s1", "Key9"), HelloVerdict::Accepted) << "a fourth field is ignored";
-    EXPECT_EQ(CheckHello("HELLO:s1:key9", "s1", "Key9"), HelloVerdict::Refused) << "letter case counts";
-    EXPECT_EQ(CheckHello("HELLO:S1:Key9", "s1", "Key9"), HelloVerdict::Refused);
-    EXPECT_EQ(CheckHello("HELLO:s1:Key", "s1", "Key9"), HelloVerdict::Refused) << "a prefix of the key";
-    EXPECT_EQ(CheckHello("HELLO:s1:Key99", "s1", "Key9"), HelloVerdict::Refused) << "the key and more";
-    EXPECT_EQ(CheckHello("HELLO:s2:Key9", "s1", "Key9"), HelloVerdict::Refused);
-}
-
-TEST(HelloCheck, NeedsThreePartsAndASessionKey)
-{
-    EXPECT_EQ(CheckHello("HELLO:s1", "s1", "Key9"), HelloVerdict::Invalid);
-    EXPECT_EQ(CheckHello("HELLO", "s1", "Key9"), HelloVerdict::Invalid);
-    EXPECT_EQ(CheckHello("HELLO::", "", ""), HelloVerdict::Refused) << "a session without a key yet";
-    EXPECT_EQ(CheckHello("HELLO:s1:", "s1", ""), HelloVerdict::Refused);
+    const struct {
+        const char* line;
+        const char* id;
+        const char* key;
+        HelloVerdict verdict;
+    } cases[] = {
+        {"HELLO:s1:Key9", "s1", "Key9", HelloVerdict::Accepted},
+        {"HELLO:s1:Key9:extra", "s1", "Key9", HelloVerdict::Accepted},  // a fourth field is ignored
+        {"HELLO:s1:key9", "s1", "Key9", HelloVerdict::Refused},         // letter case counts
+        {"HELLO:S1:Key9", "s1", "Key9", HelloVerdict::Refused},
+        {"HELLO:s1:Key", "s1", "Key9", HelloVerdict::Refused},    // a prefix of the key
+        {"HELLO:s1:Key99", "s1", "Key9", HelloVerdict::Refused},  // the key and more
+        {"HELLO:s2:Key9", "s1", "Key9", HelloVerdict::Refused},
+        {"HELLO:s1", "s1", "Key9", HelloVerdict::Invalid},
+        {"HELLO", "s1", "Key9", HelloVerdict::Invalid},
+        {"HELLO::", "", "", HelloVerdict::Refused},  // a session without a key yet
+        {"HELLO:s1:", "s1", "", HelloVerdict::Refused},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CheckHello(c.line, c.id, c.key), c.verdict) << c.line;
 }
 
 TEST(RelayReply, TellsPairedWaitingAcceptedAndRefused)

@@ -2,25 +2,23 @@
 // the alternative, then the relay, on the fixed waits of the settable clock;
 // and the stale-screen watchdog. Targets are loopback listeners that take the
 // connection and never answer, so only the waits move the route on.
-#include "support/CannedService.h"
+#include "support/ClosedPort.h"
 #include "support/LinkPair.h"
-#include "support/MainWindowHarness.h"
-#include "support/WaitUntil.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
 
+using testing_support::JoinSession;
 using testing_support::LinkPair;
 using testing_support::MainWindowHarness;
-using testing_support::RunEvents;
 using testing_support::ScopedEnv;
 using testing_support::WaitUntil;
 
 namespace {
 
 // Takes connections and keeps them, recording the address each was made to
-// and the first line each sent.
+// and the first bytes of the first, which it may answer.
 class SilentTarget {
 public:
     explicit SilentTarget(const QHostAddress& on = QHostAddress::AnyIPv4)
@@ -29,24 +27,23 @@ public:
         QObject::connect(&server_, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* s = server_.nextPendingConnection()) {
                 reached_.push_back(s->localAddress().toString());
-                lines_.emplace_back();
-                const size_t index = lines_.size() - 1;
-                QObject::connect(s, &QTcpSocket::readyRead, [this, s, index] { lines_[index] += s->readAll(); });
+                if (reached_.size() == 1) {
+                    firstSocket_ = s;
+                    QObject::connect(s, &QTcpSocket::readyRead, [this, s] { first_ += s->readAll(); });
+                }
             }
         });
     }
     quint16 port() const { return server_.serverPort(); }
     const std::vector<QString>& reached() const { return reached_; }
-    QByteArray FirstLine(size_t connection) const
-    {
-        const QByteArray& bytes = lines_.at(connection);
-        return bytes.left(bytes.indexOf('\n'));
-    }
+    QByteArray FirstLine() const { return first_.left(first_.indexOf('\n')); }
+    void Answer(const QByteArray& bytes) { firstSocket_->write(bytes); }
 
 private:
     QTcpServer server_;
     std::vector<QString> reached_;
-    std::vector<QByteArray> lines_;
+    QByteArray first_;
+    QTcpSocket* firstSocket_ = nullptr;
 };
 
 QString AcceptedStatus(quint16 port)
@@ -66,20 +63,16 @@ protected:
         service.Reply("registrar_conexao.php", R"({"ok":true})");
     }
 
-    void Session(MainWindowHarness& device, const QString& papel)
+    // Checks the route at `seconds` after it started.
+    static void CheckAt(MainWindowHarness& device, float seconds)
     {
-        device.SaveAccount();
-        device.w().s.RotaAutomatica = true;
-        device.w().s.sessao_id = "sess-1";
-        device.w().s.stream_key = "key-1";
-        device.w().s.codigo_id = "c1";
-        device.w().s.papel = papel;
+        device.clock.Set(36000.0f + seconds);
+        device.w().routes.VerificarRotaDireta();
     }
-    void At(MainWindowHarness& device, float seconds) { device.clock.Set(36000.0f + seconds); }
     bool JoinedRelayAs(const char* role)
     {
         const QByteArray join = QByteArray("JOIN|sess-1|key-1|") + role + "|marquelin-relay-v1";
-        return WaitUntil([&] { return !relay.reached().empty() && relay.FirstLine(0) == join; }, 3000);
+        return WaitUntil([&] { return relay.FirstLine() == join; });
     }
 
     testing_support::CannedService service;
@@ -87,11 +80,13 @@ protected:
     ScopedEnv relayEnv;
 };
 
+}  // namespace
+
 TEST_F(Failover, APrivateFirstTargetGivesWayAt2_2SecondsAndTheAlternativeAt4)
 {
     SilentTarget cliente;
     MainWindowHarness tecnico;
-    Session(tecnico, "tecnico");
+    JoinSession(tecnico, "tecnico");
     service.Reply("status_codigo.php", AcceptedStatus(cliente.port()));
     tecnico.w().status.tmrStatus_Timer();
     ASSERT_TRUE(WaitUntil([&] { return cliente.reached().size() == 1; }));
@@ -99,56 +94,48 @@ TEST_F(Failover, APrivateFirstTargetGivesWayAt2_2SecondsAndTheAlternativeAt4)
     // What a private first target would give; the loopback stands in for it.
     tecnico.w().s.DestinoPrivado = true;
 
-    At(tecnico, 2.125f);
-    tecnico.w().routes.VerificarRotaDireta();
-    RunEvents(100);
-    EXPECT_EQ(cliente.reached().size(), 1u);
-
+    // Moving on sets the target before connecting, so the box tells at once.
+    CheckAt(tecnico, 2.125f);
+    EXPECT_EQ(tecnico.w().c.txtTelaIp.text(), "127.0.0.1");
     // Clock readings are single floats: 2.25 s is the first exact one past 2.2 s.
-    At(tecnico, 2.25f);
-    tecnico.w().routes.VerificarRotaDireta();
+    CheckAt(tecnico, 2.25f);
     ASSERT_TRUE(WaitUntil([&] { return cliente.reached().size() == 2; }));
     EXPECT_EQ(cliente.reached()[1], "127.0.0.2");
     EXPECT_TRUE(tecnico.w().log.text().contains("Tentando outra rota de conexao."));
 
-    At(tecnico, 6.125f);
-    tecnico.w().routes.VerificarRotaDireta();
-    RunEvents(100);
-    EXPECT_TRUE(relay.reached().empty());
-
-    At(tecnico, 6.25f);
-    tecnico.w().routes.VerificarRotaDireta();
+    CheckAt(tecnico, 6.125f);
+    EXPECT_FALSE(tecnico.w().s.RelayAtivo);
+    CheckAt(tecnico, 6.25f);
     EXPECT_TRUE(JoinedRelayAs("tecnico"));
     EXPECT_TRUE(tecnico.w().s.RelayAtivo);
+    EXPECT_EQ(relay.reached().size(), 1u);
 }
 
-TEST_F(Failover, ARefusedConnectMovesOnAtOnce)
+TEST_F(Failover, ARefusedConnectMovesOnAtOnceAndARefusingRelayStopsTheScreen)
 {
-    const quint16 closed = LinkPair::FreePort();
+    const testing_support::ClosedPort closed;
     MainWindowHarness tecnico;
-    Session(tecnico, "tecnico");
-    service.Reply("status_codigo.php", AcceptedStatus(closed));
+    JoinSession(tecnico, "tecnico");
+    service.Reply("status_codigo.php", AcceptedStatus(closed.port()));
     tecnico.w().status.tmrStatus_Timer();
     // Both direct targets refuse: the relay follows with the clock standing still.
-    EXPECT_TRUE(JoinedRelayAs("tecnico"));
+    ASSERT_TRUE(JoinedRelayAs("tecnico"));
     EXPECT_TRUE(tecnico.w().log.text().contains("Tentando outra rota de conexao."));
+    relay.Answer("ERR| sessao nao encontrada\n");
+    EXPECT_TRUE(WaitUntil([&] { return !tecnico.w().s.RelayAtivo; }));
+    EXPECT_TRUE(tecnico.w().log.text().contains("Falha na rota segura: sessao nao encontrada"));
 }
 
 TEST_F(Failover, TheSupportedSideTakesTheRelayAfterFiveSecondsWithoutATechnician)
 {
     MainWindowHarness cliente;
-    Session(cliente, "cliente");
-    cliente.w().c.txtTelaPorta.setText(QString::number(LinkPair::FreePort()));
+    JoinSession(cliente, "cliente");
+    cliente.w().c.txtTelaPorta.setText("0");
     cliente.w().routes.cmdClienteTransmitirTela_Click();
     ASSERT_TRUE(cliente.w().s.TransmissaoIniciada);
-
-    At(cliente, 4.9f);
-    cliente.w().routes.VerificarRotaDireta();
-    RunEvents(100);
-    EXPECT_TRUE(relay.reached().empty());
-
-    At(cliente, 5.0f);
-    cliente.w().routes.VerificarRotaDireta();
+    CheckAt(cliente, 4.9f);
+    EXPECT_FALSE(cliente.w().s.RelayAtivo);
+    CheckAt(cliente, 5.0f);
     EXPECT_TRUE(JoinedRelayAs("cliente"));
     EXPECT_TRUE(cliente.w().log.text().contains("Rota direta sem conexao. Usando rota segura."));
 }
@@ -160,11 +147,9 @@ TEST_F(Failover, AValidatedLinkWithoutFramesFor8SecondsIsRebuiltOnTheNextAccepte
     ASSERT_TRUE(pair.BothValidated());
     MainWindowHarness& tecnico = pair.tecnico;
     const float last = tecnico.w().s.UltimoFrameEm;
-
     tecnico.clock.Set(last + 7.9f);
     tecnico.w().routes.VerificarTelaParada();
     EXPECT_TRUE(tecnico.w().s.TelaConectada);
-
     tecnico.clock.Set(last + 8.0f);
     tecnico.w().routes.VerificarTelaParada();
     EXPECT_FALSE(tecnico.w().s.TelaConectada);
@@ -176,5 +161,3 @@ TEST_F(Failover, AValidatedLinkWithoutFramesFor8SecondsIsRebuiltOnTheNextAccepte
     tecnico.w().status.tmrStatus_Timer();
     EXPECT_TRUE(WaitUntil([&] { return again.reached().size() == 1; }));
 }
-
-}  // namespace

@@ -5,58 +5,36 @@
 #include <gtest/gtest.h>
 
 using shell::ActivityLog;
-using shell::ComecaCom;
-using shell::RestoApos;
 using shell::TextoAmigavel;
 
-TEST(TextoAmigavel, HidesStatusAndQualityMessagesInAnyCase)
+// Status polls and automatic quality changes are hidden; prefix rules read
+// the reply after the prefix or append the trimmed detail and are tried
+// before exact rules (case-sensitive, after trimming); bare replies last.
+TEST(TextoAmigavel, DerivesTheFriendlySentenceByTheTable)
 {
-    EXPECT_EQ(TextoAmigavel("Status: {\"ok\":true}"), "");
-    EXPECT_EQ(TextoAmigavel("sTaTuS: whatever"), "");
-    EXPECT_EQ(TextoAmigavel("Qualidade da tela ajustada automaticamente para nivel 4."), "");
-    EXPECT_EQ(TextoAmigavel("   "), "");
-}
-
-TEST(TextoAmigavel, ReadsTheReplyAfterAPrefix)
-{
-    EXPECT_EQ(TextoAmigavel("Gerar codigo: {\"ok\":true,\"codigo\":\"1\"}"), "Codigo de suporte atualizado.");
-    EXPECT_EQ(TextoAmigavel("Gerar codigo: " + api::SyntheticFailureReply("x")), "Nao foi possivel gerar o codigo.");
-    EXPECT_EQ(TextoAmigavel("Solicitar acesso: {\"ok\":false,\"erro\":\"codigo_invalido_ou_expirado\"}"),
-              "Codigo invalido ou expirado.");
-    EXPECT_EQ(TextoAmigavel("Solicitar acesso: {\"ok\":false}"), "Nao foi possivel solicitar acesso.");
-    EXPECT_EQ(TextoAmigavel("Ativar: not json at all"), "Codigo de ativacao invalido ou expirado.");
-}
-
-TEST(TextoAmigavel, AppendsTheTrimmedDetail)
-{
-    EXPECT_EQ(TextoAmigavel("Erro no relay TCP:   conexao recusada   "), "Falha na rota segura: conexao recusada");
-    EXPECT_EQ(TextoAmigavel("Erro ao conectar tela: timeout"), "Falha ao conectar a tela: timeout");
-}
-
-TEST(TextoAmigavel, MatchesExactRulesCaseSensitivelyAfterTrimming)
-{
-    EXPECT_EQ(TextoAmigavel("Conexao de tela estabelecida. "), "Tela remota conectada.");
-    EXPECT_EQ(TextoAmigavel("conexao de tela estabelecida."), "conexao de tela estabelecida.");
-}
-
-TEST(TextoAmigavel, TriesPrefixRulesBeforeExactOnesAndRepliesLast)
-{
-    // "Encerrar:" is a prefix rule that wins although the text carries a reply.
-    EXPECT_EQ(TextoAmigavel("Encerrar: {\"ok\":true}"), "Sessao encerrada.");
-    EXPECT_EQ(TextoAmigavel("Marquelin iniciado. API: https://host/api/"), "Marquelin iniciado.");
-    EXPECT_EQ(TextoAmigavel("Outra coisa: {\"ok\":true}"), "Operacao concluida.");
-    EXPECT_EQ(TextoAmigavel("Outra coisa: {\"ok\":false,\"erro\":\"acao_invalida\"}"), "Comando nao permitido.");
-    EXPECT_EQ(TextoAmigavel("Rota direta pronta. Aguardando tecnico conectar automaticamente."),
-              "Rota direta pronta. Aguardando tecnico conectar automaticamente.");
-}
-
-TEST(PrefixHelpers, CompareWithoutCaseAndTrimTheRest)
-{
-    EXPECT_TRUE(ComecaCom("STATUS: x", "status:"));
-    EXPECT_FALSE(ComecaCom("Sta", "Status:"));
-    EXPECT_TRUE(ComecaCom("", ""));
-    EXPECT_EQ(RestoApos("Ativar:   {x}  ", "Ativar:"), "{x}");
-    EXPECT_EQ(RestoApos("Ativar:", "Ativar:"), "");
+    const std::pair<QString, QString> cases[] = {
+        {"Status: {\"ok\":true}", ""},
+        {"sTaTuS: whatever", ""},
+        {"Qualidade da tela ajustada automaticamente para nivel 4.", ""},
+        {"   ", ""},
+        {"Gerar codigo: {\"ok\":true,\"codigo\":\"1\"}", "Codigo de suporte atualizado."},
+        {"Gerar codigo: " + api::SyntheticFailureReply("x"), "Nao foi possivel gerar o codigo."},
+        {"Solicitar acesso: {\"ok\":false,\"erro\":\"codigo_invalido_ou_expirado\"}", "Codigo invalido ou expirado."},
+        {"Solicitar acesso: {\"ok\":false}", "Nao foi possivel solicitar acesso."},
+        {"Ativar: not json at all", "Codigo de ativacao invalido ou expirado."},
+        {"Erro no relay TCP:   conexao recusada   ", "Falha na rota segura: conexao recusada"},
+        {"Erro ao conectar tela: timeout", "Falha ao conectar a tela: timeout"},
+        {"Conexao de tela estabelecida. ", "Tela remota conectada."},
+        {"conexao de tela estabelecida.", "conexao de tela estabelecida."},
+        {"Encerrar: {\"ok\":true}", "Sessao encerrada."},
+        {"Marquelin iniciado. API: https://host/api/", "Marquelin iniciado."},
+        {"Outra coisa: {\"ok\":true}", "Operacao concluida."},
+        {"Outra coisa: {\"ok\":false,\"erro\":\"acao_invalida\"}", "Comando nao permitido."},
+        {"Rota direta pronta. Aguardando tecnico conectar automaticamente.",
+         "Rota direta pronta. Aguardando tecnico conectar automaticamente."},
+    };
+    for (const auto& [technical, friendly] : cases)
+        EXPECT_EQ(TextoAmigavel(technical), friendly) << technical.toStdString();
 }
 
 TEST(ActivityLog, WritesTimedFriendlyLinesNewestFirst)

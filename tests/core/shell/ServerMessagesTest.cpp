@@ -5,19 +5,18 @@
 
 using shell::MensagemErroServidor;
 
-TEST(MensagemErroServidor, GivesTheSameSentenceForBothAuthenticationReasons)
+// Both authentication reasons give one sentence; unknown, missing or
+// differently cased reasons fall back to the default.
+TEST(MensagemErroServidor, GivesTheReasonsSentenceOrTheDefault)
 {
-    EXPECT_EQ(MensagemErroServidor(R"({"ok":false,"erro":"token_invalido"})", "d"),
-              "Conta nao validada neste computador.");
-    EXPECT_EQ(MensagemErroServidor(R"({"ok":false,"erro":"autenticacao_incompleta"})", "d"),
-              "Conta nao validada neste computador.");
-    EXPECT_EQ(MensagemErroServidor(R"({"erro":"nao_pode_acessar_propria_maquina"})", "d"),
-              "Nao e permitido acessar este mesmo computador.");
-}
-
-TEST(MensagemErroServidor, FallsBackForUnknownMissingOrDifferentlyCasedReasons)
-{
-    EXPECT_EQ(MensagemErroServidor(R"({"ok":false,"ERRO":"TOKEN_INVALIDO"})", "d"), "d");
-    EXPECT_EQ(MensagemErroServidor(R"({"ok":false})", "d"), "d");
-    EXPECT_EQ(MensagemErroServidor(api::SyntheticFailureReply("down"), "d"), "d");
+    const std::pair<QString, QString> cases[] = {
+        {R"({"ok":false,"erro":"token_invalido"})", "Conta nao validada neste computador."},
+        {R"({"ok":false,"erro":"autenticacao_incompleta"})", "Conta nao validada neste computador."},
+        {R"({"erro":"nao_pode_acessar_propria_maquina"})", "Nao e permitido acessar este mesmo computador."},
+        {R"({"ok":false,"ERRO":"TOKEN_INVALIDO"})", "d"},
+        {R"({"ok":false})", "d"},
+        {api::SyntheticFailureReply("down"), "d"},
+    };
+    for (const auto& [reply, sentence] : cases)
+        EXPECT_EQ(MensagemErroServidor(reply, "d"), sentence) << reply.toStdString();
 }

@@ -7,11 +7,19 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QTest>
 #include <QTimer>
 
 #include <optional>
+
+// After Qt: Xlib defines None, Bool, Status.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#undef KeyPress
+#undef KeyRelease
 
 namespace driver {
 namespace {
@@ -52,16 +60,6 @@ QString Ready(const Args&, const DriverContext& context)
     return context.mainWindow ? Ok() : Err("main window not shown yet");
 }
 
-QString Windows(const Args&, const DriverContext&)
-{
-    QStringList shown;
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->isVisible())
-            shown.append(EscapeLine((top->objectName().isEmpty() ? top->metaObject()->className() : top->objectName())
-                                    + "=" + top->windowTitle()));
-    return Ok(shown);
-}
-
 QString Text(const Args& a, const DriverContext&)
 {
     return WithWidget(a[0], [](QWidget* w) {
@@ -91,31 +89,40 @@ QString Click(const Args& a, const DriverContext&)
     });
 }
 
-// The left button's actions at a point of the widget.
-using MouseAction = void (*)(QWidget*, QPoint);
-struct MouseRow {
-    const char* name;
-    MouseAction run;
-};
-constexpr MouseRow kMouseActions[] = {
-    {"press", [](QWidget* w, QPoint at) { QTest::mousePress(w, Qt::LeftButton, {}, at); }},
-    {"release", [](QWidget* w, QPoint at) { QTest::mouseRelease(w, Qt::LeftButton, {}, at); }},
-    {"click", [](QWidget* w, QPoint at) { QTest::mouseClick(w, Qt::LeftButton, {}, at); }},
-    {"move", [](QWidget* w, QPoint at) { QTest::mouseMove(w, at); }},
-};
-
-QString Mouse(const Args& a, const DriverContext&)
+QString ClickAt(const Args& a, const DriverContext&)
 {
     bool okX = false, okY = false;
-    const QPoint at(a[2].toInt(&okX), a[3].toInt(&okY));
+    const QPoint at(a[1].toInt(&okX), a[2].toInt(&okY));
     if (!okX || !okY)
-        return Err("mouse: x and y must be numbers");
-    for (const MouseRow& row : kMouseActions)
-        if (a[1] == QLatin1String(row.name))
-            return WithWidget(a[0], [run = row.run, at](QWidget* w) {
-                return Later(w, [run, at](QWidget* target) { run(target, at); });
-            });
-    return Err("mouse: the action is press, release, click or move");
+        return Err("click-at: x and y must be numbers");
+    return WithWidget(a[0], [at](QWidget* w) {
+        return Later(w, [at](QWidget* target) { QTest::mouseClick(target, Qt::LeftButton, {}, at); });
+    });
+}
+
+// The viewer reads keys as the X platform delivers them, by keycode and X
+// state: each key goes with the keycode this display gives its symbol.
+void SendKeyEvent(QWidget* target, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, KeySym keysym)
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    const unsigned keycode = x11 ? XKeysymToKeycode(x11->display(), keysym) : 0;
+    QKeyEvent event(type, key, modifiers, keycode, 0, modifiers.testFlag(Qt::ControlModifier) ? ControlMask : 0);
+    QApplication::sendEvent(target, &event);
+}
+
+void ClickKey(QWidget* target, QKeyCombination key)
+{
+    QString name = QKeySequence(key.key()).toString(QKeySequence::PortableText);
+    if (name == "Esc")
+        name = "Escape";
+    const KeySym keysym = XStringToKeysym(name.toLatin1().constData());
+    const bool ctrl = key.keyboardModifiers().testFlag(Qt::ControlModifier);
+    if (ctrl)
+        SendKeyEvent(target, QEvent::KeyPress, Qt::Key_Control, {}, XK_Control_L);
+    SendKeyEvent(target, QEvent::KeyPress, key.key(), key.keyboardModifiers(), keysym);
+    SendKeyEvent(target, QEvent::KeyRelease, key.key(), key.keyboardModifiers(), keysym);
+    if (ctrl)
+        SendKeyEvent(target, QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier, XK_Control_L);
 }
 
 QString Key(const Args& a, const DriverContext&)
@@ -125,7 +132,7 @@ QString Key(const Args& a, const DriverContext&)
         return Err("key: unknown key " + a[1]);
     const QKeyCombination key = sequence[0];
     return WithWidget(a[0], [key](QWidget* w) {
-        return Later(w, [key](QWidget* target) { QTest::keyClick(target, key.key(), key.keyboardModifiers()); });
+        return Later(w, [key](QWidget* target) { ClickKey(target, key); });
     });
 }
 
@@ -183,39 +190,19 @@ QString Grab(const Args& a, const DriverContext&)
     });
 }
 
-QString Log(const Args&, const DriverContext&)
-{
-    QString error;
-    QWidget* log = FindWidget("frmMain/txtLog", &error);
-    return log ? Ok({EscapeLine(WidgetText(log))}) : Err(error);
-}
-
-QString Help(const Args&, const DriverContext&);
-
 constexpr Command kCommands[] = {
     {"ready", 0, "ready: ok once the main window is shown", Ready},
-    {"windows", 0, "windows: ok <name>=<title> of each visible window, tab-separated", Windows},
     {"text", 1, "text <widget>: ok <enabled 0|1> <visible 0|1> <text>, tab-separated", Text},
     {"type", 2, "type <widget> <text>: click into a box, select all, type the text", Type},
     {"click", 1, "click <widget>: left click at its centre", Click},
-    {"mouse", 4, "mouse <widget> <press|release|click|move> <x> <y>: left button, widget pixels", Mouse},
+    {"click-at", 3, "click-at <widget> <x> <y>: left click at that point, widget pixels", ClickAt},
     {"key", 2, "key <widget> <key>: press and release, e.g. A, Tab, Ctrl+Esc", Key},
     {"trigger", 1, "trigger <action>: choose a menu item", Trigger},
     {"modal", 0, "modal: ok <name> <title> <text> of the active modal window, tab-separated; ok alone when none", Modal},
     {"modal-click", 1, "modal-click <caption>: click that button of the active modal window", ModalClick},
     {"geometry", 1, "geometry <widget>: ok <w> <h>, then <x> <y> <w> <h> of a drawn remote picture, tab-separated", Geometry},
     {"grab", 2, "grab <widget> <png path>: save what the widget shows; ok <w> <h>, tab-separated", Grab},
-    {"log", 0, "log: ok <the activity log's text>", Log},
-    {"help", 0, "help: these lines", Help},
 };
-
-QString Help(const Args&, const DriverContext&)
-{
-    QStringList lines;
-    for (const Command& command : kCommands)
-        lines.append(EscapeLine(command.usage));
-    return Ok(lines);
-}
 
 // Splits the words after the command name; the last argument keeps its spaces.
 std::optional<Args> SplitArguments(const QString& rest, int count)
@@ -249,7 +236,7 @@ QString RunCommand(const QString& line, const DriverContext& context)
             return Err(QString("usage: ") + command.usage);
         return command.run(*args, context);
     }
-    return Err("unknown command " + name + " (try help)");
+    return Err("unknown command " + name);
 }
 
 }  // namespace driver

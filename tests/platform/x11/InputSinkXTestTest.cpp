@@ -4,112 +4,18 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <optional>
-#include <poll.h>
 
 // After the test framework: Xlib defines None, Bool, Status, True, False.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
+#include "support/XProbeWindow.h"
+
 
 namespace {
-
-constexpr int kWaitMs = 2000;
-
-// A second X client: one window over the whole screen, with the keyboard
-// focus, that records what reaches it.
-class ProbeWindow {
-public:
-    ProbeWindow() : display_(XOpenDisplay(nullptr))
-    {
-        if (!display_)
-            return;
-        const int screen = DefaultScreen(display_);
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True;
-        attributes.event_mask = ButtonPressMask | ButtonReleaseMask | KeyPressMask | KeyReleaseMask
-            | PointerMotionMask | StructureNotifyMask;
-        window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, DisplayWidth(display_, screen),
-                                DisplayHeight(display_, screen), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                CWOverrideRedirect | CWEventMask, &attributes);
-        XMapRaised(display_, window_);
-        mapped_ = Next(MapNotify).has_value();
-        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-        XSync(display_, False);
-    }
-    ~ProbeWindow()
-    {
-        if (display_)
-            XCloseDisplay(display_);
-    }
-
-    bool Ready() const { return display_ && mapped_; }
-
-    // The next event of `type`, skipping others; nothing after kWaitMs.
-    std::optional<XEvent> Next(int type)
-    {
-        for (;;) {
-            while (XPending(display_)) {
-                XEvent event;
-                XNextEvent(display_, &event);
-                if (event.type == type)
-                    return event;
-            }
-            pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-            if (poll(&fd, 1, kWaitMs) <= 0)
-                return std::nullopt;
-        }
-    }
-
-    // The next motion event that ends at (x, y).
-    bool MotionTo(int x, int y)
-    {
-        while (const auto event = Next(MotionNotify))
-            if (event->xmotion.x_root == x && event->xmotion.y_root == y)
-                return true;
-        return false;
-    }
-
-    struct Pointer {
-        int x, y;
-        unsigned int mask;
-    };
-    Pointer QueryPointer()
-    {
-        Window root, child;
-        int rootX = 0, rootY = 0, winX = 0, winY = 0;
-        unsigned int mask = 0;
-        XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
-        return {rootX, rootY, mask};
-    }
-
-    bool AnyKeyDown()
-    {
-        char keys[32] = {};
-        XQueryKeymap(display_, keys);
-        for (const char byte : keys)
-            if (byte)
-                return true;
-        return false;
-    }
-
-    bool KeyDown(KeySym keysym)
-    {
-        char keys[32] = {};
-        XQueryKeymap(display_, keys);
-        const KeyCode code = XKeysymToKeycode(display_, keysym);
-        return keys[code / 8] & (1 << (code % 8));
-    }
-
-private:
-    Display* display_;
-    Window window_ = 0;
-    bool mapped_ = false;
-};
 
 class NoControlCommands final : public input::RemoteCommandTarget {
 public:
     void EncerradaPeloOutro() override {}
     void AplicarQualidadeRemota(int, int) override {}
+    void LogEvent(const QString&) override {}
 };
 
 class InputSinkXTestTest : public ::testing::Test {
@@ -125,19 +31,7 @@ protected:
 
     void Run(const char* line) { ASSERT_FALSE(commands->ExecuteRemoteCommand(QString::fromLatin1(line))); }
 
-    // The keysym of the next key event of `type`, and the text it types.
-    std::pair<KeySym, std::string> NextKey(int type)
-    {
-        auto event = probe.Next(type);
-        if (!event)
-            return {NoSymbol, {}};
-        char text[8] = {};
-        KeySym typed = NoSymbol;
-        const int length = XLookupString(&event->xkey, text, sizeof text, &typed, nullptr);
-        return {XLookupKeysym(&event->xkey, 0), std::string(text, length > 0 ? length : 0)};
-    }
-
-    ProbeWindow probe;
+    testing_support::XProbeWindow probe;
     NoControlCommands target;
     std::unique_ptr<platform::InputSinkXTest> sink;
     std::optional<input::modRemoteInput> commands;
@@ -195,60 +89,6 @@ TEST_F(InputSinkXTestTest, ADragHoldsTheButtonUntilItsRelease)
     EXPECT_EQ(release->xbutton.x_root, 90);
     EXPECT_EQ(release->xbutton.y_root, 100);
     EXPECT_EQ(probe.QueryPointer().mask & Button1Mask, 0u);
-}
-
-TEST_F(InputSinkXTestTest, KeysArriveWithTheirKeysymsAndUnmappedOnesAreIgnored)
-{
-    Run("CMD:KD:7:0:1");
-    Run("CMD:KU:7:0:1");
-    Run("CMD:KD:300:0:1");
-    struct Case {
-        const char* down;
-        const char* up;
-        KeySym keysym;
-    };
-    for (const Case& c : {Case{"CMD:KD:65:0:1", "CMD:KU:65:0:1", XK_a}, Case{"CMD:KD:37:0:1", "CMD:KU:37:0:1", XK_Left},
-                          Case{"CMD:KD:38:0:1", "CMD:KU:38:0:1", XK_Up},
-                          Case{"CMD:KD:39:0:1", "CMD:KU:39:0:1", XK_Right},
-                          Case{"CMD:KD:40:0:1", "CMD:KU:40:0:1", XK_Down},
-                          Case{"CMD:KD:13:0:1", "CMD:KU:13:0:1", XK_Return}}) {
-        Run(c.down);
-        EXPECT_EQ(NextKey(KeyPress).first, c.keysym) << c.down;
-        Run(c.up);
-        EXPECT_EQ(NextKey(KeyRelease).first, c.keysym) << c.up;
-    }
-    EXPECT_FALSE(probe.AnyKeyDown());
-}
-
-TEST_F(InputSinkXTestTest, ShiftWithALetterTypesTheCapital)
-{
-    Run("CMD:KD:16:0:1");
-    EXPECT_EQ(NextKey(KeyPress).first, static_cast<KeySym>(XK_Shift_L));
-    Run("CMD:KD:65:0:1");
-    const auto [keysym, text] = NextKey(KeyPress);
-    EXPECT_EQ(keysym, static_cast<KeySym>(XK_a));
-    EXPECT_EQ(text, "A");
-    Run("CMD:KU:65:0:1");
-    Run("CMD:KU:16:0:1");
-    EXPECT_EQ(NextKey(KeyRelease).first, static_cast<KeySym>(XK_a));
-    EXPECT_EQ(NextKey(KeyRelease).first, static_cast<KeySym>(XK_Shift_L));
-    EXPECT_FALSE(probe.AnyKeyDown());
-}
-
-TEST_F(InputSinkXTestTest, ReleasingHeldInputLeavesNothingPressed)
-{
-    Run("CMD:MD:120:130:1");
-    Run("CMD:KD:16:0:1");
-    ASSERT_TRUE(probe.Next(ButtonPress));
-    ASSERT_TRUE(probe.Next(KeyPress));
-    EXPECT_TRUE(probe.QueryPointer().mask & Button1Mask);
-    EXPECT_TRUE(probe.KeyDown(XK_Shift_L));
-
-    commands->ReleaseAllHeld();
-    ASSERT_TRUE(probe.Next(KeyRelease));
-    ASSERT_TRUE(probe.Next(ButtonRelease));
-    EXPECT_EQ(probe.QueryPointer().mask & (Button1Mask | Button3Mask | ShiftMask), 0u);
-    EXPECT_FALSE(probe.AnyKeyDown());
 }
 
 }  // namespace

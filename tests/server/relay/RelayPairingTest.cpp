@@ -48,7 +48,26 @@ TEST_F(RelayPairing, PairsTheTwoSidesOfAnAcceptedSessionInEitherOrder)
     EXPECT_TRUE(LogShows("paired session=s1 "));
 }
 
-// Through kernel pipes, and copied through the relay's own buffers.
+// Sends until the kernel takes nothing for a while; returns how much it took.
+std::size_t SendUntilStalled(RelayTestClient& writer, std::size_t ceiling)
+{
+    const std::string chunk(64 * 1024, 'b');
+    std::size_t sent = 0;
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (sent < ceiling && std::chrono::steady_clock::now() - lastProgress < milliseconds(500)) {
+        const std::size_t n = writer.SendSome(chunk);
+        if (n > 0) {
+            sent += n;
+            lastProgress = std::chrono::steady_clock::now();
+        } else {
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+    }
+    return sent;
+}
+
+// Forwarding and backpressure through kernel pipes, and copied through the
+// relay's own buffers.
 class RelayForwarding : public RelayFixture, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override
@@ -72,6 +91,33 @@ TEST_P(RelayForwarding, AMegabyteOfRandomBytesEachWayArrivesExactly)
     tecnicoWriter.join();
     EXPECT_TRUE(atTecnico == up) << atTecnico.size() << " bytes arrived";
     EXPECT_TRUE(atCliente == down) << atCliente.size() << " bytes arrived";
+}
+
+// A tecnico that stops reading must stop its cliente: what the cliente gets
+// rid of is bounded by the socket buffers on the way plus what the relay
+// holds for that direction, its small buffer and its two sockets' buffers
+// kept near two round trips of loopback (a few of its 64 KiB segments). A
+// relay that queued without bound, or let the system size its buffers,
+// would take megabytes.
+TEST_P(RelayForwarding, ASlowReaderStallsItsWriterAndTheRelayHoldsLittle)
+{
+    constexpr int kClientBuffers = 64 * 1024;
+    auto [cliente, tecnico] = Pair("s1", "k", kClientBuffers);
+    const std::size_t ceiling = 256u << 20;
+    const std::size_t sent = SendUntilStalled(*cliente, ceiling);
+
+    // Both client sockets (doubled by the kernel), the relay's two sockets, one relay buffer.
+    const relay::RelayLimits defaults;
+    const std::size_t relayBuffer = GetParam() ? defaults.pipeBytes : defaults.bufferBytes;
+    const std::size_t bound = 4 * kClientBuffers + 2 * (512 << 10) + relayBuffer;
+    EXPECT_LE(sent, bound);
+
+    // Reading again releases the writer, and nothing was lost or reordered.
+    const std::string arrived = tecnico->ReadExactly(sent);
+    EXPECT_EQ(arrived.size(), sent);
+    EXPECT_EQ(arrived.find_first_not_of('b'), std::string::npos);
+    cliente->Send("end\n");
+    EXPECT_EQ(tecnico->ReadLine(), "end\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(SplicedAndCopied, RelayForwarding, ::testing::Bool());

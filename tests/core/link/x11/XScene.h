@@ -82,6 +82,16 @@ public:
         XSync(display_, False);
     }
 
+    // A changed picture without repainting: the pointer moves, and the
+    // sender blends it into every frame.
+    void MovePointer()
+    {
+        ++moves_;
+        XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, width_ - 100 - moves_ % 50,
+                     height_ - 100);
+        XSync(display_, False);
+    }
+
 private:
     void Paint()
     {
@@ -94,6 +104,7 @@ private:
         XFreeGC(display_, gc);
     }
 
+    int moves_ = 0;
     Display* display_;
     Window window_ = 0;
     int width_ = 0;

@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <chrono>
 #include <csignal>
@@ -12,7 +12,7 @@
 
 extern char** environ;
 
-namespace e2e {
+namespace testing_support {
 namespace {
 
 // Between fork and exec only async-signal-safe calls. The child dies with the
@@ -122,4 +122,4 @@ std::string ChildProcess::Output() const
     return text.str();
 }
 
-}  // namespace e2e
+}  // namespace testing_support

@@ -5,7 +5,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace e2e {
+namespace testing_support {
 
 // A child process of the test, with its own environment and its output in a
 // file. The destructor ends it (SIGTERM, then SIGKILL) if it still runs, so
@@ -43,4 +43,4 @@ private:
     std::string logPath_;
 };
 
-}  // namespace e2e
+}  // namespace testing_support

@@ -1,0 +1,375 @@
+// Frames over a shaped link: the supported side's real link code streams a
+// changing, then an idle, screen to the technician's in another network
+// namespace, directly or through the relay, over 1, 5 and 20 Mbit/s with a
+// 40 ms round trip. Prints, per case, the capture-to-display delay (median
+// and 95th percentile over the first and the last 10 s of the changing
+// screen), frames per second and bytes per second on the slow direction,
+// then the bytes per second of the idle screen, each beside its goal.
+//
+//   frame_link_bench [--rates 1000,5000,20000] [--routes direct,relay-tecnico,relay-cliente]
+//                    [--change 60] [--idle 60]
+// Needs root (namespaces, tun devices, tc).
+#include "LinkSides.h"
+#include "ShapedLink.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+namespace framelink {
+namespace {
+
+constexpr int kOneWayDelayMs = 20;
+constexpr int kDirectPort = 50555;
+constexpr int kRelayPort = 50556;
+constexpr double kWindow = 10.0;  // seconds at each end of the changing screen
+
+struct Route {
+    const char* name;
+    const char* label;
+    bool relay;
+    bool relayOnA;  // beside the cliente: the slow direction is then the tecnico's downlink
+};
+const Route kRoutes[] = {
+    {"direct", "direct, cliente's uplink slow", false, false},
+    {"relay-tecnico", "relay, tecnico's downlink slow", true, true},
+    {"relay-cliente", "relay, cliente's uplink slow", true, false},
+};
+
+struct Options {
+    std::vector<int> ratesKbit{1000, 5000, 20000};
+    std::vector<std::string> routes{"direct", "relay-tecnico", "relay-cliente"};
+    int change = 60;
+    int idle = 60;
+};
+
+std::vector<std::string> Split(const std::string& text)
+{
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, ',');)
+        parts.push_back(part);
+    return parts;
+}
+
+std::string SelfPath()
+{
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<size_t>(n)) : "frame_link_bench";
+}
+
+void Stop(pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 50; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+// A private Xvfb of 1920 × 1080 for the cliente's screen, on a display
+// number of its own well away from :0, which other tools use and end; its
+// number in DISPLAY.
+pid_t StartXvfb(const std::string& tag)
+{
+    for (int number = 150 + getpid() % 40; number < 250; ++number) {
+        char lock[64], display[16], command[512];
+        std::snprintf(lock, sizeof lock, "/tmp/.X%d-lock", number);
+        if (access(lock, F_OK) == 0)
+            continue;
+        std::snprintf(display, sizeof display, ":%d", number);
+        const std::string ready = tag + "-display";
+        std::snprintf(command, sizeof command,
+                      "exec Xvfb %s -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>%s 2>/dev/null", display,
+                      ready.c_str());
+        const pid_t pid = Spawn({"sh", "-c", command});
+        for (int i = 0; pid > 0 && i < 200; ++i) {
+            std::string shown;
+            std::ifstream(ready) >> shown;
+            if (!shown.empty()) {
+                setenv("DISPLAY", display, 1);
+                return pid;
+            }
+            if (waitpid(pid, nullptr, WNOHANG) == pid)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        Stop(pid);
+    }
+    return -1;
+}
+
+std::vector<std::vector<std::string>> ReadLog(const std::string& path)
+{
+    std::vector<std::vector<std::string>> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        std::stringstream words(line);
+        std::vector<std::string> fields;
+        for (std::string word; words >> word;)
+            fields.push_back(word);
+        if (!fields.empty())
+            lines.push_back(fields);
+    }
+    return lines;
+}
+
+bool WaitForReady(const std::string& path, pid_t pid)
+{
+    for (int i = 0; i < 300; ++i) {
+        for (const auto& line : ReadLog(path))
+            if (line[0] == "ready")
+                return true;
+        if (waitpid(pid, nullptr, WNOHANG) == pid)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+double Quantile(std::vector<double> values, double q)
+{
+    if (values.empty())
+        return NAN;
+    std::sort(values.begin(), values.end());
+    const size_t i = std::min(values.size() - 1, static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5));
+    return values[i];
+}
+
+struct Sample {
+    std::int64_t ns;
+    std::uint64_t bytes;
+};
+
+double BytesBetween(const std::vector<Sample>& samples, std::int64_t from, std::int64_t to)
+{
+    auto at = [&](std::int64_t t) -> double {
+        for (size_t i = 1; i < samples.size(); ++i)
+            if (samples[i].ns >= t) {
+                const Sample& a = samples[i - 1];
+                const Sample& b = samples[i];
+                const double f = b.ns == a.ns ? 1.0 : static_cast<double>(t - a.ns) / static_cast<double>(b.ns - a.ns);
+                return static_cast<double>(a.bytes) + f * static_cast<double>(b.bytes - a.bytes);
+            }
+        return samples.empty() ? 0.0 : static_cast<double>(samples.back().bytes);
+    };
+    return at(to) - at(from);
+}
+
+void Report(const Route& route, int rateKbit, const std::string& clienteLog, const std::string& tecnicoLog,
+            const std::vector<Sample>& samples)
+{
+    std::int64_t change = 0, idle = 0, end = 0;
+    std::map<std::int64_t, std::int64_t> grabbedAt;  // stamp -> grab of the first frame sent with it
+    std::vector<double> messageBytes;
+    std::vector<int> levels;
+    for (const auto& line : ReadLog(clienteLog)) {
+        if (line[0] == "phase" && line.size() == 3) {
+            const std::int64_t t = std::stoll(line[2]);
+            (line[1] == "change" ? change : line[1] == "idle" ? idle : end) = t;
+        } else if (line[0] == "sent" && line.size() == 5) {
+            const std::int64_t grab = std::stoll(line[2]);
+            grabbedAt.emplace(std::stoll(line[1]), grab);
+            if (grab >= change && (idle == 0 || grab < idle)) {
+                // The Frame message: its Base64 and a header of about 40 bytes.
+                messageBytes.push_back(std::ceil(std::stod(line[3]) / 3) * 4 + 40);
+                levels.push_back(std::stoi(line[4]));
+            }
+        }
+    }
+    if (change == 0 || idle == 0 || end == 0) {
+        std::printf("| %s | %d | the run did not finish (see %s) |\n", route.label, rateKbit / 1000, clienteLog.c_str());
+        return;
+    }
+    const double changeSeconds = static_cast<double>(idle - change) / 1e9;
+    std::vector<double> first, last;
+    int shownChanging = 0, shownIdle = 0;
+    std::int64_t previousIdleShow = idle;
+    double longestIdleGap = 0;
+    for (const auto& line : ReadLog(tecnicoLog)) {
+        if (line[0] != "shown" || line.size() != 3)
+            continue;
+        const std::int64_t t = std::stoll(line[2]);
+        if (t >= idle && t < end) {
+            ++shownIdle;
+            longestIdleGap = std::max(longestIdleGap, static_cast<double>(t - previousIdleShow) / 1e9);
+            previousIdleShow = t;
+        }
+        if (t < change || t >= idle)
+            continue;
+        ++shownChanging;
+        const auto grabbed = grabbedAt.find(std::stoll(line[1]));
+        if (grabbed == grabbedAt.end())
+            continue;
+        const double delay = static_cast<double>(t - grabbed->second) / 1e9;
+        if (t < change + static_cast<std::int64_t>(kWindow * 1e9))
+            first.push_back(delay);
+        if (t >= idle - static_cast<std::int64_t>(kWindow * 1e9))
+            last.push_back(delay);
+    }
+    longestIdleGap = std::max(longestIdleGap, static_cast<double>(end - previousIdleShow) / 1e9);
+    double meanMessage = 0;
+    for (double b : messageBytes)
+        meanMessage += b / static_cast<double>(messageBytes.size());
+    double meanLevel = 0;
+    for (int l : levels)
+        meanLevel += l / static_cast<double>(levels.size());
+    const double frameOnLink = meanMessage * 8 / (rateKbit * 1000.0);
+    const double goal = 1.5 * frameOnLink + 2 * kOneWayDelayMs / 1000.0;
+    // The idle screen from 2 s after its start, when the last changing frame has surely arrived.
+    const std::int64_t idleFrom = idle + 2000000000LL;
+    const double idleRate = BytesBetween(samples, idleFrom, end) / (static_cast<double>(end - idleFrom) / 1e9);
+    const double changeRate = BytesBetween(samples, change, idle) / changeSeconds;
+    const double medFirst = Quantile(first, 0.5), medLast = Quantile(last, 0.5);
+    const bool met = medFirst <= goal && medLast <= goal;
+    const bool grew = medLast > std::max(medFirst * 1.25, medFirst + 0.1);
+    std::printf("| %s | %d | %.2f / %.2f | %.2f / %.2f | %.2f | %s%s | %.2f | %.1f | %.0f KB (level %.1f) | %.1f | "
+                "%.1f | %d, longest gap %.1f s |\n",
+                route.label, rateKbit / 1000, medFirst, Quantile(first, 0.95), medLast, Quantile(last, 0.95), goal,
+                met ? "met" : "not met", grew ? ", grows" : "", static_cast<double>(shownChanging) / changeSeconds,
+                changeRate / 1000, meanMessage / 1000, meanLevel, frameOnLink, idleRate / 1000, shownIdle,
+                longestIdleGap);
+    std::fflush(stdout);
+}
+
+bool RunCase(const Route& route, int rateKbit, const Options& o, const std::string& folder)
+{
+    const std::string tag = folder + "/" + route.name + "-" + std::to_string(rateKbit);
+    std::string problem;
+    auto link = ShapedLink::Open(rateKbit, kOneWayDelayMs, &problem);
+    // A fresh screen for every case.
+    const pid_t xvfb = link ? StartXvfb(tag) : -1;
+    if (!link || xvfb <= 0) {
+        std::fprintf(stderr, "frame_link: %s\n", link ? "Xvfb did not start" : problem.c_str());
+        return false;
+    }
+    const std::string self = SelfPath();
+    auto side = [&](const char* role, bool onA, const std::string& peer, int port) {
+        std::vector<std::string> argv = ShapedLink::RunIn(onA);
+        argv.insert(argv.end(), {self, "--role", role, "--peer", peer, "--port", std::to_string(port), "--log",
+                                 tag + "-" + role + ".log", "--change", std::to_string(o.change), "--idle",
+                                 std::to_string(o.idle)});
+        if (route.relay)
+            argv.push_back("--relay");
+        return Spawn(argv);
+    };
+    const std::string relayAddress = route.relayOnA ? ShapedLink::kAddressA : ShapedLink::kAddressB;
+    pid_t relay = -1;
+    if (route.relay) {
+        relay = side("relay", route.relayOnA, relayAddress, kRelayPort);
+        if (!WaitForReady(tag + "-relay.log", relay)) {
+            Stop(relay);
+            Stop(xvfb);
+            return false;
+        }
+    }
+    const std::string peer = route.relay ? relayAddress : ShapedLink::kAddressA;
+    const int port = route.relay ? kRelayPort : kDirectPort;
+    const pid_t cliente = side("cliente", true, peer, port);
+    if (!WaitForReady(tag + "-cliente.log", cliente)) {
+        Stop(cliente);
+        Stop(relay);
+        Stop(xvfb);
+        return false;
+    }
+    const pid_t tecnico = side("tecnico", false, peer, port);
+    std::vector<Sample> samples;
+    while (waitpid(cliente, nullptr, WNOHANG) != cliente) {
+        samples.push_back({MonotonicNs(), link->BytesAToB()});
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    samples.push_back({MonotonicNs(), link->BytesAToB()});
+    Stop(tecnico);
+    Stop(relay);
+    Stop(xvfb);
+    Report(route, rateKbit, tag + "-cliente.log", tag + "-tecnico.log", samples);
+    return true;
+}
+
+int Coordinate(const Options& o)
+{
+    std::string problem;
+    if (!ShapedLink::EnterPrivateNamespaces(&problem)) {
+        std::fprintf(stderr, "frame_link: %s\n", problem.c_str());
+        return 1;
+    }
+    char folderTemplate[] = "/tmp/frame-link-XXXXXX";
+    const std::string folder = mkdtemp(folderTemplate) ? folderTemplate : "/tmp";
+    std::printf("Frames over a shaped link: %d ms round trip, %d s changing screen then %d s idle; logs in %s\n\n",
+                2 * kOneWayDelayMs, o.change, o.idle, folder.c_str());
+    std::printf("| Route | Mbit/s | delay median / p95, first 10 s (s) | last 10 s (s) | goal: median at most (s) | "
+                "result | frames/s | kB/s | mean frame message | one frame on the link (s) | idle kB/s | idle: "
+                "frames shown |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    bool ok = true;
+    for (const std::string& name : o.routes)
+        for (const Route& route : kRoutes)
+            if (name == route.name)
+                for (int rate : o.ratesKbit)
+                    ok = RunCase(route, rate, o, folder) && ok;
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace framelink
+
+int main(int argc, char** argv)
+{
+    using namespace framelink;
+    SideOptions side;
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : "";
+        if (arg == "--relay") {
+            side.relay = true;
+            continue;
+        }
+        if (arg == "--role")
+            side.role = value;
+        else if (arg == "--peer")
+            side.peer = value;
+        else if (arg == "--port")
+            side.port = std::atoi(value);
+        else if (arg == "--log")
+            side.logPath = value;
+        else if (arg == "--change")
+            side.changeSeconds = options.change = std::atoi(value);
+        else if (arg == "--idle")
+            side.idleSeconds = options.idle = std::atoi(value);
+        else if (arg == "--rates") {
+            options.ratesKbit.clear();
+            for (const std::string& rate : Split(value))
+                options.ratesKbit.push_back(std::stoi(rate));
+        } else if (arg == "--routes")
+            options.routes = Split(value);
+        else {
+            std::fprintf(stderr, "frame_link_bench: unknown argument %s\n", arg.c_str());
+            return 2;
+        }
+        ++i;
+    }
+    if (side.role == "cliente")
+        return RunCliente(side);
+    if (side.role == "tecnico")
+        return RunTecnico(side);
+    if (side.role == "relay")
+        return RunRelay(side);
+    return Coordinate(options);
+}

@@ -1,0 +1,261 @@
+#include "LinkSides.h"
+
+#include "ChangingDesktop.h"
+#include "ShapedLink.h"
+
+#include "core/account/AccountStore.h"
+#include "core/account/UrlOpener.h"
+#include "core/imaging/DrawSurface.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/frmMain.h"
+#include "core/time/Clock.h"
+#include "platform/x11/ScreenSourceX11.h"
+#include "relay/RelayServer.h"
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/signal_set.hpp>
+
+#include <cstdio>
+#include <memory>
+
+namespace framelink {
+
+namespace {
+
+class QuietDialogs final : public shell::Dialogs {
+public:
+    shell::MessageAnswer MessageBox(const QString&, const QString&, shell::MessageIcon, shell::MessageButtons) override
+    {
+        return shell::MessageAnswer::Ok;
+    }
+    void ShowModal(account::frmCadastro&) override {}
+    void ShowModal(shell::frmSobre&) override {}
+};
+class NoClipboard final : public shell::Clipboard {
+public:
+    void SetText(const QString&) override {}
+};
+class NoUrls final : public account::UrlOpener {
+public:
+    void OpenUrl(const QString&) override {}
+};
+
+class EventLog {
+public:
+    explicit EventLog(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {}
+    ~EventLog()
+    {
+        if (file_)
+            std::fclose(file_);
+    }
+    template <typename... Values>
+    void Line(const char* format, Values... values)
+    {
+        if (!file_)
+            return;
+        std::fprintf(file_, format, values...);
+        std::fputc('\n', file_);
+        std::fflush(file_);
+    }
+
+private:
+    std::FILE* file_;
+};
+
+// One device's main window with the platform seams a side needs, in an
+// accepted session whose identifiers both sides share.
+struct Device {
+    explicit Device(imaging::ScreenSource* screen)
+        : window({clock, dialogs, clipboard, urls, store, nullptr, nullptr, screen})
+    {
+        shell::frmMain& w = window;
+        w.s.RotaAutomatica = true;
+        w.s.sessao_id = "bench-1";
+        w.s.stream_key = "bench-key";
+        w.s.codigo_id = "c1";
+    }
+    timing::SystemClock clock;
+    QuietDialogs dialogs;
+    NoClipboard clipboard;
+    NoUrls urls;
+    QTemporaryDir folder;
+    account::AccountStore store{folder.filePath("Marquelin.conf")};
+    shell::frmMain window;
+};
+
+// The technician's preview: nothing is painted, each shown frame's stamp is logged.
+class StampReader final : public imaging::DrawSurface {
+public:
+    StampReader(const session::SessionRecord& s, EventLog& log) : s_(s), log_(log) {}
+    QSize DrawableSize() const override { return {640, 360}; }
+    void Clear() override {}
+    void DrawPicture(const QImage& picture, const QRect&) override
+    {
+        stamp_ = Stamp::Read(picture, s_.RemoteWidth, s_.RemoteHeight);
+    }
+    void Refresh() override { log_.Line("shown %lld %lld", static_cast<long long>(stamp_), static_cast<long long>(MonotonicNs())); }
+
+private:
+    const session::SessionRecord& s_;
+    EventLog& log_;
+    std::int64_t stamp_ = -1;
+};
+
+void UseRelay(const SideOptions& o)
+{
+    qputenv("MARQUELIN_RELAY", QByteArray::fromStdString(o.peer + ":" + std::to_string(o.port)));
+}
+
+char* g_argv[] = {const_cast<char*>("frame_link_bench"), nullptr};
+int g_argc = 1;
+
+}  // namespace
+
+int RunCliente(const SideOptions& o)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(g_argc, g_argv);
+    EventLog log(o.logPath);
+    ChangingDesktop desktop;
+    QString error;
+    auto x11 = platform::ScreenSourceX11::Open(nullptr, &error);
+    if (!desktop.Ready() || !x11) {
+        std::fprintf(stderr, "cliente: no display: %s\n", qPrintable(error));
+        return 2;
+    }
+    StampedSource source(*x11);
+    Device device(&source);
+    shell::frmMain& w = device.window;
+    w.s.papel = session::kCliente;
+    w.quality.RestaurarQualidade();
+
+    // After each tick: a frame that went out is logged with the stamp it showed.
+    std::uint64_t grabs = 0;
+    float handedOver = 0;
+    QObject::connect(&w.tmrFrame, &QTimer::timeout, &w, [&] {
+        if (source.Grabs() != grabs && w.s.FrameEnviadoEm != handedOver)
+            log.Line("sent %lld %lld %lld %d", static_cast<long long>(source.LastStamp()),
+                     static_cast<long long>(source.LastGrabNs()),
+                     static_cast<long long>(w.frames.screen().LastJpeg().size()), w.quality.state().NivelNitidez());
+        grabs = source.Grabs();
+        handedOver = w.s.FrameEnviadoEm;
+    });
+
+    if (o.relay) {
+        UseRelay(o);
+        w.routes.IniciarRelayTcp(session::kCliente);
+    } else {
+        w.c.txtTelaPorta.setText(QString::number(o.port));
+        const QString failure = w.link.IniciarEscuta();
+        if (!failure.isEmpty()) {
+            std::fprintf(stderr, "cliente: %s\n", qPrintable(failure));
+            return 2;
+        }
+        w.s.TransmissaoIniciada = true;
+    }
+    log.Line("ready");
+
+    enum class Phase { Waiting, Change, Idle } phase = Phase::Waiting;
+    std::int64_t phaseStart = MonotonicNs();
+    QTimer painter;
+    painter.setInterval(50);
+    QObject::connect(&painter, &QTimer::timeout, &app, [&] {
+        const std::int64_t now = MonotonicNs();
+        const double elapsed = static_cast<double>(now - phaseStart) / 1e9;
+        desktop.Clock();
+        if (phase == Phase::Waiting) {
+            if (w.s.TelaConectada) {
+                phase = Phase::Change;
+                phaseStart = now;
+                log.Line("phase change %lld", static_cast<long long>(now));
+            } else if (elapsed > 60) {
+                std::fprintf(stderr, "cliente: no link within 60 s\n");
+                app.exit(3);
+            }
+            return;
+        }
+        if (phase == Phase::Change) {
+            desktop.Change();
+            if (elapsed >= o.changeSeconds) {
+                phase = Phase::Idle;
+                phaseStart = now;
+                // The idle screen at the default levels, held as a technician's choice would hold them.
+                w.quality.AplicarComandoQualidade(3, 3);
+                log.Line("phase idle %lld", static_cast<long long>(now));
+            }
+            return;
+        }
+        if (elapsed >= o.idleSeconds) {
+            log.Line("phase end %lld", static_cast<long long>(now));
+            w.loss.PararTelaRemota(true);
+            QTimer::singleShot(500, &app, [&app] { app.exit(0); });
+            painter.stop();
+        }
+    });
+    painter.start();
+    return app.exec();
+}
+
+int RunTecnico(const SideOptions& o)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(g_argc, g_argv);
+    EventLog log(o.logPath);
+    Device device(nullptr);
+    shell::frmMain& w = device.window;
+    w.s.papel = session::kTecnico;
+    StampReader preview(w.s, log);
+    w.picRemote = &preview;
+    if (o.relay) {
+        UseRelay(o);
+        w.routes.IniciarRelayTcp(session::kTecnico);
+    } else {
+        w.c.txtTelaIp.setText(QString::fromStdString(o.peer));
+        w.c.txtTelaPorta.setText(QString::number(o.port));
+        w.link.Conectar();
+    }
+    bool linked = false;
+    QTimer watch;
+    watch.setInterval(200);
+    const std::int64_t started = MonotonicNs();
+    QObject::connect(&watch, &QTimer::timeout, &app, [&] {
+        linked = linked || w.s.TelaConectada;
+        const double elapsed = static_cast<double>(MonotonicNs() - started) / 1e9;
+        if ((linked && !w.s.TelaConectada) || elapsed > o.changeSeconds + o.idleSeconds + 120)
+            app.exit(0);
+    });
+    watch.start();
+    return app.exec();
+}
+
+namespace {
+
+class AcceptEverySession final : public relay::SessionCheck {
+public:
+    bool IsAcceptedSession(const std::string&, const std::string&) override { return true; }
+};
+
+}  // namespace
+
+int RunRelay(const SideOptions& o)
+{
+    boost::asio::io_context io;
+    AcceptEverySession sessions;
+    relay::RelayServer server(io, {boost::asio::ip::address_v4::any(), static_cast<unsigned short>(o.port)},
+                              sessions, {}, [](std::string_view) {});
+    server.Start();
+    boost::asio::signal_set ending(io, SIGTERM, SIGINT);
+    ending.async_wait([&](const boost::system::error_code&, int) {
+        server.Stop();
+        io.stop();
+    });
+    EventLog log(o.logPath);
+    log.Line("ready");
+    io.run();
+    return 0;
+}
+
+}  // namespace framelink

@@ -1,0 +1,255 @@
+// The technician types on one X server and an X client on another reads the
+// characters back, both with the same layout: every printable key at its
+// four levels and the dead keys' compositions, through the technician's key
+// capture, the command lines and the supported side's XTest sink.
+#include "core/input/CommandEncoder.h"
+#include "core/input/KeyCapture.h"
+#include "core/input/KeyTable.h"
+#include "core/input/modRemoteInput.h"
+#include "platform/x11/InputSinkXTest.h"
+#include "platform/x11/XkbKeyboardLayout.h"
+#include "support/SettableClock.h"
+#include "support/WaitUntil.h"
+
+#include <QProcess>
+#include <clocale>
+#include <gtest/gtest.h>
+#include <memory>
+
+// After the test framework: Xlib defines None, Bool, Status, True, False.
+#include "support/XProbeWindow.h"
+
+#include <X11/XKBlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using testing_support::WaitUntil;
+using testing_support::XProbeWindow;
+
+constexpr int kDeadlineMs = 20000;  // only catches a hang
+
+// A private Xvfb on a display number it picks itself.
+class PrivateXvfb {
+public:
+    PrivateXvfb()
+    {
+        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "320x240x24", "-nolisten", "tcp", "-noreset"});
+        if (WaitUntil([this] { return xvfb_.canReadLine() || xvfb_.state() == QProcess::NotRunning; }, kDeadlineMs))
+            name_ = ":" + xvfb_.readLine().trimmed();
+    }
+    ~PrivateXvfb()
+    {
+        xvfb_.terminate();
+        xvfb_.waitForFinished();
+    }
+    const QByteArray& Name() const { return name_; }
+    bool SetLayout(const QString& layout, const QString& variant)
+    {
+        return QProcess::execute("setxkbmap", {"-display", name_, "-model", "pc105", "-layout", layout, "-variant",
+                                               variant}) == 0;
+    }
+
+private:
+    QProcess xvfb_;
+    QByteArray name_;
+};
+
+// The technician's command lines, carried out at once on the supported side.
+class DirectLink final : public input::CommandLink, public input::RemoteCommandTarget {
+public:
+    explicit DirectLink(input::InputSink& sink) : commands_(sink, *this)
+    {
+        session_.PapelTela = session::kTecnico;
+        session_.TelaConectada = true;
+    }
+    const session::SessionRecord& Session() const override { return session_; }
+    bool SocketConnected() const override { return true; }
+    void Send(const QByteArray& line) override
+    {
+        if (const auto error = commands_.ExecuteRemoteCommand(QString::fromLatin1(line.chopped(1))))
+            log << *error;
+    }
+    void SolicitarEncerrarTelaRemota() override {}
+    void EncerradaPeloOutro() override {}
+    void AplicarQualidadeRemota(int, int) override {}
+    void LogEvent(const QString& message) override { log << message; }
+
+    QStringList log;
+
+private:
+    session::SessionRecord session_;
+    input::modRemoteInput commands_;
+};
+
+bool Printable(KeySym keysym)
+{
+    const bool keypadOperator = keysym == XK_KP_Divide || keysym == XK_KP_Multiply || keysym == XK_KP_Subtract
+        || keysym == XK_KP_Add;
+    return (keysym != NoSymbol && keysym < 0xfe00) || (keysym >= XK_dead_grave && keysym <= XK_dead_greek)
+        || keypadOperator || (keysym >= 0x1000100 && keysym < 0x1110000);
+}
+
+struct Layout {
+    const char* layout;
+    const char* variant;
+    QString compositions;  // of "áãâàçüñ", those the layout types
+};
+
+class KeyboardLayoutsTest : public ::testing::TestWithParam<Layout> {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+        XSetLocaleModifiers("@im=none");  // Xlib's own compose, as in a plain X session
+        tecnicoServer = new PrivateXvfb;
+        clienteServer = new PrivateXvfb;
+        // Opened once: every change of layout below must reach them while they run.
+        sink = platform::InputSinkXTest::Open(clienteServer->Name().constData(), nullptr).release();
+        keyboard = platform::XkbKeyboardLayout::Open(tecnicoServer->Name().constData(), nullptr)
+                       .release();
+    }
+    static void TearDownTestSuite()
+    {
+        delete sink;
+        delete keyboard;
+        delete tecnicoServer;
+        delete clienteServer;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(tecnicoServer->Name().isEmpty() || clienteServer->Name().isEmpty()) << "Xvfb did not start";
+        ASSERT_TRUE(tecnicoServer->SetLayout(GetParam().layout, GetParam().variant));
+        ASSERT_TRUE(clienteServer->SetLayout(GetParam().layout, GetParam().variant));
+        tecnico = std::make_unique<XProbeWindow>(tecnicoServer->Name().constData());
+        cliente = std::make_unique<XProbeWindow>(clienteServer->Name().constData());
+        ASSERT_TRUE(tecnico->HasInputMethod() && cliente->HasInputMethod()) << "no window or input method";
+        XAutoRepeatOff(tecnico->display());
+        XAutoRepeatOff(cliente->display());
+        ASSERT_TRUE(sink && keyboard);
+        link = std::make_unique<DirectLink>(*sink);
+        encoder = std::make_unique<input::CommandEncoder>(*link, clock);
+        layout = keyboard;
+        capture = std::make_unique<input::KeyCapture>(*encoder, layout);
+        Display* d = tecnico->display();
+        level3 = XKeysymToKeycode(d, XK_ISO_Level3_Shift);
+        shift = XKeysymToKeycode(d, XK_Shift_L);
+        space = XKeysymToKeycode(d, XK_space);
+    }
+
+    // Presses and releases on the technician's server, in this order (a
+    // negative keycode is a release), then a space, which ends any dead key;
+    // then the supported side must have typed the same and hold no key.
+    void Type(const std::vector<int>& keys)
+    {
+        for (const int key : keys)
+            XTestFakeKeyEvent(tecnico->display(), std::abs(key), key > 0, CurrentTime);
+        XTestFakeKeyEvent(tecnico->display(), space, True, CurrentTime);
+        XTestFakeKeyEvent(tecnico->display(), space, False, CurrentTime);
+        XFlush(tecnico->display());
+        for (std::size_t i = 0; i < keys.size() + 2; ++i) {
+            const auto event = tecnico->Next(0);
+            ASSERT_TRUE(event) << "the technician's key events did not arrive";
+            const XKeyEvent& key = event->xkey;
+            key.type == KeyPress ? capture->KeyDown(static_cast<int>(key.keycode), key.state)
+                                 : capture->KeyUp(static_cast<int>(key.keycode));
+        }
+        const bool same = WaitUntil([&] { return cliente->Pump(), cliente->text == tecnico->text && !cliente->AnyKeyDown(); },
+                                    kDeadlineMs);
+        ASSERT_TRUE(same) << "keys " << ::testing::PrintToString(keys) << " typed \"" << tecnico->text.right(8).toStdString()
+                          << "\" read \"" << cliente->text.right(8).toStdString() << "\""
+                          << (cliente->AnyKeyDown() ? ", a key held" : "");
+    }
+
+    // Each way of reaching the key's levels: plain, Shift (let go first),
+    // AltGr, AltGr and Shift (both let go first). AltGr with a key that has
+    // no third level is Ctrl+Alt there, a shortcut and no character.
+    void TypeLevels(int keycode)
+    {
+        Type({keycode, -keycode});
+        Type({shift, keycode, -shift, -keycode});
+        if (level3 == 0 || XkbKeycodeToKeysym(tecnico->display(), static_cast<KeyCode>(keycode), 0, 2) == NoSymbol)
+            return;
+        Type({level3, keycode, -keycode, -level3});
+        Type({level3, shift, keycode, -level3, -shift, -keycode});
+    }
+
+    static PrivateXvfb* tecnicoServer;
+    static PrivateXvfb* clienteServer;
+    static platform::InputSinkXTest* sink;
+    static platform::XkbKeyboardLayout* keyboard;
+    std::unique_ptr<XProbeWindow> tecnico;
+    std::unique_ptr<XProbeWindow> cliente;
+    std::unique_ptr<DirectLink> link;
+    testing_support::SettableClock clock;
+    std::unique_ptr<input::CommandEncoder> encoder;
+    input::KeyboardLayout* layout = nullptr;
+    std::unique_ptr<input::KeyCapture> capture;
+    int level3 = 0, shift = 0, space = 0;
+};
+
+PrivateXvfb* KeyboardLayoutsTest::tecnicoServer = nullptr;
+PrivateXvfb* KeyboardLayoutsTest::clienteServer = nullptr;
+platform::InputSinkXTest* KeyboardLayoutsTest::sink = nullptr;
+platform::XkbKeyboardLayout* KeyboardLayoutsTest::keyboard = nullptr;
+
+TEST_P(KeyboardLayoutsTest, TheSupportedSideTypesWhatTheTechnicianTypes)
+{
+    Display* d = tecnico->display();
+    XkbDescPtr names = XkbAllocKeyboard();
+    ASSERT_TRUE(names && XkbGetNames(d, XkbKeyNamesMask, names) == Success && names->names->keys);
+    std::vector<int> deadKeys;  // keycode and level, as keycode * 4 + level
+    for (int keycode = 8; keycode < 256 && !HasFatalFailure(); ++keycode) {
+        // The keys of a PC keyboard: the server's extra keypad keys (parentheses, plus-minus) have no virtual key.
+        const std::string name(names->names->keys[keycode].name, strnlen(names->names->keys[keycode].name, 4));
+        if (!input::FindKeyPosition(name) || !Printable(XkbKeycodeToKeysym(d, static_cast<KeyCode>(keycode), 0, 0)))
+            continue;
+        TypeLevels(keycode);
+        for (int level = 0; level < 4; ++level) {
+            const KeySym keysym = XkbKeycodeToKeysym(d, static_cast<KeyCode>(keycode), 0, level);
+            if (keysym >= XK_dead_grave && keysym <= XK_dead_cedilla)
+                deadKeys.push_back(keycode * 4 + level);
+        }
+    }
+    for (const int dead : deadKeys) {
+        const int keycode = dead / 4, level = dead % 4;
+        for (const KeySym letter : {XK_a, XK_c, XK_n, XK_u}) {
+            if (HasFatalFailure())
+                return;
+            std::vector<int> keys;
+            if (level >= 2)
+                keys.push_back(level3);
+            if (level % 2)
+                keys.push_back(shift);
+            const std::size_t modifiers = keys.size();
+            keys.push_back(keycode);
+            keys.push_back(-keycode);
+            for (std::size_t i = modifiers; i-- > 0;)
+                keys.push_back(-keys[i]);
+            const int base = XKeysymToKeycode(d, letter);
+            keys.push_back(base);
+            keys.push_back(-base);
+            Type(keys);
+        }
+    }
+    XkbFreeKeyboard(names, 0, True);
+    QString typed;
+    for (const QChar c : QStringLiteral("áãâàçüñ"))
+        if (tecnico->text.contains(c))
+            typed += c;
+    EXPECT_EQ(typed, GetParam().compositions);
+    EXPECT_TRUE(link->log.isEmpty()) << link->log.join(", ").toStdString();
+    std::printf("%s: %lld characters typed and read back, compositions \"%s\"\n", GetParam().layout,
+                static_cast<long long>(tecnico->text.size()), qPrintable(typed));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, KeyboardLayoutsTest,
+                         ::testing::Values(Layout{"us", "", ""}, Layout{"br", "abnt2", "áãâàçüñ"},
+                                           Layout{"pt", "", "áãâàçüñ"}, Layout{"gb", "", "áãâàçüñ"},
+                                           Layout{"de", "", "áâàçü"}, Layout{"fr", "", "áâàçü"},
+                                           Layout{"es", "", "áãâàçüñ"}, Layout{"latam", "", "áâàçüñ"}),
+                         [](const auto& info) { return std::string(info.param.layout); });
+
+}  // namespace
