@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <sys/resource.h>
 
-std::size_t RaiseDescriptorLimit()
+std::optional<std::size_t> RaiseDescriptorLimit()
 {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
-        return 0;
+        return std::nullopt;
     if (limit.rlim_cur < limit.rlim_max) {
         rlimit raised = limit;
         raised.rlim_cur = limit.rlim_max;

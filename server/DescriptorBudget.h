@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 
 // The process's descriptors, shared out at start so that neither the web
 // service nor the relay can take the ones the other needs: a part is kept
@@ -17,8 +18,9 @@ struct DescriptorShares {
 // while bytes flow.
 inline constexpr std::size_t kDescriptorsPerRelayConnection = 3;
 
-// Raises the soft descriptor limit to the hard one; returns the soft limit in force.
-std::size_t RaiseDescriptorLimit();
+// Raises the soft descriptor limit to the hard one; returns the soft limit
+// in force, nothing when it cannot be read.
+std::optional<std::size_t> RaiseDescriptorLimit();
 
 // Keeps `reserve` of `limit`, then gives each side its wanted cap when both
 // fit, or lowers both by the same factor when they do not (at least one each).

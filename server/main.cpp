@@ -90,12 +90,16 @@ private:
 // neither listener can take the descriptors the other needs.
 void ShareOutDescriptors(const ServerOptions& o, http::HttpLimits& web, relay::RelayLimits& relay)
 {
-    const std::size_t limit = RaiseDescriptorLimit();
+    const std::optional<std::size_t> limit = RaiseDescriptorLimit();
+    if (!limit) {
+        ServerLog("server: the descriptor limit cannot be read; the connection caps stand as given");
+        return;
+    }
     const DescriptorShares shares =
-        ShareDescriptors(limit, o.reservedDescriptors, o.http.maxConnections, o.relay.maxConnections);
+        ShareDescriptors(*limit, o.reservedDescriptors, o.http.maxConnections, o.relay.maxConnections);
     web.maxConnections = shares.webConnections;
     relay.maxConnections = shares.relayConnections;
-    ServerLog("server: %zu descriptors, %zu kept: HTTPS up to %zu connections, relay up to %zu%s", limit,
+    ServerLog("server: %zu descriptors, %zu kept: HTTPS up to %zu connections, relay up to %zu%s", *limit,
               o.reservedDescriptors, shares.webConnections, shares.relayConnections,
               shares.lowered ? " (lowered to fit; raise the hard limit for more)" : "");
 }
