@@ -3,6 +3,8 @@
 #include "server/api/Service.h"
 #include "server/http/HttpShared.h"
 
+#include "relay/RelayServer.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,10 @@ struct ServerOptions {
     std::string mailFrom;
     api::ServiceConfig service;
     http::HttpLimits http;
+    relay::RelayLimits relay;
+    // Descriptors kept for the store, the log, mail, the listeners and the
+    // relay's spare pipes; the rest is shared out between the two caps.
+    std::size_t reservedDescriptors = 256;
 };
 
 struct ParsedOptions {

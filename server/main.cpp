@@ -1,8 +1,11 @@
 // marquelin-server: the web service and the TCP relay on one io_context and
 // one thread (the SMTP mailer, when used, has a worker of its own).
+#include "server/DataFolder.h"
+#include "server/DescriptorBudget.h"
 #include "server/Options.h"
 #include "server/ServerLog.h"
 #include "server/api/Service.h"
+#include "server/api/StoreSessionCheck.h"
 #include "server/http/ClientAddress.h"
 #include "server/http/HttpListener.h"
 #include "server/http/TlsSetup.h"
@@ -10,23 +13,15 @@
 #include "server/mail/SmtpMailer.h"
 #include "server/store/SqliteStore.h"
 
-#ifdef MARQUELIN_SERVER_WITH_RELAY
 #include "relay/RelayServer.h"
-#include "server/api/StoreSessionCheck.h"
-#endif
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace asio = boost::asio;
 
@@ -34,12 +29,6 @@ namespace {
 
 constexpr auto kPurgeEvery = std::chrono::minutes(10);
 constexpr store::Millis kKeepEndedMs = 24LL * 3600 * 1000;
-
-void MakeFolder(const std::string& path)
-{
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
-}
 
 std::unique_ptr<mail::Mailer> MakeMailer(const ServerOptions& o)
 {
@@ -97,10 +86,30 @@ private:
     store::Store& store_;
 };
 
+// The soft descriptor limit raised to the hard one, and shared out so that
+// neither listener can take the descriptors the other needs.
+void ShareOutDescriptors(const ServerOptions& o, http::HttpLimits& web, relay::RelayLimits& relay)
+{
+    const std::optional<std::size_t> limit = RaiseDescriptorLimit();
+    if (!limit) {
+        ServerLog("server: the descriptor limit cannot be read; the connection caps stand as given");
+        return;
+    }
+    const DescriptorShares shares =
+        ShareDescriptors(*limit, o.reservedDescriptors, o.http.maxConnections, o.relay.maxConnections);
+    web.maxConnections = shares.webConnections;
+    relay.maxConnections = shares.relayConnections;
+    ServerLog("server: %zu descriptors, %zu kept: HTTPS up to %zu connections, relay up to %zu%s", *limit,
+              o.reservedDescriptors, shares.webConnections, shares.relayConnections,
+              shares.lowered ? " (lowered to fit; raise the hard limit for more)" : "");
+}
+
 int Serve(const ServerOptions& o)
 {
-    MakeFolder(o.dataDir);
-    MakeFolder(o.dataDir + "/outbox");
+    PrepareDataFolder(o.dataDir);
+    http::HttpLimits webLimits = o.http;
+    relay::RelayLimits relayLimits = o.relay;
+    ShareOutDescriptors(o, webLimits, relayLimits);
     store::SqliteStore store(o.dataDir + "/marquelin.db");
     const std::unique_ptr<mail::Mailer> mailer = MakeMailer(o);
     const http::CertificateFiles certificate = o.tlsCert.empty()
@@ -109,23 +118,20 @@ int Serve(const ServerOptions& o)
     asio::ssl::context tls(asio::ssl::context::tls_server);
     http::ConfigureServerTls(tls, certificate);
     api::Service service(store, *mailer, o.service, api::SystemMillis);
-    http::HttpShared shared{service, tls, ParseProxies(o.trustedProxies), o.http};
+    http::HttpShared shared(service, tls, ParseProxies(o.trustedProxies), webLimits);
     const asio::ip::address listen = asio::ip::make_address(o.listen);
 
     // Declared after everything its handlers use, so it is destroyed first.
     asio::io_context io(1);
     http::HttpListener listener(io, {listen, static_cast<unsigned short>(o.httpsPort)}, shared);
     listener.Start();
-    unsigned short relayPort = 0;
-#ifdef MARQUELIN_SERVER_WITH_RELAY
     api::StoreSessionCheck sessions(store);
-    relay::RelayServer relay(io, {listen, static_cast<unsigned short>(o.relayPort)}, sessions, {},
+    relay::RelayServer relay(io, {listen, static_cast<unsigned short>(o.relayPort)}, sessions, relayLimits,
                              [](std::string_view line) {
                                  ServerLog("relay: %.*s", static_cast<int>(line.size()), line.data());
                              });
     relay.Start();
-    relayPort = relay.Port();
-#endif
+    const unsigned short relayPort = relay.Port();
     PurgeTimer purge(io, store);
     purge.Start();
 
@@ -135,9 +141,7 @@ int Serve(const ServerOptions& o)
             return;
         ServerLog("server: signal %d, stopping", signal);
         listener.Stop();
-#ifdef MARQUELIN_SERVER_WITH_RELAY
         relay.Stop();
-#endif
         purge.Stop();
         io.stop();
     });

@@ -5,6 +5,12 @@
 
 namespace load {
 
+void LatencySamples::Add(const LatencySamples& more)
+{
+    samples_.insert(samples_.end(), more.samples_.begin(), more.samples_.end());
+    sorted_ = false;
+}
+
 double LatencySamples::Quantile(double q) const
 {
     if (samples_.empty())

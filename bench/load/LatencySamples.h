@@ -10,6 +10,7 @@ namespace load {
 class LatencySamples {
 public:
     void Add(double ms) { samples_.push_back(ms); }
+    void Add(const LatencySamples& more);
     std::size_t Count() const { return samples_.size(); }
     // q in [0, 1]: 0.5 the median, 1 the largest; 0 when empty.
     double Quantile(double q) const;

@@ -1,6 +1,7 @@
 // load_run: the load runs against the real marquelin-server, each beside a
 // same-run reference. Exit status 1 when any request, frame or command
 // failed, 2 for bad options.
+#include "load/FloodLoad.h"
 #include "load/LoadOptions.h"
 #include "load/LoopbackAddress.h"
 #include "load/OneShotHttps.h"
@@ -25,6 +26,8 @@ int main(int argc, char** argv)
         ok = load::PollLoad(o, tls) && ok;
     if (o.streams)
         ok = load::StreamLoad(o, tls) && ok;
+    if (o.floods)
+        ok = load::FloodLoad(o, tls) && ok;
     std::printf("load: %s\n", ok ? "no errors" : "FAILED (errors above)");
     return ok ? 0 : 1;
 }

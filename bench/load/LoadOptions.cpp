@@ -41,6 +41,9 @@ void Short(LoadOptions& o)
     o.devices = 50;
     o.sessions = 10;
     o.pollSeconds = o.stream.seconds = 5;
+    o.flood.silent = 1000;
+    o.flood.slow = 20;
+    o.flood.trickle = 5;
 }
 
 const std::vector<OptionRow>& Rows()
@@ -62,13 +65,20 @@ const std::vector<OptionRow>& Rows()
          [](LoadOptions& o, std::string_view t) { return Count(t, 64, 16 << 20, o.stream.sizes.minBytes); }},
         {"--max-frame", "BYTES", "largest frame payload (120000)",
          [](LoadOptions& o, std::string_view t) { return Count(t, 64, 16 << 20, o.stream.sizes.maxBytes); }},
-        {"--only", "polls|streams", "one of the two runs",
+        {"--flood-silent", "N", "the flood's connections that never speak (10000)",
+         [](LoadOptions& o, std::string_view t) { return Count(t, 0, 60000, o.flood.silent); }},
+        {"--flood-slow", "N", "the flood's slowloris connections (200)",
+         [](LoadOptions& o, std::string_view t) { return Count(t, 0, 60000, o.flood.slow); }},
+        {"--flood-trickle", "N", "the flood's connections trickling after a 413 (50)",
+         [](LoadOptions& o, std::string_view t) { return Count(t, 0, 60000, o.flood.trickle); }},
+        {"--only", "polls|streams|flood", "one of the three runs",
          [](LoadOptions& o, std::string_view t) {
              o.polls = t == "polls";
              o.streams = t == "streams";
-             return o.polls || o.streams;
+             o.floods = t == "flood";
+             return o.polls || o.streams || o.floods;
          }},
-        {"--short", nullptr, "smoke check: 50 devices, 10 sessions, 5 s",
+        {"--short", nullptr, "smoke check: 50 devices, 10 sessions, a flood of 1,025 connections, 5 s",
          [](LoadOptions& o, std::string_view) { return Short(o), true; }},
         {"--no-reference", nullptr, "skip the same-run references (nginx, direct links)",
          [](LoadOptions& o, std::string_view) { return !(o.references = false); }},

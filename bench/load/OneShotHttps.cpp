@@ -24,8 +24,13 @@ double MsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The source address is bound without a port, so the port is picked with the
-// whole four-tuple known and thousands of short connections do not run out.
+std::string Failure(const char* step, const boost::system::error_code& ec)
+{
+    return std::string(step) + ": " + ec.message();
+}
+
+}  // namespace
+
 void BindSource(tcp::socket& socket, asio::ip::address_v4 from, boost::system::error_code& ec)
 {
     socket.open(tcp::v4(), ec);
@@ -35,13 +40,6 @@ void BindSource(tcp::socket& socket, asio::ip::address_v4 from, boost::system::e
     setsockopt(socket.native_handle(), IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &on, sizeof on);
     socket.bind({from, 0}, ec);
 }
-
-std::string Failure(const char* step, const boost::system::error_code& ec)
-{
-    return std::string(step) + ": " + ec.message();
-}
-
-}  // namespace
 
 asio::awaitable<HttpsAnswer> RequestOnce(asio::ssl::context& tls, asio::ip::address_v4 from, unsigned short port,
                                          const std::string& request, std::chrono::milliseconds deadline)

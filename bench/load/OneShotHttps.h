@@ -4,6 +4,7 @@
 
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/ip/address_v4.hpp>
+#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ssl/context.hpp>
 
 #include <chrono>
@@ -24,6 +25,11 @@ struct HttpsAnswer {
 boost::asio::awaitable<HttpsAnswer> RequestOnce(boost::asio::ssl::context& tls, boost::asio::ip::address_v4 from,
                                                 unsigned short port, const std::string& request,
                                                 std::chrono::milliseconds deadline);
+
+// Opens `socket` bound to `from` without a port, so the port is picked with
+// the whole four-tuple known and thousands of connections do not run out.
+void BindSource(boost::asio::ip::tcp::socket& socket, boost::asio::ip::address_v4 from,
+                boost::system::error_code& ec);
 
 // The request texts: a form POST to /api/<endpoint> with the program's
 // headers, and a plain GET.

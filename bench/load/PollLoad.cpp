@@ -71,6 +71,8 @@ asio::awaitable<void> Broker(ServiceClient& client, std::vector<Device>& devices
     });
 }
 
+}  // namespace
+
 void PrintPolls(const char* who, const char* process, const PollResult& r, const Usage& u, std::size_t devices)
 {
     std::printf("%s: %zu devices, %.1f s: %zu polls (%.0f/s), %zu errors, %zu late ticks\n", who, devices,
@@ -87,6 +89,30 @@ void PrintPolls(const char* who, const char* process, const PollResult& r, const
         std::printf("    statuses:%s\n", statuses.c_str());
     PrintErrors(r.errors, r.firstErrors);
 }
+
+std::vector<std::string> PollServerOptions(const LoadOptions& o)
+{
+    // Codes outlive the setup and every run.
+    const long codeLife = std::min(86400L, static_cast<long>(std::ceil(o.pollSeconds)) * 3 + 900);
+    return {"--code-ttl", std::to_string(codeLife)};
+}
+
+std::optional<std::vector<Poller>> BrokeredPollers(asio::io_context& io, asio::ssl::context& tls,
+                                                   const ServerRig& rig, const LoadOptions& o)
+{
+    ServiceClient client(tls, rig.HttpsPort(), rig.DataFolder());
+    std::vector<Device> devices;
+    for (std::size_t i = 0; i < o.devices; ++i)
+        devices.emplace_back(i);
+    if (!RunToEnd(io, "setting up the devices", [&] { return Broker(client, devices, o.setupParallel); }))
+        return std::nullopt;
+    std::vector<Poller> pollers;
+    for (const Device& d : devices)
+        pollers.push_back({d.address, StatusRequest(d), RowOf(d.index, o.devices).status});
+    return pollers;
+}
+
+namespace {
 
 double CpuPerPoll(const Usage& u, const PollResult& r) { return u.Cpu() / static_cast<double>(r.polls); }
 
@@ -118,31 +144,23 @@ void AgainstNginx(asio::io_context& io, asio::ssl::context& tls, const ServerRig
 
 bool PollLoad(const LoadOptions& o, asio::ssl::context& tls)
 {
-    // Codes outlive the setup and both runs.
-    const long codeLife = std::min(86400L, static_cast<long>(std::ceil(o.pollSeconds)) * 2 + 900);
-    ServerRig rig({"--code-ttl", std::to_string(codeLife)});
+    ServerRig rig(PollServerOptions(o));
     if (!rig.Started()) {
         std::printf("load: marquelin-server did not start (log in %s)\n", rig.LogFile().c_str());
         rig.KeepFolder();
         return false;
     }
     asio::io_context io;
-    ServiceClient client(tls, rig.HttpsPort(), rig.DataFolder());
-    std::vector<Device> devices;
-    for (std::size_t i = 0; i < o.devices; ++i)
-        devices.emplace_back(i);
-    if (!RunToEnd(io, "setting up the devices", [&] { return Broker(client, devices, o.setupParallel); })) {
+    std::optional<std::vector<Poller>> pollers = BrokeredPollers(io, tls, rig, o);
+    if (!pollers) {
         rig.KeepFolder();
         return false;
     }
-    std::vector<Poller> pollers;
-    for (const Device& d : devices)
-        pollers.push_back({d.address, StatusRequest(d), RowOf(d.index, o.devices).status});
 
     PollResult served;
     Usage serverUse;
     const bool ran = Measured(io, "the poll run", rig.Pid(), serverUse,
-                              [&] { return RunPolls(tls, rig.HttpsPort(), pollers, o.pollSeconds, served); });
+                              [&] { return RunPolls(tls, rig.HttpsPort(), *pollers, o.pollSeconds, served); });
     PrintPolls("polls, marquelin-server", "server", served, serverUse, o.devices);
     const bool ok = ran && served.errors == 0;
     if (!ok) {
@@ -150,7 +168,7 @@ bool PollLoad(const LoadOptions& o, asio::ssl::context& tls)
         std::printf("    server log kept in %s\n", rig.LogFile().c_str());
     }
     if (o.references)
-        AgainstNginx(io, tls, rig, std::move(pollers), o, served, serverUse);
+        AgainstNginx(io, tls, rig, std::move(*pollers), o, served, serverUse);
     return ok;
 }
 

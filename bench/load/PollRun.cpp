@@ -58,6 +58,22 @@ asio::awaitable<void> PollEvery(asio::ssl::context& tls, unsigned short port, co
 
 }  // namespace
 
+void Merge(PollResult& into, const PollResult& more)
+{
+    into.polls += more.polls;
+    into.errors += more.errors;
+    into.lateTicks += more.lateTicks;
+    into.latency.Add(more.latency);
+    for (const auto& [status, n] : more.statuses)
+        into.statuses[status] += n;
+    for (const std::string& error : more.firstErrors)
+        if (into.firstErrors.size() < kErrorsKept)
+            into.firstErrors.push_back(error);
+    if (into.sampleReply.empty())
+        into.sampleReply = more.sampleReply;
+    into.seconds += more.seconds;
+}
+
 asio::awaitable<void> RunPolls(asio::ssl::context& tls, unsigned short port, const std::vector<Poller>& pollers,
                                double seconds, PollResult& result)
 {

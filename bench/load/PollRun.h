@@ -34,6 +34,9 @@ struct PollResult {
     double seconds = 0;
 };
 
+// Adds a later run's figures to `into`.
+void Merge(PollResult& into, const PollResult& more);
+
 // Every poller polls every `period` for `seconds`, each on a new connection,
 // the first polls spread evenly over the first period.
 boost::asio::awaitable<void> RunPolls(boost::asio::ssl::context& tls, unsigned short port,

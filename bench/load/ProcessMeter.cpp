@@ -37,12 +37,13 @@ double CpuOf(pid_t pid)
     return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-double PeakRssMiBOf(pid_t pid)
+// A "Vm...:" line of /proc/PID/status, in MiB.
+double StatusMiB(pid_t pid, const std::string& field)
 {
     std::ifstream in("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(in, line);)
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
+        if (line.rfind(field, 0) == 0)
+            return std::stod(line.substr(field.size())) / 1024.0;
     return 0;
 }
 
@@ -50,13 +51,28 @@ double PeakRssMiBOf(pid_t pid)
 
 ProcessUse ReadProcessUse(pid_t pid)
 {
-    ProcessUse use{CpuOf(pid), PeakRssMiBOf(pid)};
+    ProcessUse use{CpuOf(pid), StatusMiB(pid, "VmHWM:")};
     for (pid_t child : Children(pid)) {
         const ProcessUse more = ReadProcessUse(child);
         use.cpuSeconds += more.cpuSeconds;
         use.peakRssMiB += more.peakRssMiB;
     }
     return use;
+}
+
+double CurrentRssMiB(pid_t pid) { return StatusMiB(pid, "VmRSS:"); }
+
+unsigned long long ListenOverflows()
+{
+    // Pairs of lines: the field names, then their values.
+    std::ifstream in("/proc/net/netstat");
+    for (std::string names, values; std::getline(in, names) && std::getline(in, values);) {
+        std::istringstream n(names), v(values);
+        for (std::string name, value; n >> name && v >> value;)
+            if (name == "ListenOverflows")
+                return std::stoull(value);
+    }
+    return 0;
 }
 
 double OwnCpuSeconds()

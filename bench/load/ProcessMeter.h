@@ -12,6 +12,11 @@ struct ProcessUse {
 };
 
 ProcessUse ReadProcessUse(pid_t pid);
+// Resident memory of the process now (not its peak).
+double CurrentRssMiB(pid_t pid);
+// Connections the kernel dropped because a listener's accept queue was full,
+// since boot, all listeners of the machine together (TcpExt ListenOverflows).
+unsigned long long ListenOverflows();
 // Processor time of this process so far (the load client itself).
 double OwnCpuSeconds();
 

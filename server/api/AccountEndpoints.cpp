@@ -32,6 +32,12 @@ std::string Fact(const EndpointContext& ctx, std::string_view name)
     return IsPlainText(value, kMaxFactBytes) ? value : std::string();
 }
 
+// A source's share of one mailed code; a new code starts every share afresh.
+std::string ShareKey(const store::Account& account, const std::string& source)
+{
+    return "ativar-codigo:" + std::to_string(account.id) + ':' + std::to_string(account.codeExpiresAt) + ':' + source;
+}
+
 }  // namespace
 
 EndpointReply Cadastro(EndpointContext& ctx)
@@ -41,9 +47,9 @@ EndpointReply Cadastro(EndpointContext& ctx)
     if (nome.empty() || !IsPlainText(nome, kMaxNameBytes) || !IsEmail(email))
         return Refuse(erro::DadosInvalidos);
 
-    // Every mail counts against the address, so one client cannot flood
+    // Every mail counts against the source, so one client cannot flood
     // mailboxes; and one mailbox gets at most one mail per interval.
-    const std::string addressKey = "cadastro-endereco:" + ctx.clientAddress;
+    const std::string addressKey = "cadastro-endereco:" + ctx.clientSource;
     if (!ctx.throttle.Allows(addressKey, ctx.now))
         return Refuse(erro::MuitasTentativas, 429);
     const std::optional<store::Account> existing = ctx.store.FindAccount(email);
@@ -74,19 +80,30 @@ EndpointReply Ativar(EndpointContext& ctx)
     if (uid.empty() || !IsPlainText(uid, kMaxFactBytes))
         return Refuse(erro::DadosInvalidos);
 
-    const std::string addressKey = "ativar-endereco:" + ctx.clientAddress;
+    const std::string addressKey = "ativar-endereco:" + ctx.clientSource;
     const std::optional<store::Account> account = email.empty() ? std::nullopt : ctx.store.FindAccount(email);
-    const std::string accountKey = "ativar-conta:" + email;
-    if (!ctx.throttle.AllowsAll({&addressKey, &accountKey}, ctx.now))
+    const bool pending = account && !account->codeHash.empty() && ctx.now < account->codeExpiresAt;
+    // One source may spend only its share of a mailed code's wrong tries, so
+    // an outsider who knows the address cannot end its owner's code alone;
+    // once spent, every try of that source at that code is refused, or its
+    // refusals below would be free guesses.
+    const std::string shareKey = pending ? ShareKey(*account, ctx.clientSource) : std::string();
+    if (pending && ctx.throttle.Failures(shareKey, ctx.now) >= ctx.config.activationTriesPerSource)
         return Refuse(erro::MuitasTentativas, 429);
 
-    const bool pending = account && !account->codeHash.empty() && ctx.now < account->codeExpiresAt;
     if (!pending || codigo.empty()
         || !security::ConstantTimeEqual(CodeDigest(account->codeSalt, codigo), account->codeHash)) {
-        ctx.throttle.CountFailures({&addressKey, &accountKey}, ctx.now);
-        if (pending && ctx.store.CountActivationFailure(account->id) >= ctx.config.activationTries)
-            ctx.store.DropActivationCode(account->id);
-        return Refuse(erro::CodigoInvalido);
+        // A source that failed too often has its further wrong tries refused,
+        // while another account's right code from there still passes. Each
+        // wrong try counts all the same, against the source's share and the code.
+        const bool heldBack = !ctx.throttle.Allows(addressKey, ctx.now);
+        ctx.throttle.CountFailure(addressKey, ctx.now);
+        if (pending) {
+            ctx.throttle.CountFailure(shareKey, ctx.now);
+            if (ctx.store.CountActivationFailure(account->id) >= ctx.config.activationTries)
+                ctx.store.DropActivationCode(account->id);
+        }
+        return heldBack ? Refuse(erro::MuitasTentativas, 429) : Refuse(erro::CodigoInvalido);
     }
 
     const std::string token = security::RandomHex(32);

@@ -79,16 +79,22 @@ EndpointReply SolicitarAcesso(EndpointContext& ctx)
     const store::Device& tecnico = *auth.device;
     const std::string digits = DigitsOf(ctx.form.Get("codigo"));
     const std::string deviceKey = "codigo-dispositivo:" + std::to_string(tecnico.id);
-    const std::string addressKey = "codigo-endereco:" + ctx.clientAddress;
+    const std::string addressKey = "codigo-endereco:" + ctx.clientSource;
     const std::string valueKey = "codigo-valor:" + digits;
-    if (!ctx.throttle.AllowsAll({&deviceKey, &addressKey, &valueKey}, ctx.now))
+    // The guessing device is held back whatever it types.
+    if (!ctx.throttle.Allows(deviceKey, ctx.now))
         return Refuse(erro::MuitasTentativas, 429);
 
     const std::optional<store::Code> code =
         digits.size() == kCodeDigits ? ctx.store.FindLiveCode(digits, ctx.now) : std::nullopt;
     if (!code) {
+        // A source (an office behind one address) or a code value that failed
+        // too often has its further wrong tries refused, while a right code
+        // from another device there still passes. Each wrong try counts
+        // against its device all the same, so a refusal is no free guess.
+        const bool heldBack = !ctx.throttle.AllowsAll({&addressKey, &valueKey}, ctx.now);
         ctx.throttle.CountFailures({&deviceKey, &addressKey, &valueKey}, ctx.now);
-        return Refuse(erro::CodigoInvalido);
+        return heldBack ? Refuse(erro::MuitasTentativas, 429) : Refuse(erro::CodigoInvalido);
     }
     if (code->clienteDeviceId == tecnico.id)
         return Refuse(erro::PropriaMaquina);

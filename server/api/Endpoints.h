@@ -19,6 +19,7 @@ struct EndpointContext {
     Throttle& throttle;
     store::Millis now;
     const std::string& clientAddress;
+    const std::string& clientSource;  // what per-source counters key on: the address, or its IPv6 /64
     const FormFields& form;
 };
 

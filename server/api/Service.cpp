@@ -4,6 +4,7 @@
 #include "server/api/JsonReply.h"
 #include "server/api/Pages.h"
 #include "server/ServerLog.h"
+#include "server/net/SourceAddress.h"
 
 #include <array>
 #include <chrono>
@@ -88,7 +89,8 @@ HttpReply Service::HandleApi(std::string_view name, const HttpRequestView& reque
     if (!form)
         return JsonRefusal(400, erro::PedidoInvalido);
     try {
-        EndpointContext ctx{store_, mailer_, config_, throttle_, clock_(), request.clientAddress, *form};
+        const std::string source = net::SourceText(request.clientAddress);
+        EndpointContext ctx{store_, mailer_, config_, throttle_, clock_(), request.clientAddress, source, *form};
         EndpointReply reply = route->endpoint(ctx);
         HttpReply http;
         http.status = reply.status;

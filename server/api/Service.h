@@ -20,7 +20,8 @@ struct ServiceConfig {
     int minBuild = MARQUELIN_SERVER_DEFAULT_BUILD;
     store::Millis codeTtlMs = 10 * 60 * 1000;
     store::Millis activationTtlMs = 30 * 60 * 1000;
-    int activationTries = 5;               // failures that end an activation code
+    int activationTries = 10;              // wrong tries that end an activation code
+    int activationTriesPerSource = 3;      // of those, the most one source may make
     store::Millis mailIntervalMs = 30 * 1000;  // between two mails to one address
     ThrottlePolicy throttle;
 };

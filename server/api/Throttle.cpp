@@ -35,6 +35,12 @@ bool Throttle::AllowsAll(std::initializer_list<const std::string*> keys, store::
     return allowed;
 }
 
+int Throttle::Failures(const std::string& key, store::Millis now)
+{
+    const store::ThrottleCounter counter = store_.LoadCounter(key);
+    return now - counter.lastFailureAt >= policy_.lockoutMs ? 0 : counter.failures;
+}
+
 void Throttle::CountFailure(const std::string& key, store::Millis now)
 {
     store::ThrottleCounter counter = store_.LoadCounter(key);

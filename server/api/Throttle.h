@@ -5,12 +5,14 @@
 #include <initializer_list>
 #include <string>
 
-// Slows down guessing. Each key (a device, an address, a code value, an
-// account) counts its failures in the store, so a restart does not reset
-// them. The first `freeFailures` cost nothing; after that each attempt must
-// wait `baseDelayMs`, doubling with every further failure; from `hardLimit`
-// failures on, every attempt, right or wrong, is refused until `lockoutMs`
-// has passed since the last failure, which also forgets the count.
+// Slows down guessing. Each key (a device, a source, a code value, a share
+// of a mailed code) counts its failures in the store, so a restart does not
+// reset them. The first `freeFailures` cost nothing; after that a try the key
+// holds back must wait `baseDelayMs` after the last failure, doubling with
+// every further failure; from `hardLimit` failures on, every such try is
+// refused until `lockoutMs` has passed since the last failure, which also
+// forgets the count. Which tries a key holds back (every one, or only wrong
+// ones) is the endpoint's choice.
 
 namespace api {
 
@@ -27,6 +29,8 @@ public:
 
     bool Allows(const std::string& key, store::Millis now);
     bool AllowsAll(std::initializer_list<const std::string*> keys, store::Millis now);
+    // The failures `key` still remembers.
+    int Failures(const std::string& key, store::Millis now);
     void CountFailure(const std::string& key, store::Millis now);
     void CountFailures(std::initializer_list<const std::string*> keys, store::Millis now);
 

@@ -1,7 +1,8 @@
 #include "server/http/HttpListener.h"
 
 #include "server/ServerLog.h"
-#include "server/http/HttpSession.h"
+#include "server/http/ClientAddress.h"
+#include "server/http/PendingConnection.h"
 
 #include <memory>
 
@@ -15,6 +16,7 @@ HttpListener::HttpListener(boost::asio::io_context& io, const boost::asio::ip::t
     acceptor_.set_option(boost::asio::socket_base::reuse_address(true));
     acceptor_.bind(endpoint);
     acceptor_.listen(boost::asio::socket_base::max_listen_connections);
+    acceptor_.non_blocking(true);
 }
 
 void HttpListener::Start() { DoAccept(); }
@@ -48,14 +50,38 @@ void HttpListener::OnAccept(boost::system::error_code ec, boost::asio::ip::tcp::
         });
         return;
     }
-    if (shared_.openConnections >= shared_.limits.maxConnections) {
-        boost::system::error_code ignored;
-        socket.close(ignored);
-    } else {
-        socket.set_option(boost::asio::ip::tcp::no_delay(true), ec);
-        std::make_shared<HttpSession>(std::move(socket), shared_)->Run();
+    Admit(std::move(socket));
+    // A flood fills the kernel's queue of connections waiting to be accepted,
+    // and a full queue drops everyone's new connections alike: what is queued
+    // already is taken in one go, without a trip through the event loop each.
+    for (int more = 0; more < kAcceptBatch; ++more) {
+        boost::asio::ip::tcp::socket next(io_);
+        acceptor_.accept(next, ec);
+        if (ec)
+            break;  // nothing more queued, or a failure the next asynchronous accept reports
+        Admit(std::move(next));
     }
     DoAccept();
+}
+
+void HttpListener::Admit(boost::asio::ip::tcp::socket socket)
+{
+    boost::system::error_code ec;
+    const boost::asio::ip::address peer = socket.remote_endpoint(ec).address();
+    if (ec)
+        return;  // already gone
+    std::optional<net::SourceTicket> ticket = shared_.connections.TryAcquire(peer);
+    if (!ticket) {
+        if (shared_.connections.RefusalWorthLogging())
+            ServerLog("http: %s refused at the door, %s (refusal %zu)", AddressText(peer).c_str(),
+                      shared_.connections.Full() ? "all connections taken" : "its source holds its share",
+                      shared_.connections.Refusals());
+        socket.close(ec);
+        return;
+    }
+    shared_.memory.Opened(shared_.connections.Total());
+    socket.set_option(boost::asio::ip::tcp::no_delay(true), ec);
+    std::make_shared<PendingConnection>(std::move(socket), std::move(*ticket), shared_)->Start();
 }
 
 }  // namespace http

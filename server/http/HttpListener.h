@@ -6,9 +6,10 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 
-// Accepts HTTPS connections and starts a session for each, up to the
-// connection cap (beyond it new connections are closed at once). A failing
-// accept (out of descriptors) is retried after a pause rather than spun on.
+// Accepts HTTPS connections up to the caps, by source and in all (beyond
+// them a new connection is closed at once), and lets each wait, cheaply,
+// for its first bytes. A failing accept (out of descriptors) is retried
+// after a pause rather than spun on.
 
 namespace http {
 
@@ -23,6 +24,9 @@ public:
 private:
     void DoAccept();
     void OnAccept(boost::system::error_code ec, boost::asio::ip::tcp::socket socket);
+    void Admit(boost::asio::ip::tcp::socket socket);
+
+    static constexpr int kAcceptBatch = 64;
 
     boost::asio::io_context& io_;
     boost::asio::ip::tcp::acceptor acceptor_;

@@ -19,21 +19,31 @@ std::string Printable(std::string_view text)
     return out;
 }
 
-api::HttpReply RefusalFor(const beast::error_code& ec)
+api::HttpReply Refusal(int status, std::string_view erro)
 {
     api::HttpReply reply;
-    if (ec == bhttp::error::body_limit) {
-        reply.status = 413;
-        reply.erro = "corpo_grande_demais";
-    } else if (ec == bhttp::error::header_limit) {
-        reply.status = 431;
-        reply.erro = "pedido_invalido";
-    } else {
-        reply.status = 400;
-        reply.erro = "pedido_invalido";
-    }
-    reply.body = api::JsonReply::Refusal(reply.erro);
+    reply.status = status;
+    reply.erro = erro;
+    reply.body = api::JsonReply::Refusal(erro);
     return reply;
+}
+
+// Only plain "chunked" is read as a coding. Anything else ("chunked, identity",
+// "xchunked", "gzip") would leave the body's end unknown, so its bytes could
+// be taken for a next request.
+bool HasUnsupportedTransferEncoding(const bhttp::request<bhttp::string_body>& request)
+{
+    if (request.count(bhttp::field::transfer_encoding) > 1)
+        return true;
+    const std::string_view coding = request[bhttp::field::transfer_encoding];
+    return !coding.empty() && !beast::iequals(coding, "chunked");
+}
+
+api::HttpReply RefusalFor(const beast::error_code& ec)
+{
+    if (ec == bhttp::error::body_limit)
+        return Refusal(413, "corpo_grande_demais");
+    return Refusal(ec == bhttp::error::header_limit ? 431 : 400, "pedido_invalido");
 }
 
 bool IsQuietEnd(const beast::error_code& ec)
@@ -45,20 +55,21 @@ bool IsQuietEnd(const beast::error_code& ec)
 
 }  // namespace
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, HttpShared& shared)
-    : shared_(shared), stream_(std::move(socket), shared.tls)
+HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, net::SourceTicket ticket, HttpShared& shared,
+                         std::chrono::steady_clock::time_point handshakeDeadline)
+    : shared_(shared),
+      ticket_(std::move(ticket)),
+      handshakeDeadline_(handshakeDeadline),
+      stream_(std::move(socket), shared.tls)
 {
-    ++shared_.openConnections;
     boost::system::error_code ec;
     peer_ = beast::get_lowest_layer(stream_).socket().remote_endpoint(ec).address();
     peerText_ = AddressText(peer_);
 }
 
-HttpSession::~HttpSession() { --shared_.openConnections; }
-
 void HttpSession::Run()
 {
-    beast::get_lowest_layer(stream_).expires_after(shared_.limits.handshakeTimeout);
+    beast::get_lowest_layer(stream_).expires_at(handshakeDeadline_);
     stream_.async_handshake(boost::asio::ssl::stream_base::server,
                             beast::bind_front_handler(&HttpSession::OnHandshake, shared_from_this()));
 }
@@ -83,22 +94,32 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t)
 {
     if (ec && IsQuietEnd(ec))
         return DoClose();
-    if (ec) {
-        api::HttpReply refusal = RefusalFor(ec);
-        LogRequest("-", "-", refusal);
-        // The client may still be sending what was refused: closing at once
-        // would reset the connection and lose the answer it is owed.
-        drainAfterAnswer_ = true;
-        return Answer(std::move(refusal), false);
-    }
+    if (ec)
+        return RefuseAndClose(RefusalFor(ec));
     started_ = std::chrono::steady_clock::now();
     const auto& request = parser_->get();
+    if (HasUnsupportedTransferEncoding(request))
+        return RefuseAndClose(Refusal(501, "pedido_invalido"));
     const auto forwarded = request["X-Forwarded-For"];
     api::HttpRequestView view{request.method_string(), request.target(), request.body(),
                               ClientAddress(peer_, peerText_, shared_.trustedProxies, forwarded)};
     api::HttpReply reply = shared_.service.Handle(view);
     LogRequest(view.method, view.target, reply);
-    Answer(std::move(reply), request.keep_alive());
+    const bool keepAlive = request.keep_alive();
+    parser_.reset();
+    if (buffer_.size() == 0)
+        buffer_.shrink_to_fit();
+    Answer(std::move(reply), keepAlive);
+}
+
+void HttpSession::RefuseAndClose(api::HttpReply refusal)
+{
+    LogRequest("-", "-", refusal);
+    parser_.reset();
+    // The client may still be sending what was refused: closing at once
+    // would reset the connection and lose the answer it is owed.
+    drainAfterAnswer_ = true;
+    Answer(std::move(refusal), false);
 }
 
 void HttpSession::Answer(api::HttpReply reply, bool keepAlive)
@@ -119,6 +140,7 @@ void HttpSession::OnWrite(bool keepAlive, beast::error_code ec, std::size_t)
 {
     if (ec)
         return;
+    response_ = {};
     if (!keepAlive)
         return drainAfterAnswer_ ? DrainThenClose() : DoClose();
     DoRead();
@@ -128,9 +150,11 @@ void HttpSession::DrainThenClose()
 {
     if (drained_ >= kMaxDrainBytes)
         return DoClose();
-    if (!drain_)
+    if (!drain_) {
         drain_ = std::make_unique_for_overwrite<char[]>(kDrainChunk);
-    beast::get_lowest_layer(stream_).expires_after(std::chrono::seconds(2));
+        drainDeadline_ = std::chrono::steady_clock::now() + shared_.limits.drainTimeout;
+    }
+    beast::get_lowest_layer(stream_).expires_at(drainDeadline_);
     stream_.async_read_some(boost::asio::buffer(drain_.get(), kDrainChunk),
                             [self = shared_from_this()](beast::error_code ec, std::size_t bytes) {
                                 self->drained_ += bytes;

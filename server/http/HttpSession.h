@@ -11,18 +11,21 @@
 #include <memory>
 #include <optional>
 
-// One HTTPS connection: TLS handshake, then requests one after another on the
-// same connection (keep-alive) until the client closes, asks to close, stays
-// idle past the time-out or sends something we refuse. A fresh parser per
-// request bounds the header and the body; an oversized body is answered 413
-// and the connection closed. Kept alive by the pending operation's handler.
+// One HTTPS connection once its client has spoken: TLS handshake, then
+// requests one after another on the same connection (keep-alive) until the
+// client closes, asks to close, stays idle past the time-out or sends
+// something we refuse. A fresh parser per request bounds the header and the
+// body; an oversized body is answered 413, a transfer coding other than plain
+// chunked 501, and the connection closed. Between requests the connection
+// keeps no request, reply or read buffer. Kept alive by the pending
+// operation's handler; its ticket keeps its place in the connection counts.
 
 namespace http {
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
-    HttpSession(boost::asio::ip::tcp::socket&& socket, HttpShared& shared);
-    ~HttpSession();
+    HttpSession(boost::asio::ip::tcp::socket&& socket, net::SourceTicket ticket, HttpShared& shared,
+                std::chrono::steady_clock::time_point handshakeDeadline);
     void Run();
 
 private:
@@ -32,11 +35,15 @@ private:
     void Answer(api::HttpReply reply, bool keepAlive);
     void OnWrite(bool keepAlive, boost::beast::error_code ec, std::size_t bytes);
     void DoClose();
+    // Refuses the request just read: answers, then drains and closes.
+    void RefuseAndClose(api::HttpReply refusal);
     // Reads and drops what the client still sends, within a bound, then closes.
     void DrainThenClose();
     void LogRequest(std::string_view method, std::string_view target, const api::HttpReply& reply) const;
 
     HttpShared& shared_;
+    net::SourceTicket ticket_;
+    std::chrono::steady_clock::time_point handshakeDeadline_;
     boost::beast::ssl_stream<boost::beast::tcp_stream> stream_;
     boost::beast::flat_buffer buffer_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
@@ -48,6 +55,7 @@ private:
     static constexpr std::size_t kDrainChunk = 4096;
     std::unique_ptr<char[]> drain_;  // only for a refused request, so an idle connection holds none
     std::size_t drained_ = 0;
+    std::chrono::steady_clock::time_point drainDeadline_;  // set once: a trickle cannot push it back
     bool drainAfterAnswer_ = false;
 };
 

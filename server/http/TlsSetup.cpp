@@ -148,6 +148,8 @@ void ConfigureServerTls(boost::asio::ssl::context& context, const CertificateFil
     // request and never resumes a session, so the two TLS 1.3 tickets sent
     // by default would be work thrown away on every handshake.
     SSL_CTX_set_num_tickets(ctx, 0);
+    // A connection between requests holds no record buffers (about 34 KiB).
+    SSL_CTX_set_mode(ctx, SSL_MODE_RELEASE_BUFFERS);
     context.use_certificate_chain_file(files.cert);
     context.use_private_key_file(files.key, boost::asio::ssl::context::pem);
 }

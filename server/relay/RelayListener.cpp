@@ -49,13 +49,13 @@ std::string PeerText(const tcp::endpoint& remote)
 
 // Read whatever the peer already sent before closing, so the refusal is not
 // lost to a reset; nothing is waited for.
-void RefuseAtDoor(tcp::socket& socket, RelayState& state)
+void RefuseAtDoor(tcp::socket& socket, RelayState& state, Refusal refusal)
 {
     error_code ignored;
     socket.non_blocking(true, ignored);
     for (int reads = 0; reads < 4 && socket.read_some(asio::buffer(state.discard), ignored) > 0; ++reads) {
     }
-    const std::string line = RefusalLine(Refusal::TooManyConnections);
+    const std::string line = RefusalLine(refusal);
     socket.write_some(asio::buffer(line), ignored);
     socket.shutdown(tcp::socket::shutdown_both, ignored);
     socket.close(ignored);
@@ -138,9 +138,11 @@ void RelayListener::Admit(tcp::socket socket)
         return;  // already gone
     std::optional<AddressTicket> ticket = state_->addresses.TryAcquire(remote.address());
     if (!ticket) {
-        state_->log.Write("refused peer=" + PeerText(remote) + " reason=" +
-                          std::string(RefusalLogName(Refusal::TooManyConnections)));
-        return RefuseAtDoor(socket, *state_);
+        const Refusal refusal = state_->addresses.Full() ? Refusal::RelayFull : Refusal::TooManyConnections;
+        if (state_->addresses.RefusalWorthLogging())
+            state_->log.Write("refused peer=" + PeerText(remote) + " reason=" + std::string(RefusalLogName(refusal))
+                              + " (refusal " + std::to_string(state_->addresses.Refusals()) + " at the door)");
+        return RefuseAtDoor(socket, *state_, refusal);
     }
     TuneSocket(socket);
     std::make_shared<RelaySide>(state_, std::move(socket), std::move(*ticket), PeerText(remote))->Start();

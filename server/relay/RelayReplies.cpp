@@ -12,7 +12,7 @@ struct RefusalRow {
     std::string_view logName;  // to the log
 };
 
-constexpr std::array<RefusalRow, 10> kRefusals{{
+constexpr std::array<RefusalRow, 11> kRefusals{{
     {Refusal::BadJoinLine, "linha JOIN invalida", "bad-join-line"},
     {Refusal::UnknownProtocol, "protocolo do relay nao suportado", "unknown-protocol"},
     {Refusal::BadRole, "papel invalido", "bad-role"},
@@ -23,6 +23,7 @@ constexpr std::array<RefusalRow, 10> kRefusals{{
     {Refusal::TooManyEarlyBytes, "dados demais antes do pareamento", "too-many-early-bytes"},
     {Refusal::Replaced, "substituido por uma nova conexao", "replaced"},
     {Refusal::TooManyConnections, "conexoes demais deste endereco", "too-many-connections"},
+    {Refusal::RelayFull, "relay lotado, tente novamente mais tarde", "relay-full"},
 }};
 
 const RefusalRow& RowOf(Refusal refusal)

@@ -21,6 +21,7 @@ enum class Refusal {
     TooManyEarlyBytes,
     Replaced,
     TooManyConnections,
+    RelayFull,
 };
 
 // "ERR|<reason>\n": the reason the program shows after "Erro no relay TCP: ".

@@ -24,8 +24,13 @@ struct RelayLimits {
     // Bytes a side may send after its Join line before it is paired; they are
     // forwarded once it is (an eager Hello is a few dozen).
     std::size_t maxEarlyBytes{4096};
-    // Connections from one address, in every state.
-    unsigned maxConnectionsPerAddress{32};
+    // Connections from one source (an IPv4 address, an IPv6 /64), in every
+    // state: an office behind one NAT may relay hundreds of sessions at once.
+    unsigned maxConnectionsPerAddress{512};
+    // Connections of all sources together. Each may hold a pipe (two more
+    // descriptors) while bytes flow, so the server sizes this to the
+    // descriptors it gives the relay.
+    std::size_t maxConnections{10000};
     // One buffer per direction of a paired session, held only while bytes
     // flow: a kernel pipe that bytes are spliced through (no copy in the
     // relay), or, with splicing off or no pipe to be had, relay memory they

@@ -22,7 +22,7 @@ struct RelayState {
         : sessions(check),
           limits(relayLimits),
           log(std::move(sink)),
-          addresses(relayLimits.maxConnectionsPerAddress),
+          addresses(relayLimits.maxConnectionsPerAddress, relayLimits.maxConnections),
           pipes(relayLimits.pipeBytes, relayLimits.spareBuffers),
           buffers(relayLimits.bufferBytes, relayLimits.spareBuffers)
     {

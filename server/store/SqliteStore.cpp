@@ -6,7 +6,8 @@
 namespace store {
 namespace {
 
-constexpr const char* kSchema = R"sql(
+// The schema as the first version made it; each later version is one step below.
+constexpr const char* kSchemaV1 = R"sql(
 CREATE TABLE accounts (
   id INTEGER PRIMARY KEY,
   email TEXT NOT NULL UNIQUE,
@@ -65,6 +66,30 @@ CREATE TABLE counters (
   last_failure_at INTEGER NOT NULL
 ) WITHOUT ROWID;
 )sql";
+
+// Version 2: a device id is bound per account, so an account activating a
+// device id that another account holds gets a device of its own, and never
+// the other's token, codes or sessions.
+constexpr const char* kDevicesPerAccount = R"sql(
+CREATE TABLE devices_v2 (
+  id INTEGER PRIMARY KEY,
+  uid TEXT NOT NULL,
+  account_id INTEGER NOT NULL REFERENCES accounts(id),
+  token_hash BLOB NOT NULL UNIQUE,
+  nome_maquina TEXT NOT NULL DEFAULT '',
+  sistema TEXT NOT NULL DEFAULT '',
+  versao TEXT NOT NULL DEFAULT '',
+  latest_code_id INTEGER NOT NULL DEFAULT 0,
+  bound_at INTEGER NOT NULL,
+  UNIQUE (uid, account_id)
+);
+INSERT INTO devices_v2 (id, uid, account_id, token_hash, nome_maquina, sistema, versao, latest_code_id, bound_at)
+  SELECT id, uid, account_id, token_hash, nome_maquina, sistema, versao, latest_code_id, bound_at FROM devices;
+DROP TABLE devices;
+ALTER TABLE devices_v2 RENAME TO devices;
+)sql";
+
+constexpr std::array<const char*, SqliteStore::kSchemaVersion> kSteps{kSchemaV1, kDevicesPerAccount};
 
 // One place for the column list of a code, so every reader agrees.
 #define CODE_COLUMNS \
@@ -152,6 +177,8 @@ SqliteStore::SqliteStore(const std::string& path) : db_(path)
     db_.Exec("BEGIN EXCLUSIVE; COMMIT");  // takes the lock now, not at the first write
 }
 
+const char* SqliteStore::SchemaStep(int version) { return kSteps.at(static_cast<std::size_t>(version - 1)); }
+
 void SqliteStore::Migrate()
 {
     std::int64_t version = 0;
@@ -166,8 +193,9 @@ void SqliteStore::Migrate()
         throw std::runtime_error("the database was written by a newer server (schema "
                                  + std::to_string(version) + ")");
     Transaction t(db_);
-    db_.Exec(kSchema);
-    db_.Exec("PRAGMA user_version=1");
+    while (version < kSchemaVersion)
+        db_.Exec(SchemaStep(static_cast<int>(++version)));
+    db_.Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
     t.Commit();
 }
 
@@ -235,7 +263,7 @@ Id SqliteStore::BindDevice(Id accountId, const std::string& uid, const std::stri
     {
         Query q = db_.Prepare(
             "INSERT INTO devices (uid, account_id, token_hash, nome_maquina, sistema, versao, bound_at) "
-            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT(uid) DO UPDATE SET account_id = ?2, token_hash = ?3, "
+            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT(uid, account_id) DO UPDATE SET token_hash = ?3, "
             "nome_maquina = ?4, sistema = ?5, versao = ?6, bound_at = ?7 RETURNING id");
         q.Bind(1, uid).Bind(2, accountId).BindBlob(3, tokenHash).Bind(4, facts.nomeMaquina);
         q.Bind(5, facts.sistema).Bind(6, facts.versao).Bind(7, now);

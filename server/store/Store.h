@@ -89,8 +89,11 @@ public:
     virtual void SaveSignup(const Account& signup, Millis now) = 0;
     virtual int CountActivationFailure(Id accountId) = 0;  // the new count
     virtual void DropActivationCode(Id accountId) = 0;
-    // Activates the account, binds the device (moving it from any other
-    // account) under a new token hash, and ends the activation code.
+    // Activates the account, binds the device id to it under a new token
+    // hash (the device's earlier token stops working), and ends the
+    // activation code. A device id is bound per account: another account
+    // binding the same id gets a device of its own, and never this one's
+    // token, codes or sessions.
     virtual Id BindDevice(Id accountId, const std::string& uid, const std::string& tokenHash,
                           const MachineFacts& facts, Millis now) = 0;
     virtual std::optional<Device> FindDeviceByToken(const std::string& tokenHash) = 0;

@@ -9,7 +9,7 @@ namespace {
 
 class RefusalsTest : public ServerTest {
 protected:
-    RefusalsTest() : ServerTest(LooseLimits({"--activation-tries", "3", "--code-ttl", "2"})) {}
+    RefusalsTest() : ServerTest(LooseLimits({"--code-ttl", "2"})) {}
 
     void SetUp() override
     {
@@ -49,26 +49,10 @@ TEST_F(RefusalsTest, TheAccountPartMustBeCompleteAndBelongTogether)
     EXPECT_EQ(Erro(client->PostAs(sameEmail, "validar_token.php")), "(ok)");
 }
 
-TEST_F(RefusalsTest, ActivationCodesAreCheckedAndDieAfterTooManyFailures)
+TEST_F(RefusalsTest, SignUpsNeedANameAndAnEMailAddress)
 {
-    const QString email = "caio@example.com";
-    ASSERT_TRUE(IsOk(client->Post("cadastro.php", {{"nome", "Caio"}, {"email", email}})));
-    const QString code = QString::fromStdString(server.LatestCode(email.toStdString()));
-    const QString wrong = code == "000000" ? "111111" : "000000";
-    auto activate = [&](const QString& codigo) {
-        return client->Post("ativar.php", {{"email", email}, {"codigo", codigo}, {"dispositivo_uid", "uid-c"},
-                                           {"nome_maquina", "PC"}, {"sistema_operacional", "Windows"},
-                                           {"versao_app", "1.1.6"}});
-    };
-    EXPECT_EQ(Erro(activate("")), "codigo_invalido_ou_expirado");
-    EXPECT_EQ(Erro(activate(wrong)), "codigo_invalido_ou_expirado");
-    EXPECT_EQ(Erro(activate(wrong)), "codigo_invalido_ou_expirado");
-    EXPECT_EQ(Erro(activate(code)), "codigo_invalido_ou_expirado") << "three failures ended the code";
-
-    ASSERT_TRUE(IsOk(client->Post("cadastro.php", {{"nome", "Caio"}, {"email", email}})));
-    EXPECT_EQ(Erro(activate(QString::fromStdString(server.LatestCode(email.toStdString())))), "(ok)");
     EXPECT_EQ(Erro(client->Post("cadastro.php", {{"nome", "Caio"}, {"email", "sem-arroba"}})), "dados_invalidos");
-    EXPECT_EQ(Erro(client->Post("cadastro.php", {{"nome", "  "}, {"email", email}})), "dados_invalidos");
+    EXPECT_EQ(Erro(client->Post("cadastro.php", {{"nome", "  "}, {"email", "caio@example.com"}})), "dados_invalidos");
 }
 
 TEST_F(RefusalsTest, SupportCodesRefuseTheirOwnDeviceASecondTechnicianAndDeadCodes)

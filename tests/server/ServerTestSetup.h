@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -17,6 +18,12 @@ inline std::vector<std::string> LooseLimits(std::vector<std::string> more = {})
     std::vector<std::string> args = {"--throttle-free", "100", "--mail-interval", "0"};
     args.insert(args.end(), more.begin(), more.end());
     return args;
+}
+
+// The status of an HTTP reply's first line ("HTTP/1.1 501 ..." gives 501), 0 for none.
+inline int HttpStatus(const std::string& line)
+{
+    return line.rfind("HTTP/1.", 0) == 0 && line.size() > 12 ? std::atoi(line.c_str() + 9) : 0;
 }
 
 class ServerTest : public ::testing::Test {

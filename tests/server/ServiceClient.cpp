@@ -12,14 +12,14 @@ namespace {
 
 constexpr api::TransportTimeouts kTimeouts{2000, 2000, 5000, 5000};
 
-QString Encode(Fields fields, QString body = {})
+}  // namespace
+
+QString EncodeForm(Fields fields, QString body)
 {
     for (const auto& [name, value] : fields)
         body += (body.isEmpty() ? QString() : QStringLiteral("&")) + QLatin1String(name) + '=' + api::UrlEncode(value);
     return body;
 }
-
-}  // namespace
 
 ServiceClient::ServiceClient(const testing_support::ServerFixture& server)
     : server_(server),
@@ -30,12 +30,12 @@ ServiceClient::ServiceClient(const testing_support::ServerFixture& server)
 
 QString ServiceClient::Post(const char* endpoint, Fields fields) const
 {
-    return api::ApiPost(QString::fromLatin1(endpoint), Encode(fields), kTimeouts);
+    return api::ApiPost(QString::fromLatin1(endpoint), EncodeForm(fields), kTimeouts);
 }
 
 QString ServiceClient::PostAs(const TestDevice& device, const char* endpoint, Fields fields) const
 {
-    const QString body = Encode(fields, api::ApiAuthParams(device.email, device.uid, device.token));
+    const QString body = EncodeForm(fields, api::ApiAuthParams(device.email, device.uid, device.token));
     return api::ApiPost(QString::fromLatin1(endpoint), body, kTimeouts);
 }
 

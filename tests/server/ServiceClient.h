@@ -42,6 +42,8 @@ private:
     testing_support::ScopedEnv ca_;
 };
 
+// The fields form-encoded as the program encodes them, after `body` when it has some.
+QString EncodeForm(Fields fields, QString body = {});
 QString Field(const QString& reply, const char* key);
 bool IsOk(const QString& reply);
 

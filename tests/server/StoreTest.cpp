@@ -63,13 +63,12 @@ TEST_F(StoreTest, ReopeningKeepsWhatWasWritten)
     EXPECT_EQ(status->code.ipCliente, "203.0.113.9");
 }
 
-TEST_F(StoreTest, ABoundDeviceMovesToItsNewAccountUnderANewToken)
+TEST_F(StoreTest, ADeviceIdIsBoundPerAccountAndNeverMovedToAnother)
 {
     SqliteStore s(path);
     const Id first = Device(s, "a@x", "uid-1");
-    const Id again = Device(s, "b@x", "uid-1");
-    EXPECT_EQ(first, again);
-    EXPECT_FALSE(s.FindDeviceByToken("token-uid-1-a@x")) << "the old token died";
+    EXPECT_NE(Device(s, "b@x", "uid-1"), first);
+    EXPECT_EQ(s.FindDeviceByToken("token-uid-1-a@x")->id, first) << "the first account keeps its device and token";
     EXPECT_EQ(s.FindDeviceByToken("token-uid-1-b@x")->email, "b@x");
 }
 

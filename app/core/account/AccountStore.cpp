@@ -1,5 +1,8 @@
 #include "core/account/AccountStore.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QUuid>
 
@@ -14,11 +17,28 @@ AccountStore::AccountStore()
     : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                             QStringLiteral("Marquelin"), QStringLiteral("Marquelin")))
 {
+    KeepPrivate(true);
 }
 
 AccountStore::AccountStore(const QString& iniFile)
     : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
 {
+    KeepPrivate(false);
+}
+
+// The file is made before the first write, since the settings writer keeps
+// the mode of the file it replaces and would give a new one the process's
+// default. Only the program's own folder is tightened, never one a caller chose.
+void AccountStore::KeepPrivate(bool ownFolder) const
+{
+    const QFileInfo file(settings_->fileName());
+    QDir().mkpath(file.absolutePath());
+    if (ownFolder)
+        QFile::setPermissions(file.absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile store(file.absoluteFilePath());
+    if (!store.exists())
+        store.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    store.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 
 AccountStore::~AccountStore() = default;

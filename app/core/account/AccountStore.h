@@ -10,7 +10,9 @@ namespace account {
 // modLocal's settings part: the four values kept between runs, in section
 // "Auth" of the per-user store of application "Marquelin" — the device id
 // and the account's name, e-mail and token. Reads never fail (absent keys
-// read ""); write failures are not reported.
+// read ""); write failures are not reported. The token is a password, so
+// the file is only the user's own: 0600, in a 0700 folder of the program's
+// own, both tightened when an earlier run left them open to others.
 class AccountStore {
 public:
     AccountStore();                                // the user's own store
@@ -32,6 +34,7 @@ public:
     void RemoveAccount();
 
 private:
+    void KeepPrivate(bool ownFolder) const;
     QString Read(const char* key) const;
     void Write(const char* key, const QString& value);
 

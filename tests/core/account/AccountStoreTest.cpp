@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <iostream>
 
@@ -58,6 +59,22 @@ TEST(DeviceUid, PersistsAcrossRunsAndChangesAfterRemoval)
     const QString renewed = RunAgain(home.path(), "print");
     EXPECT_TRUE(LooksLikeDeviceUid(renewed));
     EXPECT_NE(renewed, first);
+}
+
+// The token is a password: the file is the user's own, also when an earlier
+// run left it and its folder open to others.
+TEST(DeviceUid, TheStoreIsOnlyTheUsersOwnFromTheFirstRunOnAndIsTightenedLater)
+{
+    namespace fs = std::filesystem;
+    QTemporaryDir home;
+    const fs::path folder = home.filePath("Marquelin").toStdString(), file = folder / "Marquelin.conf";
+    auto modes = [&] { return std::pair(fs::status(folder).permissions(), fs::status(file).permissions()); };
+    RunAgain(home.path(), "print");
+    EXPECT_EQ(modes(), std::pair(fs::perms(0700), fs::perms(0600)));
+    fs::permissions(folder, fs::perms(0755));
+    fs::permissions(file, fs::perms(0644));
+    RunAgain(home.path(), "print");
+    EXPECT_EQ(modes(), std::pair(fs::perms(0700), fs::perms(0600)));
 }
 
 TEST(AccountStore, SavesTheAccountUnchangedAndRemovesTheWholeSection)

@@ -96,38 +96,5 @@ TEST_F(RelayRefusal, TheLogNeverCarriesAStreamKey)
     }
 }
 
-// Times long enough that no held connection expires during the test.
-class RelayAddressCap : public RelayFixture {
-protected:
-    void SetUp() override
-    {
-        relay::RelayLimits limits;
-        limits.maxConnectionsPerAddress = 4;
-        StartRelay(limits);
-        sessions_.Accept("s1", "right-key");
-    }
-};
-
-TEST_F(RelayAddressCap, ConnectionsFromOneAddressAreCapped)
-{
-    std::vector<std::unique_ptr<RelayTestClient>> held;
-    for (int i = 0; i < 4; ++i)
-        held.push_back(Connect());
-    auto extra = Connect();
-    EXPECT_EQ(extra->ReadLine(), "ERR|conexoes demais deste endereco\n");
-    EXPECT_TRUE(extra->WaitClosed());
-
-    // Another address has its own count.
-    auto other = Connect("127.0.0.2");
-    EXPECT_TRUE(other->StaysQuiet(milliseconds(100)));
-
-    // A connection that ends gives its place back.
-    held.back()->Close();
-    ASSERT_TRUE(LogShows("closed before its Join line"));
-    auto next = Connect();
-    next->Send(JoinLine("s1", "right-key", "tecnico"));
-    EXPECT_EQ(next->ReadLine(), "OK|AGUARDANDO outro computador\n");
-}
-
 }  // namespace
 }  // namespace relaytest

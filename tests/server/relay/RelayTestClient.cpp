@@ -1,7 +1,10 @@
 #include "RelayTestClient.h"
 
+#include <openssl/ssl.h>
+
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
@@ -48,19 +51,29 @@ RelayTestClient::RelayTestClient(unsigned short port, const char* sourceAddress,
 
 RelayTestClient::~RelayTestClient() { Close(); }
 
+bool RelayTestClient::StartTls()
+{
+    static SSL_CTX* const context = SSL_CTX_new(TLS_client_method());
+    signal(SIGPIPE, SIG_IGN);  // writing to a connection the server ended must fail, not end the test
+    tls_.reset(SSL_new(context), SSL_free);
+    SSL_set_fd(tls_.get(), fd_);
+    return SSL_connect(tls_.get()) == 1;
+}
+
 void RelayTestClient::Send(std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n <= 0)
-            throw std::runtime_error("send to the relay failed");
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+        const std::size_t n = SendSome(bytes);
+        if (n == 0)
+            throw std::runtime_error("send to the server failed");
+        bytes.remove_prefix(n);
     }
 }
 
 std::size_t RelayTestClient::SendSome(std::string_view bytes)
 {
-    const ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    const ssize_t n = tls_ ? SSL_write(tls_.get(), bytes.data(), static_cast<int>(bytes.size()))
+                           : send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
@@ -69,10 +82,10 @@ bool RelayTestClient::Fill(std::chrono::steady_clock::time_point deadline)
     if (ended_)
         return false;
     pollfd ready{fd_, POLLIN, 0};
-    if (poll(&ready, 1, RemainingMs(deadline)) <= 0)
+    if ((!tls_ || SSL_pending(tls_.get()) == 0) && poll(&ready, 1, RemainingMs(deadline)) <= 0)
         return false;
     char chunk[64 * 1024];
-    const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    const ssize_t n = tls_ ? SSL_read(tls_.get(), chunk, sizeof chunk) : recv(fd_, chunk, sizeof chunk, 0);
     if (n <= 0) {
         ended_ = true;
         return false;
@@ -122,6 +135,7 @@ void RelayTestClient::ShutdownSend() { shutdown(fd_, SHUT_WR); }
 
 void RelayTestClient::Close()
 {
+    tls_.reset();
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;

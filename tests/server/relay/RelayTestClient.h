@@ -2,17 +2,21 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
+
+struct ssl_st;
 
 namespace relaytest {
 
 using std::chrono::milliseconds;
 inline constexpr milliseconds kPatience{5000};
 
-// One peer of the relay on the test's side: a blocking loopback socket whose
-// every wait has a deadline, so a relay that misbehaves fails a test rather
-// than hanging it.
+// One peer of the relay, or of the web service, on the test's side: a
+// blocking loopback socket whose every wait has a deadline, so a server that
+// misbehaves fails a test rather than hanging it. StartTls() speaks TLS on it
+// from then on (the server's certificate is not checked).
 class RelayTestClient {
 public:
     // Connects to 127.0.0.1:port, from `sourceAddress` when given; `bufferBytes`
@@ -22,6 +26,8 @@ public:
     RelayTestClient(const RelayTestClient&) = delete;
     RelayTestClient& operator=(const RelayTestClient&) = delete;
 
+    // False when the handshake fails or the server ends the connection first.
+    bool StartTls();
     void Send(std::string_view bytes);
     // Nonblocking send; how many bytes the kernel took.
     std::size_t SendSome(std::string_view bytes);
@@ -43,6 +49,7 @@ private:
     bool Fill(std::chrono::steady_clock::time_point deadline);
 
     int fd_ = -1;
+    std::shared_ptr<ssl_st> tls_;
     bool ended_ = false;
     std::string pending_;
 };

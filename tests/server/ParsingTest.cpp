@@ -1,5 +1,5 @@
-// Bad input from outside: clear refusals, bounded sizes, and a server that
-// keeps answering afterwards.
+// Requests the server cannot or will not read: clear refusals, bounded
+// sizes, and a server that keeps answering afterwards.
 #include "RelayWire.h"
 #include "ServerTestSetup.h"
 
@@ -9,7 +9,7 @@ using namespace server_tests;
 
 namespace {
 
-class AbuseTest : public ServerTest {
+class ParsingTest : public ServerTest {
 protected:
     QString RawPost(const std::string& path, const QByteArray& body, const char* method = "POST")
     {
@@ -27,7 +27,7 @@ protected:
 
 }  // namespace
 
-TEST_F(AbuseTest, AnOversizedBodyIsRefusedWithAClearAnswer)
+TEST_F(ParsingTest, AnOversizedBodyIsRefusedWithAClearAnswer)
 {
     const QByteArray huge = "email=" + QByteArray(64 * 1024, 'a');
     const QString reply = RawPost("/api/cadastro.php", huge);
@@ -36,7 +36,7 @@ TEST_F(AbuseTest, AnOversizedBodyIsRefusedWithAClearAnswer)
     EXPECT_EQ(client->Get("/healthz"), "ok\n");
 }
 
-TEST_F(AbuseTest, UnknownEndpointsAndMethodsAnswerOkFalse)
+TEST_F(ParsingTest, UnknownEndpointsAndMethodsAnswerOkFalse)
 {
     EXPECT_EQ(Field(RawPost("/api/apagar_tudo.php", "x=1"), "erro"), "endpoint_desconhecido");
     EXPECT_EQ(Field(RawPost("/api/status_codigo.php/mais", ""), "erro"), "endpoint_desconhecido");
@@ -46,7 +46,7 @@ TEST_F(AbuseTest, UnknownEndpointsAndMethodsAnswerOkFalse)
     EXPECT_EQ(Field(RawPost("/versao.php", "x=1"), "erro"), "metodo_nao_permitido");
 }
 
-TEST_F(AbuseTest, MalformedFormsAreReadOrRefusedWithoutHarm)
+TEST_F(ParsingTest, MalformedFormsAreReadOrRefusedWithoutHarm)
 {
     QByteArray many;
     for (int i = 0; i < 40; ++i)
@@ -59,18 +59,38 @@ TEST_F(AbuseTest, MalformedFormsAreReadOrRefusedWithoutHarm)
               "autenticacao_incompleta");
 }
 
-TEST_F(AbuseTest, PlainTextAndGarbageOnTheTlsPortAreDropped)
+TEST_F(ParsingTest, PlainTextAndGarbageOnTheTlsPortAreDropped)
 {
     {
         RelayWire plain(server.HttpsPort());
         plain.Send("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n");
-        EXPECT_EQ(plain.ReadLine(3000), "") << "no TLS, no answer";
+        EXPECT_EQ(plain.ReadLine(std::chrono::milliseconds(3000)), "") << "no TLS, no answer";
     }
     {
         RelayWire garbage(server.HttpsPort());
         garbage.Send(std::string(4096, '\x16'));
-        garbage.ReadLine(1000);
+        garbage.ReadLine(std::chrono::milliseconds(1000));
     }
     EXPECT_EQ(client->Get("/healthz"), "ok\n");
     EXPECT_TRUE(server.Running());
+}
+
+// A body whose end the server cannot tell would be read as the next request.
+TEST_F(ParsingTest, TransferCodingsOtherThanPlainChunkedAreRefused)
+{
+    const struct {
+        const char* coding;
+        int status;
+    } cases[] = {
+        {"chunked", 200}, {"Chunked", 200}, {"chunked, identity", 501}, {"xchunked", 501},
+        {"gzip, chunked", 501}, {"identity", 501},
+    };
+    for (const auto& c : cases) {
+        RelayWire wire(server.HttpsPort());
+        ASSERT_TRUE(wire.StartTls());
+        wire.Send(std::string("POST /api/validar_token.php HTTP/1.1\r\nHost: x\r\nConnection: close\r\n")
+                  + "Transfer-Encoding: " + c.coding + "\r\n\r\n7\r\nemail=a\r\n0\r\n\r\n");
+        EXPECT_EQ(HttpStatus(wire.ReadLine()), c.status) << c.coding;
+    }
+    EXPECT_EQ(client->Get("/healthz"), "ok\n");
 }

@@ -1,0 +1,56 @@
+#include "server/net/SourceLimiter.h"
+
+#include "server/net/SourceAddress.h"
+
+namespace net {
+
+SourceTicket::SourceTicket(SourceLimiter& limiter, const boost::asio::ip::address& source)
+    : limiter_(&limiter), source_(source)
+{
+}
+
+SourceTicket::SourceTicket(SourceTicket&& other) noexcept : limiter_(other.limiter_), source_(other.source_)
+{
+    other.limiter_ = nullptr;
+}
+
+SourceTicket::~SourceTicket()
+{
+    if (limiter_)
+        limiter_->Release(source_);
+}
+
+SourceLimiter::SourceLimiter(unsigned maxPerSource, std::size_t maxTotal, ReleaseHook onRelease)
+    : maxPerSource_(maxPerSource), maxTotal_(maxTotal), onRelease_(std::move(onRelease))
+{
+}
+
+std::optional<SourceTicket> SourceLimiter::TryAcquire(const boost::asio::ip::address& address)
+{
+    const boost::asio::ip::address source = SourceOf(address);
+    if (Full() || CountOf(source) >= maxPerSource_) {
+        ++refusals_;
+        return std::nullopt;
+    }
+    ++counts_[source];
+    ++total_;
+    return SourceTicket(*this, source);
+}
+
+unsigned SourceLimiter::CountOf(const boost::asio::ip::address& address) const
+{
+    const auto it = counts_.find(SourceOf(address));
+    return it == counts_.end() ? 0 : it->second;
+}
+
+void SourceLimiter::Release(const boost::asio::ip::address& source)
+{
+    const auto it = counts_.find(source);
+    if (it != counts_.end() && --it->second == 0)
+        counts_.erase(it);
+    --total_;
+    if (onRelease_)
+        onRelease_(total_);
+}
+
+}  // namespace net
