@@ -20,6 +20,9 @@ struct SessionRecord {
     QString sessao_id;
     QString papel;
     QString stream_key;
+    // The link version the service agreed for this session: 2 (inside TLS,
+    // proved Joins) only when both sides announced it, else 1 (plain).
+    int versao_link = 1;
 
     // Screen route progress.
     QString PapelTela;
