@@ -134,7 +134,7 @@ protected:
     std::unique_ptr<XvfbDisplay> NewDisplay(const std::string& label)
     {
         auto display = std::make_unique<XvfbDisplay>(kScreenWidth, kScreenHeight, root_.path() + "/xvfb-" + label + ".log");
-        EXPECT_TRUE(display->Ready()) << "Xvfb for " << label << " did not start";
+        EXPECT_TRUE(display->Ready()) << "Xvfb for " << label << " did not start:\n" << display->Log();
         return display;
     }
 

@@ -2,15 +2,13 @@
 
 #include "support/HangLimit.h"
 
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 namespace e2e {
 
-// Xvfb writes its display number and a line break, in one short write, once
-// it accepts clients.
+// Xvfb writes its display number, then a line break, once it accepts clients.
 XvfbDisplay::XvfbDisplay(int width, int height, const std::string& logPath)
 {
     int fds[2];
@@ -22,9 +20,12 @@ XvfbDisplay::XvfbDisplay(int width, int height, const std::string& logPath)
                                         testing_support::ChildProcess::Inherited({}), logPath, fds[1]);
     close(fds[1]);
     pollfd ready{fds[0], POLLIN, 0};
-    char number[16] = {};
-    if (started && poll(&ready, 1, testing_support::kHangMs) == 1 && read(fds[0], number, sizeof number - 1) > 1)
-        name_ = ":" + std::to_string(std::atoi(number));
+    std::string line;
+    char c = 0;
+    while (started && c != '\n' && poll(&ready, 1, testing_support::kHangMs) == 1 && read(fds[0], &c, 1) == 1)
+        line += c;
+    if (c == '\n' && line.size() > 1)
+        name_ = ":" + line.substr(0, line.size() - 1);
     else
         process_.Stop();
     close(fds[0]);

@@ -13,6 +13,7 @@ public:
 
     bool Ready() const { return !name_.empty(); }
     const std::string& Name() const { return name_; }  // ":N"
+    std::string Log() const { return process_.Output(); }
 
 private:
     std::string name_;
