@@ -93,9 +93,10 @@ bool ServerFixture::WaitUntilUp()
         std::istringstream listening(ReadFile(dataDir_ + "/listening"));
         std::string name;
         unsigned port = 0;
-        while (listening >> name >> port)
+        int named = 0;  // the file appears whole (renamed into place) once both listen
+        for (; listening >> name >> port; ++named)
             (name == "https" ? httpsPort_ : relayPort_) = static_cast<uint16_t>(port);
-        if (httpsPort_ != 0 && relayPort_ != 0)
+        if (named == 2)
             return true;
         std::this_thread::sleep_for(50ms);
     }
