@@ -231,6 +231,7 @@ TEST_F(FramesOverLink, StrangersAtThePortNeverStopTheTechniciansPictureForASecon
         watch();
         return seen > before + 1;
     }));
+    RecordProperty("largest_gap_ms", static_cast<int>(largestGap));
     EXPECT_LT(largestGap, 1000) << "ms without a frame";
     EXPECT_TRUE(cliente().s.TelaConectada && tecnico().s.TelaConectada);
     EXPECT_FALSE(cliente().link.ListenIsClosed());
