@@ -33,6 +33,9 @@ TEST_F(ParsingTest, OversizedUnknownAndMalformedRequestsAreRefusedWithAClearAnsw
         const QString reply = Http(c.method, c.path, c.body);
         EXPECT_EQ(Erro(reply), c.erro) << c.method << " " << c.path << ": " << reply.toStdString();
     }
+    RelayWire plain(server.HttpsPort());
+    plain.Send("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_TRUE(plain.WaitClosed()) << "no TLS, no answer";
     EXPECT_EQ(Get("/healthz"), "ok\n");
 }
 

@@ -54,7 +54,7 @@ TEST_F(RefusalsTest, TheAccountPartMustBeCompleteAndBelongTogether)
     for (const auto& c : cases) {
         TestDevice device = cliente;
         device.*c.part = c.value;
-        EXPECT_EQ(Erro(PostAs(device, "validar_token.php")), c.erro) << c.value.toStdString();
+        EXPECT_EQ(Erro(PostAs(device, "gerar_codigo.php")), c.erro) << c.value.toStdString();
     }
 }
 
@@ -100,7 +100,7 @@ TEST_F(RefusalsTest, OnlyTheCodesOwnDeviceAnswersAndOnlyPermitOrRefuse)
     const QString fresh = Field(PostAs(cliente, "gerar_codigo.php"), "codigo_id");
     Expect({{&cliente, "responder_acesso.php", answer("permitir", fresh), "solicitacao_indisponivel"}});
     const QString refused = RequestAccess();
-    Expect({{&cliente, "responder_acesso.php", answer("recusar", refused), "(ok)"}});
+    ExpectFields(PostAs(cliente, "responder_acesso.php", answer("recusar", refused)), {{"ok", "true"}, {"sessao_id", ""}});
     for (const TestDevice* device : {&cliente, &tecnico})
         EXPECT_EQ(Field(Status(*device, refused), "status"), "recusado");
 }

@@ -40,9 +40,12 @@ TEST_F(RelayRefusal, AJoinTheStoreDoesNotKnowOrCannotReadIsRefusedWithItsReason)
     }
     EXPECT_EQ(sessions_.Calls(), 2) << "only well-formed lines reach the store";
 
-    const auto pair = Pair("s1", "right-key");
-    pair.first->Close();
-    ASSERT_TRUE(LogShows("closed session=s1"));
+    {
+        auto [cliente, tecnico] = Pair("s1", "right-key");
+        cliente->Send("abc");
+        EXPECT_EQ(tecnico->ReadExactly(3), "abc");
+    }
+    ASSERT_TRUE(LogShows("closed session=s1 cliente->tecnico=3 tecnico->cliente=0 bytes"));
     for (const std::string& line : LogLines())
         EXPECT_EQ(line.find("-key"), std::string::npos) << "a stream key reached the log: " << line;
 }
