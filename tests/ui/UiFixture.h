@@ -16,8 +16,6 @@
 
 namespace ui_testing {
 
-inline const QString kCodeReply = R"({"ok":true,"codigo_id":"c1","codigo":"482913"})";
-
 // The text a widget shows: a window's title, a frame's title, or the text of
 // a button, label or box.
 inline QString Shown(const QWidget* widget)
@@ -43,11 +41,10 @@ struct MainWindowFixture {
     testing_support::MainWindowHarness device;
     std::unique_ptr<ui::MainWindow> window;
 
-    explicit MainWindowFixture(bool withAccount = true)
+    MainWindowFixture()
     {
-        service.Reply("gerar_codigo.php", kCodeReply);
-        if (withAccount)
-            device.store.SaveAccount("Ana", "ana@example.com", "tok");
+        service.Reply("gerar_codigo.php", R"({"ok":true,"codigo_id":"c1","codigo":"482913"})");
+        device.store.SaveAccount("Ana", "ana@example.com", "tok");
         window = std::make_unique<ui::MainWindow>(device.w());
         device.w().Load();
         window->show();

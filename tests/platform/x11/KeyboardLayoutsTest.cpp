@@ -224,8 +224,7 @@ TEST_P(KeyboardLayoutsTest, TheSupportedSideTypesWhatTheTechnicianTypes)
                 return;
             std::vector<int> keys = AtLevel(keycode, level, false);
             const int base = XKeysymToKeycode(d, letter);
-            keys.push_back(base);
-            keys.push_back(-base);
+            keys.insert(keys.end(), {base, -base});
             Type(keys);
         }
     }
