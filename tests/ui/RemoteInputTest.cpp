@@ -71,7 +71,7 @@ protected:
         QImage desktop(192, 108, QImage::Format_RGB32);
         desktop.fill(Qt::darkCyan);
         tecnico().ShowRemoteFrame(desktop);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window->viewer()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window->viewer(), testing_support::kHangMs));
         picView = window->viewer()->picView();
     }
 

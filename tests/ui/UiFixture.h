@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/CannedService.h"
+#include "support/HangLimit.h"
 #include "support/MainWindowHarness.h"
 #include "ui/MainWindow.h"
 

@@ -32,7 +32,7 @@ struct TecnicoViewer : MainWindowFixture {
         QImage desktop(160, 90, QImage::Format_RGB32);
         desktop.fill(kDesktop);
         model().ShowRemoteFrame(desktop);
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window->viewer()));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window->viewer(), testing_support::kHangMs));
         return window->viewer();
     }
 };
