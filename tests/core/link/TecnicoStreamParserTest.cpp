@@ -121,7 +121,7 @@ TEST(TecnicoStreamParser, ReportsAndKeepsByTheTable)
          {"accept", "cmd CMD:MM:1:2:0", "frame 0,0 10x10 /9j/"}, 0},
         {"two relay replies in one chunk", "OK|AGUARDANDO\nOK|CONECTADO\n",
          {"relay OK|AGUARDANDO", "relay OK|CONECTADO"}, 0},
-        {"only a buffer starting with the reply is one", " OK|CONECTADO\n", {}, 0},
+        {"only a buffer starting with the reply is one", " OK|CONECTADO\n", {}, 14},
         {"a Goodbye stops the reading", "CMD:BYE:s1:0\n" + ten, {"cmd CMD:BYE:s1:0"}, ten.size()},
         {"a relay refusal stops the reading", "ERR|sessao invalida\r\nOK\n", {"relay ERR|sessao invalida"}, 3},
         {"a command line that never ends is dropped", "CMD:" + QByteArray(64 * 1024, 'a'),
