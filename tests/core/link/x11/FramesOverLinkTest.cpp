@@ -1,6 +1,7 @@
 // The screen link between two main windows with a real X display behind the
 // supported side: pacing of the frame timer on the settable clock, the stall
-// write-off, strangers that must not interrupt the picture, and input left
+// write-off (a technician that stops reading altogether is the e2e fault
+// test's), strangers that must not interrupt the picture, and input left
 // held when the link is lost.
 #include "core/imaging/DrawSurface.h"
 #include "platform/x11/InputSinkXTest.h"
@@ -11,8 +12,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <gtest/gtest.h>
-#include <linux/sockios.h>
-#include <sys/ioctl.h>
 
 #include "XScene.h"
 
@@ -146,34 +145,6 @@ TEST_F(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNex
     EXPECT_TRUE(TecnicoHasFrames(3));
 }
 
-TEST_F(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemoryBounded)
-{
-    // The technician takes no more bytes from the system: the kernel's buffers
-    // fill, then the supported side's own.
-    scene.PaintNoise();
-    QTcpSocket* stuck = tecnico().link.Remote();
-    stuck->setReadBufferSize(1);
-    stuck->blockSignals(true);
-    qint64 mostQueued = 0, largestFrame = 0;
-    for (int i = 0; i < 40; ++i) {
-        At(i * 5.1f);
-        const qint64 before = cliente().link.QueuedBytes();
-        Tick();
-        largestFrame = std::max(largestFrame, cliente().link.QueuedBytes() - before);
-        testing_support::RunEvents(20);
-        mostQueued = std::max(mostQueued, cliente().link.QueuedBytes());
-    }
-    EXPECT_EQ(cliente().quality.state().NivelNitidez(), 1) << "lowered at each write-off, down to the lowest";
-    EXPECT_GT(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes) << "the bound was never reached";
-    EXPECT_LE(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes + largestFrame);
-    // The system's share (unsent or unacknowledged) stays near two round trips
-    // of loopback, where by itself it would grow to megabytes.
-    int kernelQueued = 0;
-    ioctl(static_cast<int>(cliente().link.Remote()->socketDescriptor()), SIOCOUTQ, &kernelQueued);
-    EXPECT_LE(kernelQueued, 512 * 1024);
-    EXPECT_TRUE(cliente().s.TelaConectada) << "a slow reader is no lost link";
-}
-
 // Strangers at the supported side's port during a session (a bare
 // connection, garbage, a wrong Hello) are turned away while the technician's
 // picture keeps coming.
@@ -217,16 +188,8 @@ TEST_F(FramesOverLink, StrangersAtThePortNeverStopTheTechniciansPictureForASecon
     EXPECT_FALSE(cliente().link.ListenIsClosed());
 }
 
-TEST_F(FramesOverLink, NothingIsSentOnceTheLinkIsDown)
-{
-    CutTheLink();
-    At(1);
-    Tick();
-    EXPECT_FALSE(cliente().s.FrameEmTransito);
-}
-
 // A link lost while the technician holds a button or a key must not leave it
-// held on the supported display.
+// held on the supported display, and no frame goes out on it.
 using InputReleaseOnLoss = FramesOverLink;
 
 TEST_F(InputReleaseOnLoss, AButtonHeldInADragIsReleased)
@@ -236,6 +199,9 @@ TEST_F(InputReleaseOnLoss, AButtonHeldInADragIsReleased)
     ASSERT_TRUE(WaitUntil([this] { return scene.ButtonMask() == Button1Mask; }));
     CutTheLink();
     EXPECT_TRUE(WaitUntil([this] { return scene.ButtonMask() == 0; }));
+    At(1);
+    Tick();
+    EXPECT_FALSE(cliente().s.FrameEmTransito);
 }
 
 TEST_F(InputReleaseOnLoss, AHeldShiftIsReleasedAndAReleasedKeyStaysUp)
