@@ -106,19 +106,8 @@ TEST_F(CaptureJpeg, LeavesNoFileAtAllWhenNoJpegIsProducedAndGrabsNothingWithoutA
     EXPECT_EQ(source.grabs, grabs);
 }
 
-TEST_F(CaptureJpeg, DrawsThePointerWithItsHotSpotOnThePointerPosition)
-{
-    source.screen = {-100, -50, 400, 200};
-    source.cursor = WhiteBlock(100, 50);  // the middle of the screen
-    const Frame* frame = screen.CaptureScreenPicture(200, 100, &error);
-    ASSERT_NE(frame, nullptr) << error.toStdString();
-    ASSERT_EQ(frame->width(), 200);
-    // The pointer lands on (100, 50) of the half-size frame; the block spans
-    // x 98..100 and y 49..50, unscaled.
-    EXPECT_EQ(PixelsAt(*frame, {{100, 50}, {98, 49}, {101, 50}, {97, 49}, {100, 51}}),
-              (std::vector<QRgb>{kWhite, kWhite, kGrey, kGrey, kGrey}));
-}
-
+// Where the pointer lands is the CursorDrawPoint table's, and that the
+// capture draws it there the X11 source tests'; here, how it is blended.
 TEST_F(CaptureJpeg, BlendsByAlphaAndClipsThePointerAtTheEdges)
 {
     source.cursor = WhiteBlock(0, 0);
