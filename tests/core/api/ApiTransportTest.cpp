@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -15,7 +16,6 @@
 #include <unistd.h>
 
 #include <future>
-#include <regex>
 #include <vector>
 
 using testing_support::CannedHttpServer;
@@ -109,8 +109,9 @@ TEST(ApiPost, TurnsARefusedOrSilentServerIntoTheSyntheticReplyAtItsLimit)
         EXPECT_EQ(api::JsonGetValue(reply, "erro"), "falha_http");
         const QString said = api::JsonGetValue(reply, "detalhe");
         EXPECT_TRUE(!said.isEmpty() && said.contains(detail)) << said.toStdString();
-        if (*detail)
+        if (*detail) {
             EXPECT_GE(clock.elapsed(), kShort.receiveMs);
+        }
     }
 }
 
@@ -156,8 +157,7 @@ TEST(HttpTransport, AHostThatNeverAnswersFailsAfterTheConnectionLimitAlone)
     const api::HttpOutcome outcome = api::PerformHttp(request);
     EXPECT_FALSE(outcome.completed);
     // The system's own account of the wait: the look-up's limit is not in it.
-    std::smatch after;
-    const std::string failure = outcome.failure.toStdString();
-    ASSERT_TRUE(std::regex_search(failure, after, std::regex("after ([0-9]+) m"))) << failure;
-    EXPECT_LT(std::stoi(after[1]), 600000) << failure;
+    const auto after = QRegularExpression("after ([0-9]+) m").match(outcome.failure);
+    ASSERT_TRUE(after.hasMatch()) << outcome.failure.toStdString();
+    EXPECT_LT(after.captured(1).toInt(), 600000) << outcome.failure.toStdString();
 }
