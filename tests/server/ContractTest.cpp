@@ -109,31 +109,62 @@ TEST_F(ContractTest, ARefusalIsSeenByBothDevices)
     EXPECT_EQ(Field(Status(*client, tecnico, codeId), "status"), "recusado");
 }
 
+// Older programs announce nothing; an unknown version counts as none.
+TEST_F(ContractTest, TheLinkVersionIsTwoOnlyWhenBothSidesAnnounceIt)
+{
+    const TestDevice cliente = client->Activate("Ana", "ana@example.com", "uid-a");
+    const TestDevice tecnico = client->Activate("Beto", "beto@example.com", "uid-b");
+    const struct {
+        const char* tecnico;
+        const char* cliente;
+        const char* versao;
+    } cases[] = {{"2", "2", "2"}, {"2", "", "1"}, {"", "2", "1"}, {"", "", "1"}, {"3", "2", "1"}};
+    for (const auto& c : cases) {
+        const QString sessaoId = OpenSession(cliente, tecnico, nullptr, c.tecnico, c.cliente);
+        for (const TestDevice* side : {&cliente, &tecnico})
+            EXPECT_EQ(Field(client->PostAs(*side, "credenciais_sessao.php", {{"sessao_id", sessaoId}}), "versao_link"),
+                      c.versao) << c.tecnico << "/" << c.cliente;
+        client->PostAs(cliente, "encerrar_sessao.php", {{"sessao_id", sessaoId}});
+    }
+}
+
+// The store's answer for each version: a Join of the session's version with
+// the right key pairs, a wrong key or the other version's Join does not, and
+// an ended session no longer pairs.
 TEST_F(ContractTest, TheRelayPairsOnlyWhatTheStoreAccepted)
 {
     if (server.RelayPort() == 0)
         GTEST_SKIP() << "this server was built without the relay";
     const TestDevice cliente = client->Activate("Ana", "ana@example.com", "uid-a");
     const TestDevice tecnico = client->Activate("Beto", "beto@example.com", "uid-b");
-    const QString sessaoId = OpenSession(cliente, tecnico);
-    const std::string key =
-        Field(client->PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", sessaoId}}), "stream_key").toStdString();
+    for (const QString versao : {"1", "2"}) {
+        const QString id = OpenSession(cliente, tecnico, nullptr, versao, versao);
+        const std::string sessaoId = id.toStdString();
+        const std::string key =
+            Field(client->PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", id}}), "stream_key").toStdString();
+        const bool v2 = versao == "2";
+        // Sends a Join of the given version; the first reply that is not a challenge.
+        const auto join = [&](RelayWire& side, bool asV2, const std::string& withKey, const char* role) {
+            if (!asV2)
+                side.Send(JoinLine(sessaoId, withKey, role));
+            else if (SendJoinV2(side, sessaoId, withKey, role).empty())
+                return std::string("no challenge");
+            return side.ReadLine();
+        };
+        RelayWire wrong(server.RelayPort());
+        EXPECT_EQ(join(wrong, v2, std::string(key.size(), '0'), "cliente"), "ERR|sessao nao autorizada\n");
+        RelayWire otherVersion(server.RelayPort());
+        EXPECT_EQ(join(otherVersion, !v2, key, "cliente"), "ERR|sessao nao autorizada\n");
 
-    RelayWire wrong(server.RelayPort());
-    wrong.Send(JoinLine(sessaoId.toStdString(), std::string(key.size(), '0'), "cliente"));
-    EXPECT_EQ(wrong.ReadLine().rfind("ERR|", 0), 0u);
+        RelayWire sideA(server.RelayPort());
+        RelayWire sideB(server.RelayPort());
+        EXPECT_NE(join(sideA, v2, key, "cliente").find("AGUARDANDO"), std::string::npos);
+        EXPECT_NE(join(sideB, v2, key, "tecnico").find("CONECTADO"), std::string::npos);
 
-    RelayWire sideA(server.RelayPort());
-    RelayWire sideB(server.RelayPort());
-    sideA.Send(JoinLine(sessaoId.toStdString(), key, "cliente"));
-    EXPECT_NE(sideA.ReadLine().find("AGUARDANDO"), std::string::npos);
-    sideB.Send(JoinLine(sessaoId.toStdString(), key, "tecnico"));
-    EXPECT_NE(sideB.ReadLine().find("CONECTADO"), std::string::npos);
-
-    EXPECT_TRUE(IsOk(client->PostAs(cliente, "encerrar_sessao.php", {{"sessao_id", sessaoId}, {"motivo", "cliente"}})));
-    RelayWire late(server.RelayPort());
-    late.Send(JoinLine(sessaoId.toStdString(), key, "cliente"));
-    EXPECT_EQ(late.ReadLine().rfind("ERR|", 0), 0u) << "an ended session no longer pairs";
+        EXPECT_TRUE(IsOk(client->PostAs(cliente, "encerrar_sessao.php", {{"sessao_id", id}, {"motivo", "cliente"}})));
+        RelayWire late(server.RelayPort());
+        EXPECT_EQ(join(late, v2, key, "cliente").rfind("ERR|", 0), 0u) << "an ended session no longer pairs";
+    }
 }
 
 TEST_F(ContractTest, PagesAnswerTheVersionDownloadAndHelp)

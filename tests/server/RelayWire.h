@@ -9,5 +9,6 @@ namespace server_tests {
 
 using RelayWire = relaytest::RelayTestClient;
 using relaytest::JoinLine;
+using relaytest::SendJoinV2;
 
 }  // namespace server_tests

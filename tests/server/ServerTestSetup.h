@@ -33,23 +33,32 @@ protected:
     {
     }
 
-    // The cliente's code and the technician's request on it; returns the code id.
-    QString RequestAccess(const TestDevice& cliente, const TestDevice& tecnico)
+    // The cliente's code and the technician's request on it; returns the code
+    // id. A non-empty `versaoLink` is the link version the technician announces.
+    QString RequestAccess(const TestDevice& cliente, const TestDevice& tecnico, const QString& versaoLink = {})
     {
         const QString code = client->PostAs(cliente, "gerar_codigo.php");
         EXPECT_TRUE(IsOk(code)) << code.toStdString();
-        const QString request = client->PostAs(tecnico, "solicitar_acesso.php", {{"codigo", Field(code, "codigo")}});
+        const QString digits = Field(code, "codigo");
+        const QString request = versaoLink.isEmpty()
+            ? client->PostAs(tecnico, "solicitar_acesso.php", {{"codigo", digits}})
+            : client->PostAs(tecnico, "solicitar_acesso.php", {{"codigo", digits}, {"versao_link", versaoLink}});
         EXPECT_TRUE(IsOk(request)) << request.toStdString();
         return Field(code, "codigo_id");
     }
 
-    // RequestAccess and permission; returns the session id.
-    QString OpenSession(const TestDevice& cliente, const TestDevice& tecnico, QString* codeId = nullptr)
+    // RequestAccess and permission, each side announcing the link version
+    // given (none when empty); returns the session id.
+    QString OpenSession(const TestDevice& cliente, const TestDevice& tecnico, QString* codeId = nullptr,
+                        const QString& versaoTecnico = {}, const QString& versaoCliente = {})
     {
-        const QString id = RequestAccess(cliente, tecnico);
+        const QString id = RequestAccess(cliente, tecnico, versaoTecnico);
         if (codeId)
             *codeId = id;
-        const QString answer = client->PostAs(cliente, "responder_acesso.php", {{"acao", "permitir"}, {"codigo_id", id}});
+        const QString answer = versaoCliente.isEmpty()
+            ? client->PostAs(cliente, "responder_acesso.php", {{"acao", "permitir"}, {"codigo_id", id}})
+            : client->PostAs(cliente, "responder_acesso.php",
+                             {{"acao", "permitir"}, {"codigo_id", id}, {"versao_link", versaoCliente}});
         EXPECT_TRUE(IsOk(answer)) << answer.toStdString();
         return Field(answer, "sessao_id");
     }

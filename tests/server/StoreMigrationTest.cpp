@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(StoreMigration, DevicesAndTheirTokensSurviveTheStepToDevicesPerAccount)
+TEST(StoreMigration, DevicesTokensAndSessionsSurviveEveryStep)
 {
     server_tests::TempDir dir;
     const std::string path = dir.File("old.db");
@@ -14,6 +14,8 @@ TEST(StoreMigration, DevicesAndTheirTokensSurviveTheStepToDevicesPerAccount)
         store::SqliteDatabase old(path);
         old.Exec(store::SqliteStore::SchemaStep(1));
         old.Exec("INSERT INTO accounts (id, email, nome, active, created_at) VALUES (1, 'ana@x', 'Ana', 1, 0);"
+                 "INSERT INTO sessions (id, code_id, cliente_device_id, tecnico_device_id, stream_key, created_at) "
+                 "VALUES (5, 1, 7, 8, 'k', 0);"
                  "PRAGMA user_version=1;");
         old.Prepare("INSERT INTO devices (id, uid, account_id, token_hash, bound_at) VALUES (7, 'uid-a', 1, ?1, 0)")
             .BindBlob(1, security::Sha256("token-a"))
@@ -30,4 +32,7 @@ TEST(StoreMigration, DevicesAndTheirTokensSurviveTheStepToDevicesPerAccount)
     store.SaveSignup(signup, 0);
     const store::Id beto = store.FindAccount("beto@x")->id;
     EXPECT_NE(store.BindDevice(beto, "uid-a", security::Sha256("token-b"), {}, 0), 7) << "a device per account";
+    const std::optional<store::AcceptedKey> session = store.AcceptedStreamKey(5);
+    ASSERT_TRUE(session);
+    EXPECT_EQ(session->versaoLink, 1) << "a session from before the link versions ran version 1";
 }

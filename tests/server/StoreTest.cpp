@@ -84,11 +84,12 @@ TEST_F(StoreTest, CodesLiveUntilReplacedExpiredOrEnded)
     EXPECT_TRUE(s.IsLiveCode("222222222", 999));
     EXPECT_FALSE(s.IsLiveCode("222222222", 1000)) << "expired";
 
-    s.RecordRequest(current, tecnico, "Beto");
+    s.RecordRequest(current, tecnico, "Beto", 2);
     EXPECT_EQ(s.StatusFor(tecnico, 0)->code.id, current) << "the technician's latest code is the one it asked for";
-    const Id session = s.AcceptRequest(*s.FindCode(current), "k", "198.51.100.1", 40);
+    const Id session = s.AcceptRequest(*s.FindCode(current), "k", "198.51.100.1", 2, 40);
     EXPECT_TRUE(s.IsLiveCode("222222222", 5000)) << "a session keeps its code alive";
-    EXPECT_EQ(s.AcceptedStreamKey(session).value_or(""), "k");
+    EXPECT_EQ(s.AcceptedStreamKey(session).value_or(AcceptedKey{}).streamKey, "k");
+    EXPECT_EQ(s.AcceptedStreamKey(session)->versaoLink, 2) << "both sides announced version 2";
     EXPECT_FALSE(s.StatusFor(Device(s, "c@x", "uid-c"), current)) << "a stranger sees nothing";
 
     s.EndSession(*s.FindSession(session), "cliente", 50);

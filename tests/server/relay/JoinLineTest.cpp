@@ -16,6 +16,27 @@ TEST(JoinLine, ReadsBothRolesAndToleratesOneCarriageReturn)
     const JoinParse tecnico = ParseJoinLine("JOIN|s-42|k9Zx|tecnico|marquelin-relay-v1\r");
     ASSERT_TRUE(tecnico.request);
     EXPECT_EQ(tecnico.request->role, Role::Tecnico);
+    EXPECT_EQ(tecnico.request->version, 1);
+
+    const JoinParse v2 = ParseJoinLine("JOIN2|s-42|tecnico|marquelin-relay-v2\r");
+    ASSERT_TRUE(v2.request);
+    EXPECT_EQ(v2.request->sessaoId, "s-42");
+    EXPECT_EQ(v2.request->streamKey, "");
+    EXPECT_EQ(v2.request->role, Role::Tecnico);
+    EXPECT_EQ(v2.request->version, 2);
+}
+
+TEST(JoinLine, AProofIsSixtyFourLowercaseHexDigits)
+{
+    const std::string hex(64, 'a');
+    EXPECT_EQ(ParseProofLine("PROVA|" + hex + "\r").value_or(""), hex);
+    for (const std::string& line : {"PROVA|" + std::string(63, 'a'), "PROVA|" + std::string(65, 'a'),
+                                    "PROVA|" + std::string(64, 'A'), "prova|" + hex, "PROVA|" + hex + "|x"})
+        EXPECT_FALSE(ParseProofLine(line)) << line;
+    const std::optional<std::string> a = NewChallenge();
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(ParseProofLine("PROVA|" + *a)) << "a challenge has the same form";
+    EXPECT_NE(a, NewChallenge());
 }
 
 TEST(JoinLine, NamesWhatIsWrongWithABadLine)
@@ -36,6 +57,10 @@ TEST(JoinLine, NamesWhatIsWrongWithABadLine)
         {"JOIN|s 1|k|cliente|marquelin-relay-v1", Refusal::BadJoinLine},
         {"JOIN|s|k\x01|cliente|marquelin-relay-v1", Refusal::BadJoinLine},
         {"JOIN|s|k|cliente|marquelin-relay-v1\r\r", Refusal::UnknownProtocol},
+        {"JOIN2|s|cliente|marquelin-relay-v1", Refusal::UnknownProtocol},
+        {"JOIN2|s|k|cliente|marquelin-relay-v2", Refusal::BadJoinLine},  // no key in version 2
+        {"JOIN2|s|admin|marquelin-relay-v2", Refusal::BadRole},
+        {"JOIN2||cliente|marquelin-relay-v2", Refusal::BadJoinLine},
         {"", Refusal::BadJoinLine},
     };
     for (const auto& c : cases) {

@@ -11,6 +11,20 @@ void FakeSessionCheck::Accept(const std::string& sessaoId, const std::string& st
     accepted_.emplace(sessaoId, streamKey);
 }
 
+void FakeSessionCheck::AcceptV2(const std::string& sessaoId, const std::string& streamKey)
+{
+    std::lock_guard lock(mutex_);
+    provable_[sessaoId] = streamKey;
+}
+
+std::optional<std::string> FakeSessionCheck::ProvableSessionKey(const std::string& sessaoId)
+{
+    std::lock_guard lock(mutex_);
+    ++calls_;
+    const auto it = provable_.find(sessaoId);
+    return it == provable_.end() ? std::nullopt : std::optional(it->second);
+}
+
 bool FakeSessionCheck::IsAcceptedSession(const std::string& sessaoId, const std::string& streamKey)
 {
     std::lock_guard lock(mutex_);
@@ -80,6 +94,17 @@ std::unique_ptr<RelayTestClient> RelayFixture::Join(const std::string& sessaoId,
     const std::string line = client->ReadLine();
     if (reply)
         *reply = line;
+    return client;
+}
+
+std::unique_ptr<RelayTestClient> RelayFixture::JoinV2(const std::string& sessaoId, const std::string& streamKey,
+                                                      const std::string& role, std::string* reply, std::string* sent)
+{
+    auto client = Connect();
+    const std::string bytes = SendJoinV2(*client, sessaoId, streamKey, role);
+    if (sent)
+        *sent = bytes;
+    *reply = bytes.empty() ? std::string() : client->ReadLine();
     return client;
 }
 

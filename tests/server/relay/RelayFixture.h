@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/asio/io_context.hpp>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -21,12 +22,15 @@ namespace relaytest {
 class FakeSessionCheck final : public relay::SessionCheck {
 public:
     void Accept(const std::string& sessaoId, const std::string& streamKey);
+    void AcceptV2(const std::string& sessaoId, const std::string& streamKey);
     bool IsAcceptedSession(const std::string& sessaoId, const std::string& streamKey) override;
+    std::optional<std::string> ProvableSessionKey(const std::string& sessaoId) override;
     int Calls() const;
 
 private:
     mutable std::mutex mutex_;
     std::set<std::pair<std::string, std::string>> accepted_;
+    std::map<std::string, std::string> provable_;
     int calls_ = 0;
 };
 
@@ -46,6 +50,9 @@ protected:
     // Connects, sends the Join line, and reads the first reply into `reply`.
     std::unique_ptr<RelayTestClient> Join(const std::string& sessaoId, const std::string& streamKey,
                                           const std::string& role, std::string* reply = nullptr);
+    // The same with a version-2 Join; `sent` gets what the side sent.
+    std::unique_ptr<RelayTestClient> JoinV2(const std::string& sessaoId, const std::string& streamKey,
+                                            const std::string& role, std::string* reply, std::string* sent = nullptr);
     // A cliente and a tecnico of one accepted session, both past "OK|CONECTADO".
     std::pair<std::unique_ptr<RelayTestClient>, std::unique_ptr<RelayTestClient>> Pair(
         const std::string& sessaoId, const std::string& streamKey, int bufferBytes = 0);

@@ -48,6 +48,33 @@ TEST_F(RelayPairing, PairsTheTwoSidesOfAnAcceptedSessionInEitherOrder)
     EXPECT_TRUE(LogShows("paired session=s1 "));
 }
 
+// Each version-2 side proves that it holds the key for a fresh challenge, so
+// the bytes of a Join caught on the wire neither join again nor break the pair.
+TEST_F(RelayPairing, VersionTwoSidesPairOnProofAndACapturedJoinIsWorthNothing)
+{
+    sessions_.AcceptV2("s2", "key-two");
+    std::string reply;
+    std::string captured;
+    auto cliente = JoinV2("s2", "key-two", "cliente", &reply, &captured);
+    EXPECT_EQ(reply, kWaiting);
+    auto tecnico = JoinV2("s2", "key-two", "tecnico", &reply);
+    EXPECT_EQ(reply, kPaired);
+    EXPECT_EQ(cliente->ReadLine(), kPaired);
+
+    auto replay = Connect();
+    replay->Send(captured);
+    EXPECT_EQ(replay->ReadLine().rfind("DESAFIO|", 0), 0u);
+    EXPECT_EQ(replay->ReadLine(), "ERR|sessao nao autorizada\n");
+    tecnico->Send("HELLO:s2:x\n");
+    EXPECT_EQ(cliente->ReadLine(), "HELLO:s2:x\n") << "the live pair goes on";
+
+    // A side that proves itself replaces its predecessor, as in version 1.
+    auto rejoined = JoinV2("s2", "key-two", "cliente", &reply);
+    EXPECT_EQ(reply, kWaiting);
+    EXPECT_TRUE(cliente->WaitClosed());
+    EXPECT_TRUE(tecnico->WaitClosed());
+}
+
 // Sends until the kernel takes nothing for a while; returns how much it took.
 std::size_t SendUntilStalled(RelayTestClient& writer, std::size_t ceiling)
 {

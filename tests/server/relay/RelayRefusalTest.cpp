@@ -41,6 +41,37 @@ TEST_F(RelayRefusal, AJoinTheStoreDoesNotKnowOrCannotReadIsRefusedWithItsReason)
     EXPECT_EQ(sessions_.Calls(), 2) << "only well-formed lines reach the store";
 }
 
+// Unknown session, wrong key and a session on the other version answer alike.
+TEST_F(RelayRefusal, AVersionTwoJoinNeedsTheProofOfAVersionTwoSession)
+{
+    sessions_.AcceptV2("s2", "v2-key");
+    const struct {
+        std::string sessaoId;
+        std::string key;
+        const char* reply;
+    } cases[] = {
+        {"s2", "wrong-key", "ERR|sessao nao autorizada\n"},
+        {"s9", "v2-key", "ERR|sessao nao autorizada\n"},
+        {"s1", "right-key", "ERR|sessao nao autorizada\n"},  // a version-1 session
+    };
+    for (const auto& c : cases) {
+        auto client = Connect();
+        EXPECT_FALSE(SendJoinV2(*client, c.sessaoId, c.key, "cliente").empty()) << "every session gets a challenge";
+        ExpectRefused(*client, c.reply);
+    }
+    auto v1Join = Connect();
+    v1Join->Send(JoinLine("s2", "v2-key", "cliente"));
+    ExpectRefused(*v1Join, "ERR|sessao nao autorizada\n");
+
+    auto badProof = Connect();
+    badProof->Send(Join2Line("s2", "tecnico"));
+    EXPECT_EQ(badProof->ReadLine().size(), 73u);
+    badProof->Send("PROVA|v2-key\n");
+    ExpectRefused(*badProof, "ERR|linha PROVA invalida\n");
+    for (const std::string& line : LogLines())
+        EXPECT_EQ(line.find("v2-key"), std::string::npos) << line;
+}
+
 TEST_F(RelayRefusal, TheJoinLineIsBoundedInLengthAndInTime)
 {
     auto endless = Connect();
@@ -52,6 +83,12 @@ TEST_F(RelayRefusal, TheJoinLineIsBoundedInLengthAndInTime)
     const auto start = std::chrono::steady_clock::now();
     ExpectRefused(*silent, "ERR|tempo esgotado esperando a linha JOIN\n");
     EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(300));
+
+    // The deadline covers the version-2 proof too.
+    auto noProof = Connect();
+    noProof->Send(Join2Line("s1", "cliente"));
+    EXPECT_EQ(noProof->ReadLine().rfind("DESAFIO|", 0), 0u);
+    ExpectRefused(*noProof, "ERR|tempo esgotado esperando a linha JOIN\n");
 }
 
 TEST_F(RelayRefusal, AnUnpairedSideIsSentAwayAfterTheTimeOut)
