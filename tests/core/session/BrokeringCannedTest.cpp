@@ -113,7 +113,7 @@ TEST_F(Brokering, AnAnswerNeedsACodeIdAndAFailedOneGivesTheButtonsBack)
     EXPECT_FALSE(w().c.cmdPermitir.enabled());
     EXPECT_EQ(service.Bodies("responder_acesso.php").back(),
               "email=ana%40example.com&dispositivo_uid=" + w().c.txtDispositivo.text().toStdString()
-                  + "&token=tok&acao=recusar&codigo_id=5");
+                  + "&token=tok&acao=recusar&codigo_id=5&versao_link=2");
     // A failed refusal leaves the permit button as it finds it: here a poll
     // run during the request has enabled it again.
     QTimer::singleShot(0, [this] { w().c.cmdPermitir.setEnabled(true); });
@@ -127,7 +127,7 @@ TEST_F(Brokering, TheFastPollWindowLooksUpFromFiveSecondsUntilEighteenAndAdoptsA
     service.Reply("status_codigo.php", Status(R"("status":"solicitado","papel":"tecnico","id":"c9")"));
     w().c.txtCodigoAcessar.setText(" 123 ");
     w().access.cmdSolicitar_Click();
-    EXPECT_NE(service.Bodies("solicitar_acesso.php").back().find("&codigo=+123+"), std::string::npos);
+    EXPECT_NE(service.Bodies("solicitar_acesso.php").back().find("&codigo=+123+&versao_link=2"), std::string::npos);
     EXPECT_EQ(w().tmrStatus.interval(), 700);
     EXPECT_EQ(w().c.lblStatus.text(), "Solicitacao enviada. Aguardando o cliente permitir.");
     const size_t afterRequest = service.Count("status_codigo.php");

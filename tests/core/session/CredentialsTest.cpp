@@ -1,11 +1,20 @@
+#include "core/account/Activation.h"
+#include "core/api/ApiClient.h"
+#include "core/api/FormEncoding.h"
+#include "core/api/Json.h"
 #include "core/session/SessionCredentials.h"
 #include "support/CannedService.h"
 #include "support/MainWindowHarness.h"
+#include "support/ScopedEnv.h"
+#include "support/ServerFixture.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
 using testing_support::CannedService;
 using testing_support::MainWindowHarness;
+using testing_support::ScopedEnv;
+using testing_support::WaitUntil;
 
 TEST(AddressRules, UsableAndPrivateAddresses)
 {
@@ -63,8 +72,7 @@ TEST(TargetChoice, ReadsTheFirstAndAlternativeTargetsOncePerRoute)
         EXPECT_EQ(s.PortaAlternativa, *t.alternative ? 50555 : 0) << t.first;
         EXPECT_EQ(s.DestinoPrivado, t.privateFirst) << t.first;
         EXPECT_EQ(s.DadosTelaRecebidos, *t.first != 0) << t.first;
-        if (*t.first)
-            EXPECT_TRUE(device.w().log.text().contains("Tela do cliente localizada."));
+        EXPECT_EQ(device.w().log.text().contains("Tela do cliente localizada."), *t.first != 0) << t.first;
     }
 }
 
@@ -120,4 +128,66 @@ TEST(Registration, OpeningTheDirectRouteForgetsTheLastOne)
     EXPECT_TRUE(s.TransmissaoIniciada);
     EXPECT_TRUE(s.IpRegistrado.isEmpty());
     EXPECT_EQ(s.PortaRegistrada, 0);
+}
+
+// An older service names no link version: the session runs version 1.
+TEST(Credentials, TheLinkVersionIsTwoOnlyWhenTheServiceSaysSo)
+{
+    CannedService service;
+    MainWindowHarness device;
+    device.SaveAccount();
+    device.w().s.sessao_id = "s1";
+    const std::pair<const char*, int> cases[] = {{R"(,"versao_link":"2")", 2}, {R"(,"versao_link":"3")", 1}, {"", 1}};
+    for (const auto& [member, versao] : cases) {
+        service.Reply("credenciais_sessao.php", QString(R"({"ok":true,"stream_key":"k"%1})").arg(member));
+        EXPECT_TRUE(device.w().creds.ObterCredenciais());
+        EXPECT_EQ(device.w().s.versao_link, versao) << member;
+    }
+}
+
+namespace {
+
+// A device whose account the real server activated.
+void Activate(const testing_support::ServerFixture& server, MainWindowHarness& device, const QString& email)
+{
+    ASSERT_TRUE(api::JsonIsOk(api::ApiPost("cadastro.php", "nome=Ana" + api::FormField("email", email))));
+    const QString code = QString::fromStdString(server.LatestCode(email.toStdString()));
+    const QString reply = api::ApiPost("ativar.php", account::ActivationBody(email, code, device.store.GetDeviceUid()));
+    device.SaveAccount("Ana", email, api::JsonGetValue(reply, "token"));
+}
+
+}  // namespace
+
+// Two programs of this version agree on link version 2 through the real
+// service, and their relayed link pairs on proofs alone: the relay's log
+// shows both Joins, and no stream key went over the wire to it.
+TEST(Credentials, TwoCurrentProgramsAgreeOnVersionTwoAndPairOnTheRelayByProof)
+{
+    const testing_support::ServerFixture server;
+    const ScopedEnv site("MARQUELIN_SITE", QByteArray::fromStdString(server.SiteOrigin()));
+    const ScopedEnv ca("MARQUELIN_CA_FILE", QByteArray::fromStdString(server.CaFile()));
+    const ScopedEnv relay("MARQUELIN_RELAY", QByteArray::fromStdString(server.RelayEndpoint()));
+    MainWindowHarness cliente;
+    MainWindowHarness tecnico;
+    Activate(server, cliente, "ana@example.com");
+    Activate(server, tecnico, "beto@example.com");
+
+    cliente.w().code.GerarCodigo(false);
+    tecnico.w().c.txtCodigoAcessar.setText(cliente.w().c.txtCodigoReceber.text());
+    tecnico.w().access.cmdSolicitar_Click();
+    cliente.w().status.ConsultarStatus();
+    cliente.w().access.cmdPermitir_Click();
+    ASSERT_TRUE(tecnico.w().creds.ObterCredenciais());
+    for (MainWindowHarness* side : {&cliente, &tecnico}) {
+        EXPECT_EQ(side->w().s.versao_link, 2);
+        side->w().s.RotaAutomatica = true;
+    }
+
+    cliente.w().routes.IniciarRelayTcp("cliente");
+    tecnico.w().routes.IniciarRelayTcp("tecnico");
+    EXPECT_TRUE(WaitUntil([&] { return cliente.w().s.TelaConectada && tecnico.w().s.TelaConectada; }))
+        << tecnico.w().log.text().toStdString();
+    const std::string log = server.Log();
+    EXPECT_NE(log.find("paired session=" + cliente.w().s.sessao_id.toStdString()), std::string::npos) << log;
+    EXPECT_EQ(log.find(tecnico.w().s.stream_key.toStdString()), std::string::npos);
 }

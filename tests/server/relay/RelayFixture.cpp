@@ -97,17 +97,6 @@ std::unique_ptr<RelayTestClient> RelayFixture::Join(const std::string& sessaoId,
     return client;
 }
 
-std::unique_ptr<RelayTestClient> RelayFixture::JoinV2(const std::string& sessaoId, const std::string& streamKey,
-                                                      const std::string& role, std::string* reply, std::string* sent)
-{
-    auto client = Connect();
-    const std::string bytes = SendJoinV2(*client, sessaoId, streamKey, role);
-    if (sent)
-        *sent = bytes;
-    *reply = bytes.empty() ? std::string() : client->ReadLine();
-    return client;
-}
-
 std::pair<std::unique_ptr<RelayTestClient>, std::unique_ptr<RelayTestClient>> RelayFixture::Pair(
     const std::string& sessaoId, const std::string& streamKey, int bufferBytes)
 {

@@ -50,9 +50,6 @@ protected:
     // Connects, sends the Join line, and reads the first reply into `reply`.
     std::unique_ptr<RelayTestClient> Join(const std::string& sessaoId, const std::string& streamKey,
                                           const std::string& role, std::string* reply = nullptr);
-    // The same with a version-2 Join; `sent` gets what the side sent.
-    std::unique_ptr<RelayTestClient> JoinV2(const std::string& sessaoId, const std::string& streamKey,
-                                            const std::string& role, std::string* reply, std::string* sent = nullptr);
     // A cliente and a tecnico of one accepted session, both past "OK|CONECTADO".
     std::pair<std::unique_ptr<RelayTestClient>, std::unique_ptr<RelayTestClient>> Pair(
         const std::string& sessaoId, const std::string& streamKey, int bufferBytes = 0);

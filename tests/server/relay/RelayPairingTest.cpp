@@ -53,12 +53,12 @@ TEST_F(RelayPairing, PairsTheTwoSidesOfAnAcceptedSessionInEitherOrder)
 TEST_F(RelayPairing, VersionTwoSidesPairOnProofAndACapturedJoinIsWorthNothing)
 {
     sessions_.AcceptV2("s2", "key-two");
-    std::string reply;
-    std::string captured;
-    auto cliente = JoinV2("s2", "key-two", "cliente", &reply, &captured);
-    EXPECT_EQ(reply, kWaiting);
-    auto tecnico = JoinV2("s2", "key-two", "tecnico", &reply);
-    EXPECT_EQ(reply, kPaired);
+    auto cliente = Connect();
+    const std::string captured = SendJoinV2(*cliente, "s2", "key-two", "cliente");
+    EXPECT_EQ(cliente->ReadLine(), kWaiting);
+    auto tecnico = Connect();
+    SendJoinV2(*tecnico, "s2", "key-two", "tecnico");
+    EXPECT_EQ(tecnico->ReadLine(), kPaired);
     EXPECT_EQ(cliente->ReadLine(), kPaired);
 
     auto replay = Connect();
@@ -67,12 +67,11 @@ TEST_F(RelayPairing, VersionTwoSidesPairOnProofAndACapturedJoinIsWorthNothing)
     EXPECT_EQ(replay->ReadLine(), "ERR|sessao nao autorizada\n");
     tecnico->Send("HELLO:s2:x\n");
     EXPECT_EQ(cliente->ReadLine(), "HELLO:s2:x\n") << "the live pair goes on";
-
     // A side that proves itself replaces its predecessor, as in version 1.
-    auto rejoined = JoinV2("s2", "key-two", "cliente", &reply);
-    EXPECT_EQ(reply, kWaiting);
-    EXPECT_TRUE(cliente->WaitClosed());
-    EXPECT_TRUE(tecnico->WaitClosed());
+    auto rejoined = Connect();
+    SendJoinV2(*rejoined, "s2", "key-two", "cliente");
+    EXPECT_EQ(rejoined->ReadLine(), kWaiting);
+    EXPECT_TRUE(cliente->WaitClosed() && tecnico->WaitClosed());
 }
 
 // Sends until the kernel takes nothing for a while; returns how much it took.
