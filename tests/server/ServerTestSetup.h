@@ -34,31 +34,28 @@ protected:
     }
 
     // The cliente's code and the technician's request on it; returns the code
-    // id. A non-empty `versaoLink` is the link version the technician announces.
+    // id. `versaoLink` is the link version the technician announces ("" as
+    // an older program, which sends none).
     QString RequestAccess(const TestDevice& cliente, const TestDevice& tecnico, const QString& versaoLink = {})
     {
         const QString code = client->PostAs(cliente, "gerar_codigo.php");
         EXPECT_TRUE(IsOk(code)) << code.toStdString();
-        const QString digits = Field(code, "codigo");
-        const QString request = versaoLink.isEmpty()
-            ? client->PostAs(tecnico, "solicitar_acesso.php", {{"codigo", digits}})
-            : client->PostAs(tecnico, "solicitar_acesso.php", {{"codigo", digits}, {"versao_link", versaoLink}});
+        const QString request = client->PostAs(tecnico, "solicitar_acesso.php",
+                                               {{"codigo", Field(code, "codigo")}, {"versao_link", versaoLink}});
         EXPECT_TRUE(IsOk(request)) << request.toStdString();
         return Field(code, "codigo_id");
     }
 
     // RequestAccess and permission, each side announcing the link version
-    // given (none when empty); returns the session id.
+    // given; returns the session id.
     QString OpenSession(const TestDevice& cliente, const TestDevice& tecnico, QString* codeId = nullptr,
                         const QString& versaoTecnico = {}, const QString& versaoCliente = {})
     {
         const QString id = RequestAccess(cliente, tecnico, versaoTecnico);
         if (codeId)
             *codeId = id;
-        const QString answer = versaoCliente.isEmpty()
-            ? client->PostAs(cliente, "responder_acesso.php", {{"acao", "permitir"}, {"codigo_id", id}})
-            : client->PostAs(cliente, "responder_acesso.php",
-                             {{"acao", "permitir"}, {"codigo_id", id}, {"versao_link", versaoCliente}});
+        const QString answer = client->PostAs(cliente, "responder_acesso.php",
+                                              {{"acao", "permitir"}, {"codigo_id", id}, {"versao_link", versaoCliente}});
         EXPECT_TRUE(IsOk(answer)) << answer.toStdString();
         return Field(answer, "sessao_id");
     }
