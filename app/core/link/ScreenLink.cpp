@@ -1,6 +1,7 @@
 #include "core/link/ScreenLink.h"
 
 #include "core/common/Numbers.h"
+#include "core/link/HelloCheck.h"
 #include "core/link/LinkMessages.h"
 #include "core/link/LinkReceiver.h"
 #include "core/link/PathBuffers.h"
@@ -80,7 +81,11 @@ void ScreenLink::CloseRemote()
     socket->deleteLater();
 }
 
-void ScreenLink::CloseListen() { wskListen_.close(); }
+void ScreenLink::CloseListen()
+{
+    wskListen_.close();
+    pending_.DropAll();
+}
 
 void ScreenLink::Adopt(QTcpSocket* socket)
 {
@@ -157,15 +162,40 @@ void ScreenLink::OnLinkUp()
 
 void ScreenLink::OnConnectionRequest()
 {
-    // The newest request always replaces the connection in hand.
     while (QTcpSocket* request = wskListen_.nextPendingConnection()) {
-        Adopt(request);
-        OnLinkUp();
-        w_.s.TelaConectada = false;
-        w_.tmrFrame.stop();
-        w_.LogEvent("Tecnico conectado. Aguardando validacao segura da sessao.");
+        // During a session a stranger's connection leaves only its refusal in the log.
+        if (!w_.s.TelaConectada)
+            w_.LogEvent("Tecnico conectado. Aguardando validacao segura da sessao.");
+        pending_.Take(request);
     }
 }
+
+HelloVerdict ScreenLink::JudgeHello(const QByteArray& line)
+{
+    return CheckHello(line, w_.s.sessao_id.toLatin1(), w_.s.stream_key.toLatin1());
+}
+
+std::unique_ptr<BytePipe> ScreenLink::MakePipe() { return std::make_unique<PassThroughPipe>(); }
+
+void ScreenLink::Promote(ProvenLink link)
+{
+    // The newest proven connection wins, as a technician reconnecting after a
+    // loss needs; the link it replaces goes without a loss of its own, and
+    // nothing of it (a partial line, held keys, a frame in transit) carries over.
+    CloseRemote();
+    ClearBuffer();
+    receiver_->SoltarEntradaRemota();
+    w_.s.FrameEmTransito = false;
+    // Version 1's pipe passes bytes through: the link needs it no more.
+    link.pipe.reset();
+    Adopt(link.socket.release());
+    OnLinkUp();
+    receiver_->IniciarTransmissao();
+    if (!link.rest.isEmpty())
+        receiver_->Receive(link.rest);
+}
+
+void ScreenLink::Log(const QString& text) { w_.LogEvent(text); }
 
 void ScreenLink::OnConnected()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/link/PendingLinks.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -15,10 +17,12 @@ class LinkReceiver;
 
 // The two sockets of the screen link and their events: `wskListen`, the
 // supported side's listening socket on the direct route, and `wskRemote`,
-// the one link socket (accepted, outgoing, or to the relay). Closing a
-// socket here never raises an event afterwards, so a deliberate close is
-// never mistaken for a lost link. User-interface thread only.
-class ScreenLink : public QObject {
+// the one link socket (accepted, outgoing, or to the relay). Accepted
+// connections wait apart until their Hello is valid and only then replace
+// the link in hand. Closing a socket here never raises an event afterwards,
+// so a deliberate close is never mistaken for a lost link. User-interface
+// thread only.
+class ScreenLink : public QObject, private NewcomerJudge {
     Q_OBJECT
 public:
     explicit ScreenLink(shell::frmMain& window);
@@ -29,6 +33,7 @@ public:
     bool RemoteIsConnected() const;
     bool RemoteIsConnectedOrConnecting() const;
     bool ListenIsClosed() const { return !wskListen_.isListening(); }
+    int PendingCount() const { return pending_.Count(); }
     QString ListenLocalAddress() const;
     QTcpSocket* Remote() const { return wskRemote_.get(); }
     // Bytes handed to the link socket that have not yet gone to the system.
@@ -63,10 +68,16 @@ private:
     void OnClosed();
     void OnError(QAbstractSocket::SocketError error);
 
+    HelloVerdict JudgeHello(const QByteArray& line) override;
+    std::unique_ptr<BytePipe> MakePipe() override;
+    void Promote(ProvenLink link) override;
+    void Log(const QString& text) override;
+
     shell::frmMain& w_;
     QTcpServer wskListen_;
     std::unique_ptr<QTcpSocket> wskRemote_;
     std::unique_ptr<LinkReceiver> receiver_;
+    PendingLinks pending_{static_cast<NewcomerJudge&>(*this)};
 };
 
 }  // namespace screenlink
