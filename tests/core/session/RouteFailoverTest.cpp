@@ -2,6 +2,7 @@
 // the alternative, then the relay, on the fixed waits of the settable clock;
 // and the stale-screen watchdog. Targets are loopback listeners that take the
 // connection and never answer, so only the waits move the route on.
+#include "core/link/LinkKeys.h"
 #include "support/ClosedPort.h"
 #include "support/LinkPair.h"
 
@@ -37,6 +38,7 @@ public:
     quint16 port() const { return server_.serverPort(); }
     const std::vector<QString>& reached() const { return reached_; }
     QByteArray FirstLine() const { return first_.left(first_.indexOf('\n')); }
+    QByteArray FirstBytes() const { return first_; }
     void Answer(const QByteArray& bytes) { firstSocket_->write(bytes); }
 
 private:
@@ -140,6 +142,27 @@ TEST_F(Failover, TheSupportedSideTakesTheRelayAfterFiveSecondsWithoutATechnician
     CheckAt(cliente, 5.0f);
     EXPECT_TRUE(JoinedRelayAs("cliente"));
     EXPECT_TRUE(cliente.w().log.text().contains("Rota direta sem conexao. Usando rota segura."));
+}
+
+// A version-2 session joins without its key and answers only the first
+// challenge on its relay connection: an answer to any other could be a proof
+// bought for someone joining in this side's place.
+TEST_F(Failover, AVersionTwoSessionJoinsTheRelayByProofAndAnswersOneChallengeOnly)
+{
+    MainWindowHarness cliente;
+    JoinSession(cliente, "cliente");
+    cliente.w().s.versao_link = 2;
+    cliente.w().routes.IniciarRelayTcp("cliente");
+    ASSERT_TRUE(WaitUntil([&] { return relay.FirstLine() == "JOIN2|sess-1|cliente|marquelin-relay-v2"; }));
+    const QByteArray challenge(64, 'c');
+    relay.Answer("DESAFIO|" + challenge + "\n");
+    const QByteArray proof = QByteArray::fromStdString(
+        "PROVA|" + linkkeys::RelayJoinProof("key-1", "sess-1", "cliente", challenge.toStdString()) + "\n");
+    const QByteArray expected = relay.FirstLine() + "\n" + proof;
+    EXPECT_TRUE(WaitUntil([&] { return relay.FirstBytes() == expected; })) << relay.FirstBytes().toStdString();
+    relay.Answer("DESAFIO|" + QByteArray(64, 'd') + "\nOK|CONECTADO\n");
+    EXPECT_TRUE(WaitUntil([&] { return cliente.w().log.text().contains("Rota segura pronta."); }));
+    EXPECT_EQ(relay.FirstBytes(), expected);
 }
 
 // The rebuild that follows is the e2e cut-cable test's.
