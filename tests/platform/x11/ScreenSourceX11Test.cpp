@@ -1,4 +1,3 @@
-#include "core/imaging/ExactAreaAverage.h"
 #include "core/imaging/modScreen.h"
 #include "platform/x11/ScreenSourceX11.h"
 
@@ -20,8 +19,6 @@
 
 using imaging::Frame;
 using imaging::JpegEncoder;
-using testing_support::ExactAreaAverage;
-using testing_support::LargestDeviation;
 
 namespace {
 
@@ -63,7 +60,13 @@ public:
         for (int y = 0; y < height_; ++y)
             for (int x = 0; x < width_; ++x)
                 pixels[static_cast<size_t>(y) * width_ + x] = colour(x, y);
-        Put(pixels);
+        const int screen = DefaultScreen(display_);
+        XImage* image = XCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen),
+                                     ZPixmap, 0, reinterpret_cast<char*>(pixels.data()), width_, height_, 32, 0);
+        XPutImage(display_, window_, gc_, image, 0, 0, 0, 0, width_, height_);
+        image->data = nullptr;
+        XDestroyImage(image);
+        XSync(display_, False);
     }
 
     // The screen as this client reads it, in a frame's pixel layout.
@@ -88,17 +91,6 @@ public:
     XFixesCursorImage* CursorNow() { return XFixesGetCursorImage(display_); }
 
 private:
-    void Put(std::vector<uint32_t> pixels)
-    {
-        const int screen = DefaultScreen(display_);
-        XImage* image = XCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen),
-                                     ZPixmap, 0, reinterpret_cast<char*>(pixels.data()), width_, height_, 32, 0);
-        XPutImage(display_, window_, gc_, image, 0, 0, 0, 0, width_, height_);
-        image->data = nullptr;
-        XDestroyImage(image);
-        XSync(display_, False);
-    }
-
     void Use(Cursor cursor)
     {
         XDefineCursor(display_, window_, cursor);
@@ -131,17 +123,6 @@ protected:
         EXPECT_NE(frame, nullptr) << error.toStdString();
         static const Frame none;
         return frame ? *frame : none;
-    }
-
-    double DeviationFromExactAverage(int maxWidth, int maxHeight, QSize expected)
-    {
-        const QImage shown = painter.ReadScreen();
-        const Frame& frame = Capture(maxWidth, maxHeight);
-        EXPECT_EQ(QSize(frame.width(), frame.height()), expected);
-        if (frame.empty())
-            return 255;
-        return LargestDeviation(frame, ExactAreaAverage(shown.constBits(), shown.width(), shown.height(),
-                                                        shown.bytesPerLine(), frame.width(), frame.height()));
     }
 
     struct Difference {
@@ -191,19 +172,6 @@ TEST_F(ScreenSourceX11Test, CapturesAtFullSizeExactlyWhatAnotherClientReads)
     // The root window is the virtual screen.
     EXPECT_EQ(QRect(screen->ScreenLeft(), screen->ScreenTop(), screen->ScreenWidth(), screen->ScreenHeight()),
               QRect(0, 0, painter.width(), painter.height()));
-}
-
-// Half a level from rounding the exact mean, a few thousandths more from the
-// fixed-point weights.
-constexpr double kHalfLevel = 0.5 + 1.0 / 128;
-
-TEST_F(ScreenSourceX11Test, ShrinksWithinHalfALevelOfTheExactAreaAverage)
-{
-    ASSERT_EQ(QSize(painter.width(), painter.height()), QSize(2560, 1440)) << "the ratios below assume this screen";
-    painter.Paint(Noise);
-    // The scaler's own ratios and edges are tested in the core; here the root's pixels and stride reach it.
-    EXPECT_LE(DeviationFromExactAverage(1920, 960, {1707, 960}), kHalfLevel);  // 3:2
-    EXPECT_LE(DeviationFromExactAverage(1, 1, {1, 1}), kHalfLevel);
 }
 
 // Where the pointer lands in a scaled frame is the core's business; here, that
