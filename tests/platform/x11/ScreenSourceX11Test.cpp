@@ -2,7 +2,6 @@
 #include "platform/x11/ScreenSourceX11.h"
 
 #include <QImage>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cstring>
 #include <functional>
@@ -18,7 +17,6 @@
 #include <X11/extensions/Xfixes.h>
 
 using imaging::Frame;
-using imaging::JpegEncoder;
 
 namespace {
 
@@ -125,32 +123,12 @@ protected:
         return frame ? *frame : none;
     }
 
-    struct Difference {
-        double mean[3] = {0, 0, 0};  // per channel, grey levels
-        int largest = 0;
-    };
-
-    static Difference Compare(const QImage& a, const QImage& b)
-    {
-        Difference d;
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x)
-                for (int c = 0; c < 3; ++c) {
-                    const int delta = std::abs(a.constScanLine(y)[x * 4 + c] - b.constScanLine(y)[x * 4 + c]);
-                    d.mean[c] += delta;
-                    d.largest = std::max(d.largest, delta);
-                }
-        for (double& m : d.mean)
-            m /= static_cast<double>(a.width()) * a.height();
-        return d;
-    }
-
     Painter painter;
     std::unique_ptr<platform::ScreenSourceX11> source;
     std::unique_ptr<modScreen> screen;
 };
 
-// Noise with every channel independent: the hardest case for a scaler.
+// Noise with every channel independent: any byte out of place shows.
 uint32_t Noise(int, int)
 {
     static std::mt19937 random(1);
@@ -165,8 +143,7 @@ TEST_F(ScreenSourceX11Test, CapturesAtFullSizeExactlyWhatAnotherClientReads)
     const QImage shown = painter.ReadScreen();
     for (int round = 0; round < 2; ++round) {  // the second through the kept segment
         const QImage frame = Capture(0, 0).View();
-        ASSERT_EQ(frame.size(), shown.size());
-        EXPECT_EQ(Compare(frame, shown).largest, 0);
+        EXPECT_TRUE(frame == shown);  // RGB32: every pixel's colour, the unused byte aside
     }
     EXPECT_TRUE(source->SharedMemory());
     // The root window is the virtual screen.
@@ -201,44 +178,4 @@ TEST_F(ScreenSourceX11Test, DrawsThePointerWithItsHotSpotWhereThePointerIs)
         }
     EXPECT_GT(opaque, 0);
     XFree(cursor);
-}
-
-// The sender's JPEG is made from planes filled row by row, not from the RGB
-// frame: decoded, it must show the frame CaptureScreenPicture gives (pointer
-// included) within JPEG's own error, and nearly the same picture as the frame
-// encoded the plain way.
-TEST_F(ScreenSourceX11Test, SendsTheJpegOfThePictureItCaptures)
-{
-    // Smooth ramps in every channel with a few flat panels: content whose
-    // JPEG error stays small, so that a wrong colour shows.
-    painter.Paint([w = painter.width(), h = painter.height()](int x, int y) {
-        const uint32_t r = x * 255u / w, g = y * 255u / h, b = (x + y) * 255u / (w + h);
-        return (x / 320 + y / 240) % 3 == 0 ? 0x2b579au : (r << 16 | g << 8 | b);
-    });
-    painter.ShowTextCursor();
-    painter.MovePointer(1001, 601);
-    QTemporaryDir folder;
-    const QString sent = folder.path() + "/marquelin_frame.jpg";
-
-    const Frame rgb = Capture(1920, 1080);  // a copy: the JPEG capture reuses the buffer
-    ASSERT_EQ(QSize(rgb.width(), rgb.height()), QSize(1920, 1080));
-    QString error;
-    ASSERT_TRUE(screen->CaptureScreenJpeg(sent, 64, 1920, 1080, &error)) << error.toStdString();
-    JpegEncoder encoder;
-    ASSERT_TRUE(encoder.Encode(rgb, 64, &error)) << error.toStdString();
-    // Decoded by a decoder other than ours, into a frame's pixel layout.
-    const QImage decoded = QImage(sent, "JPEG").convertToFormat(QImage::Format_RGB32);
-    const QImage plain = QImage::fromData(encoder.bytes(), "JPEG").convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(decoded.size(), QSize(1920, 1080));
-    ASSERT_EQ(plain.size(), QSize(1920, 1080));
-
-    // From the picture: JPEG's error. From the plain JPEG: the rounding of the
-    // two colour conversions apart, where a quantiser step may flip; a missing
-    // pointer would differ by far more.
-    const Difference fromPicture = Compare(decoded, rgb.View()), fromPlain = Compare(decoded, plain);
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_LT(fromPicture.mean[c], 1.5) << "channel " << c;
-        EXPECT_LT(fromPlain.mean[c], 0.5) << "channel " << c;
-    }
-    EXPECT_LE(fromPlain.largest, 32);
 }
