@@ -3,6 +3,7 @@
 #include "support/ScopedEnv.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -72,11 +73,16 @@ protected:
 
 }  // namespace
 
-TEST_F(CaptureJpeg, WritesTheJpegItKeepsAtTheCapturedSize)
+TEST_F(CaptureJpeg, WritesAJpegThatAnIndependentDecoderReadsAtTheCapturedSize)
 {
     source.screen = {-1280, 0, 1280, 1024};
     ASSERT_TRUE(screen.CaptureScreenJpeg(folder.FramePath(), 64, 1280, 720, &error)) << error.toStdString();
 
+    QProcess djpeg;
+    djpeg.start(QStringLiteral("djpeg"), {QStringLiteral("-pnm"), folder.FramePath()});
+    ASSERT_TRUE(djpeg.waitForFinished(-1));
+    ASSERT_EQ(djpeg.exitCode(), 0) << djpeg.readAllStandardError().toStdString();
+    EXPECT_TRUE(djpeg.readAllStandardOutput().startsWith("P6\n900 720\n255\n"));
     QByteArray file;
     ASSERT_TRUE(modScreen::ReadFileBytes(folder.FramePath(), &file, &error)) << error.toStdString();
     EXPECT_TRUE(screen.LastJpeg() == file);
@@ -106,8 +112,19 @@ TEST_F(CaptureJpeg, LeavesNoFileAtAllWhenNoJpegIsProducedAndGrabsNothingWithoutA
     EXPECT_EQ(source.grabs, grabs);
 }
 
-// Where the pointer lands is the CursorDrawPoint table's, and that the
-// capture draws it there the X11 source tests'; here, how it is blended.
+TEST_F(CaptureJpeg, DrawsThePointerWithItsHotSpotOnThePointerPosition)
+{
+    source.screen = {-100, -50, 400, 200};
+    source.cursor = WhiteBlock(100, 50);  // the middle of the screen
+    const Frame* frame = screen.CaptureScreenPicture(200, 100, &error);
+    ASSERT_NE(frame, nullptr) << error.toStdString();
+    ASSERT_EQ(frame->width(), 200);
+    // The pointer lands on (100, 50) of the half-size frame; the block spans
+    // x 98..100 and y 49..50, unscaled.
+    EXPECT_EQ(PixelsAt(*frame, {{100, 50}, {98, 49}, {101, 50}, {97, 49}, {100, 51}}),
+              (std::vector<QRgb>{kWhite, kWhite, kGrey, kGrey, kGrey}));
+}
+
 TEST_F(CaptureJpeg, BlendsByAlphaAndClipsThePointerAtTheEdges)
 {
     source.cursor = WhiteBlock(0, 0);
