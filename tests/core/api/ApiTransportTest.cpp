@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -15,7 +16,6 @@
 #include <unistd.h>
 
 #include <future>
-#include <regex>
 #include <vector>
 
 using testing_support::CannedHttpServer;
@@ -109,8 +109,9 @@ TEST(ApiPost, TurnsARefusedOrSilentServerIntoTheSyntheticReplyAtItsLimit)
         EXPECT_EQ(api::JsonGetValue(reply, "erro"), "falha_http");
         const QString said = api::JsonGetValue(reply, "detalhe");
         EXPECT_TRUE(!said.isEmpty() && said.contains(detail)) << said.toStdString();
-        if (*detail)
+        if (*detail) {
             EXPECT_GE(clock.elapsed(), kShort.receiveMs);
+        }
     }
 }
 
@@ -126,17 +127,6 @@ TEST(ApiPost, TrustsTheExtraCertificateAndRefusesWithoutIt)
     const QString refused = api::ApiPost("validar_token.php", "");
     EXPECT_EQ(api::JsonGetValue(refused, "erro"), "falha_http");
     EXPECT_FALSE(QJsonDocument::fromJson(refused.toUtf8()).isNull());
-}
-
-TEST(HttpTransport, LooksANameUpFirstAndConnectsToWhatItFound)
-{
-    CannedHttpServer server;
-    api::HttpRequest request;
-    request.url = QStringLiteral("http://marquelin.test:%1/api/x.php").arg(server.Port());
-    request.lookup = AlwaysAt("127.0.0.1");
-    const api::HttpOutcome outcome = api::PerformHttp(request);
-    EXPECT_TRUE(outcome.completed) << outcome.failure.toStdString();
-    EXPECT_EQ(outcome.body, "{\"ok\":true}");
 }
 
 TEST(HttpTransport, ALookUpThatNeverAnswersEndsAtItsOwnLimit)
@@ -156,6 +146,7 @@ TEST(HttpTransport, ALookUpThatNeverAnswersEndsAtItsOwnLimit)
     EXPECT_TRUE(outcome.failure.contains("resolving")) << outcome.failure.toStdString();
 }
 
+// Connecting to the address the look-up gave (the name itself resolves nowhere).
 TEST(HttpTransport, AHostThatNeverAnswersFailsAfterTheConnectionLimitAlone)
 {
     SilentListener silent;
@@ -166,8 +157,7 @@ TEST(HttpTransport, AHostThatNeverAnswersFailsAfterTheConnectionLimitAlone)
     const api::HttpOutcome outcome = api::PerformHttp(request);
     EXPECT_FALSE(outcome.completed);
     // The system's own account of the wait: the look-up's limit is not in it.
-    std::smatch after;
-    const std::string failure = outcome.failure.toStdString();
-    ASSERT_TRUE(std::regex_search(failure, after, std::regex("after ([0-9]+) m"))) << failure;
-    EXPECT_LT(std::stoi(after[1]), 600000) << failure;
+    const auto after = QRegularExpression("after ([0-9]+) m").match(outcome.failure);
+    ASSERT_TRUE(after.hasMatch()) << outcome.failure.toStdString();
+    EXPECT_LT(after.captured(1).toInt(), 600000) << outcome.failure.toStdString();
 }

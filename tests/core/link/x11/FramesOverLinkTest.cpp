@@ -1,18 +1,15 @@
 // The screen link between two main windows with a real X display behind the
 // supported side: pacing of the frame timer on the settable clock, the stall
-// write-off, strangers that must not interrupt the picture, and input left
-// held when the link is lost.
+// write-off (a technician that stops reading altogether is the e2e fault
+// test's; strangers at the port, the screen link test's), and input left held
+// when the link is lost.
 #include "core/imaging/DrawSurface.h"
 #include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "support/LinkPair.h"
 
-#include <QElapsedTimer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <gtest/gtest.h>
-#include <linux/sockios.h>
-#include <sys/ioctl.h>
 
 #include "XScene.h"
 
@@ -146,87 +143,8 @@ TEST_F(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNex
     EXPECT_TRUE(TecnicoHasFrames(3));
 }
 
-TEST_F(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemoryBounded)
-{
-    // The technician takes no more bytes from the system: the kernel's buffers
-    // fill, then the supported side's own.
-    scene.PaintNoise();
-    QTcpSocket* stuck = tecnico().link.Remote();
-    stuck->setReadBufferSize(1);
-    stuck->blockSignals(true);
-    qint64 mostQueued = 0, largestFrame = 0;
-    for (int i = 0; i < 40; ++i) {
-        At(i * 5.1f);
-        const qint64 before = cliente().link.QueuedBytes();
-        Tick();
-        largestFrame = std::max(largestFrame, cliente().link.QueuedBytes() - before);
-        testing_support::RunEvents(20);
-        mostQueued = std::max(mostQueued, cliente().link.QueuedBytes());
-    }
-    EXPECT_EQ(cliente().quality.state().NivelNitidez(), 1) << "lowered at each write-off, down to the lowest";
-    EXPECT_GT(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes) << "the bound was never reached";
-    EXPECT_LE(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes + largestFrame);
-    // The system's share (unsent or unacknowledged) stays near two round trips
-    // of loopback, where by itself it would grow to megabytes.
-    int kernelQueued = 0;
-    ioctl(static_cast<int>(cliente().link.Remote()->socketDescriptor()), SIOCOUTQ, &kernelQueued);
-    EXPECT_LE(kernelQueued, 512 * 1024);
-    EXPECT_TRUE(cliente().s.TelaConectada) << "a slow reader is no lost link";
-}
-
-// Strangers at the supported side's port during a session (a bare
-// connection, garbage, a wrong Hello) are turned away while the technician's
-// picture keeps coming.
-TEST_F(FramesOverLink, StrangersAtThePortNeverStopTheTechniciansPictureForASecond)
-{
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [this] { Tick(); });
-    ticker.start(100);
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 largestGap = 0;
-    int seen = preview.refreshes();
-    const auto watch = [&] {
-        if (preview.refreshes() != seen) {
-            seen = preview.refreshes();
-            largestGap = std::max(largestGap, clock.elapsed() - last);
-            last = clock.elapsed();
-        }
-    };
-    ASSERT_TRUE(TecnicoHasFrames(1));
-    clock.start();
-    const quint16 port = cliente().c.txtTelaPorta.text().toUShort();
-    for (const QByteArray& bytes : {QByteArray(), QByteArray("\x16\x03\x01\x02\n"), QByteArray("HELLO:sess-1:x\n")}) {
-        QTcpSocket stranger;
-        stranger.connectToHost("127.0.0.1", port);
-        stranger.write(bytes);
-        ASSERT_TRUE(WaitUntil([&] {
-            watch();
-            return stranger.state() == QAbstractSocket::UnconnectedState;
-        }));
-        EXPECT_EQ(stranger.readAll(), QByteArray());
-    }
-    const int before = seen;
-    ASSERT_TRUE(WaitUntil([&] {
-        watch();
-        return seen > before + 1;
-    }));
-    RecordProperty("largest_gap_ms", static_cast<int>(largestGap));
-    EXPECT_LT(largestGap, 1000) << "ms without a frame";
-    EXPECT_TRUE(cliente().s.TelaConectada && tecnico().s.TelaConectada);
-    EXPECT_FALSE(cliente().link.ListenIsClosed());
-}
-
-TEST_F(FramesOverLink, NothingIsSentOnceTheLinkIsDown)
-{
-    CutTheLink();
-    At(1);
-    Tick();
-    EXPECT_FALSE(cliente().s.FrameEmTransito);
-}
-
 // A link lost while the technician holds a button or a key must not leave it
-// held on the supported display.
+// held on the supported display, and no frame goes out on it.
 using InputReleaseOnLoss = FramesOverLink;
 
 TEST_F(InputReleaseOnLoss, AButtonHeldInADragIsReleased)
@@ -236,6 +154,9 @@ TEST_F(InputReleaseOnLoss, AButtonHeldInADragIsReleased)
     ASSERT_TRUE(WaitUntil([this] { return scene.ButtonMask() == Button1Mask; }));
     CutTheLink();
     EXPECT_TRUE(WaitUntil([this] { return scene.ButtonMask() == 0; }));
+    At(1);
+    Tick();
+    EXPECT_FALSE(cliente().s.FrameEmTransito);
 }
 
 TEST_F(InputReleaseOnLoss, AHeldShiftIsReleasedAndAReleasedKeyStaysUp)

@@ -12,8 +12,6 @@
 
 #include <QColor>
 #include <array>
-#include <random>
-#include <vector>
 
 namespace link_x11 {
 
@@ -45,8 +43,6 @@ public:
     XScene& operator=(const XScene&) = delete;
 
     bool Ready() const { return display_ != nullptr; }
-    int width() const { return width_; }
-    int height() const { return height_; }
 
     unsigned ButtonMask()
     {
@@ -63,24 +59,6 @@ public:
         XQueryKeymap(display_, keys);
         const KeyCode code = XKeysymToKeycode(display_, keysym);
         return code && (keys[code / 8] & (1 << (code % 8)));
-    }
-
-    // Noise over the whole screen: the largest JPEG frames there are.
-    void PaintNoise()
-    {
-        std::vector<uint32_t> pixels(static_cast<size_t>(width_) * height_);
-        std::mt19937 random(7);
-        for (uint32_t& p : pixels)
-            p = random() & 0xffffff;
-        const int screen = DefaultScreen(display_);
-        XImage* image = XCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen), ZPixmap,
-                                     0, reinterpret_cast<char*>(pixels.data()), width_, height_, 32, 0);
-        GC gc = XCreateGC(display_, window_, 0, nullptr);
-        XPutImage(display_, window_, gc, image, 0, 0, 0, 0, width_, height_);
-        XFreeGC(display_, gc);
-        image->data = nullptr;  // the vector owns the pixels
-        XDestroyImage(image);
-        XSync(display_, False);
     }
 
     // A changed picture without repainting: the pointer moves, and the
