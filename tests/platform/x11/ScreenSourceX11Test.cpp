@@ -1,3 +1,4 @@
+#include "core/imaging/ExactAreaAverage.h"
 #include "core/imaging/modScreen.h"
 #include "platform/x11/ScreenSourceX11.h"
 
@@ -17,6 +18,8 @@
 #include <X11/extensions/Xfixes.h>
 
 using imaging::Frame;
+using testing_support::ExactAreaAverage;
+using testing_support::LargestDeviation;
 
 namespace {
 
@@ -123,6 +126,18 @@ protected:
         return frame ? *frame : none;
     }
 
+    // The scaled frame against the exact area average of what another client reads.
+    double DeviationFromExactAverage(int maxWidth, int maxHeight, QSize expected)
+    {
+        const QImage shown = painter.ReadScreen();
+        const Frame& frame = Capture(maxWidth, maxHeight);
+        EXPECT_EQ(QSize(frame.width(), frame.height()), expected);
+        if (frame.empty())
+            return 255;
+        return LargestDeviation(frame, ExactAreaAverage(shown.constBits(), shown.width(), shown.height(),
+                                                        shown.bytesPerLine(), frame.width(), frame.height()));
+    }
+
     Painter painter;
     std::unique_ptr<platform::ScreenSourceX11> source;
     std::unique_ptr<modScreen> screen;
@@ -149,6 +164,17 @@ TEST_F(ScreenSourceX11Test, CapturesAtFullSizeExactlyWhatAnotherClientReads)
     // The root window is the virtual screen.
     EXPECT_EQ(QRect(screen->ScreenLeft(), screen->ScreenTop(), screen->ScreenWidth(), screen->ScreenHeight()),
               QRect(0, 0, painter.width(), painter.height()));
+}
+
+// The scaler's own ratios and edges are tested in the core; here the root's
+// pixels and stride reach it. Half a level from rounding the exact mean, a few
+// thousandths more from the fixed-point weights.
+TEST_F(ScreenSourceX11Test, ShrinksWithinHalfALevelOfTheExactAreaAverage)
+{
+    constexpr double kHalfLevel = 0.5 + 1.0 / 128;
+    ASSERT_EQ(QSize(painter.width(), painter.height()), QSize(2560, 1440)) << "the ratio below assumes this screen";
+    painter.Paint(Noise);
+    EXPECT_LE(DeviationFromExactAverage(1920, 960, {1707, 960}), kHalfLevel);  // 3:2
 }
 
 // Where the pointer lands in a scaled frame is the core's business; here, that
