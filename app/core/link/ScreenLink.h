@@ -11,6 +11,7 @@ namespace shell { class frmMain; }
 
 namespace screenlink {
 
+class LinkProtection;
 class LinkReceiver;
 
 // The two sockets of the screen link and their events: `wskListen`, the
@@ -31,14 +32,18 @@ public:
     bool ListenIsClosed() const { return !wskListen_.isListening(); }
     QString ListenLocalAddress() const;
     QTcpSocket* Remote() const { return wskRemote_.get(); }
-    // Bytes handed to the link socket that have not yet gone to the system.
+    // Bytes handed to the link that have not yet gone to the system (on a
+    // version-2 link, ciphertext plus plaintext held until TLS is ready).
     qint64 QueuedBytes() const;
 
     void CloseRemote();
     void CloseListen();
     void ConnectTo(const QString& host, int port);
-    // Hands one whole message to the socket in a single write.
+    // Hands one whole message to the link in a single write.
     void Send(const QByteArray& message);
+    // The route reached the peer (connected, or paired by the relay): the
+    // technician's Hello, or TLS on a version-2 link.
+    void BeginLink();
     void ClearBuffer();
 
     // The supported side starts listening on the port of `txtTelaPorta` (0:
@@ -62,10 +67,13 @@ private:
     void OnBytesWritten();
     void OnClosed();
     void OnError(QAbstractSocket::SocketError error);
+    // The link's protection failed: reported and handled as the peer closing.
+    void FailProtection(const QString& error);
 
     shell::frmMain& w_;
     QTcpServer wskListen_;
     std::unique_ptr<QTcpSocket> wskRemote_;
+    LinkProtection* protection_ = nullptr;  // a child of wskRemote_
     std::unique_ptr<LinkReceiver> receiver_;
 };
 

@@ -1,9 +1,11 @@
-// The supported side's real display streamed over a loopback link: pacing of
-// the frame timer on the settable clock, the stall write-off, and what the
-// technician ends up seeing.
+// The supported side's real display streamed over a loopback link, plain and
+// inside TLS: pacing of the frame timer on the settable clock, the stall
+// write-off, what the technician ends up seeing, and what a sniffer does.
 #include "core/imaging/DrawSurface.h"
+#include "core/link/LinkMessages.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "support/LinkPair.h"
+#include "support/TcpForwarder.h"
 
 #include <gtest/gtest.h>
 #include <linux/sockios.h>
@@ -18,7 +20,8 @@ namespace {
 
 constexpr float kTick = 0.375f;
 
-class FramesOverLink : public ::testing::Test {
+// By link version.
+class FramesOverLink : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
@@ -27,6 +30,7 @@ protected:
         screen = platform::ScreenSourceX11::Open(nullptr, &error);
         ASSERT_TRUE(screen) << error.toStdString();
         pair = std::make_unique<LinkPair>(nullptr, screen.get());
+        pair->UseVersion(GetParam());
         tecnico().picRemote = &preview;
         pair->ConnectDirect();
         ASSERT_TRUE(pair->BothValidated());
@@ -77,7 +81,7 @@ protected:
     int frames0 = 0;
 };
 
-TEST_F(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSend)
+TEST_P(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSend)
 {
     for (int i = 0; i < 4; ++i) {
         At(i * kTick);
@@ -89,7 +93,7 @@ TEST_F(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSend)
     EXPECT_TRUE(TecnicoHasFrames(4));
 }
 
-TEST_F(FramesOverLink, AFrameInTransitMakesTheFollowingTicksWait)
+TEST_P(FramesOverLink, AFrameInTransitMakesTheFollowingTicksWait)
 {
     At(0);
     Tick();
@@ -108,7 +112,7 @@ TEST_F(FramesOverLink, AFrameInTransitMakesTheFollowingTicksWait)
     EXPECT_TRUE(TecnicoHasFrames(2));
 }
 
-TEST_F(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSecondsLoweringOnlyAnAutomaticSharpness)
+TEST_P(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSecondsLoweringOnlyAnAutomaticSharpness)
 {
     for (const bool byHand : {false, true}) {
         if (byHand)
@@ -129,7 +133,7 @@ TEST_F(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSecondsLowe
     }
 }
 
-TEST_F(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNextTick)
+TEST_P(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNextTick)
 {
     scene.MovePointer();
     EXPECT_TRUE(TickSends(0)) << "the change";
@@ -143,7 +147,7 @@ TEST_F(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNex
     EXPECT_TRUE(TecnicoHasFrames(3));
 }
 
-TEST_F(FramesOverLink, TheTechnicianSeesTheSupportedDisplayFittedInItsPreview)
+TEST_P(FramesOverLink, TheTechnicianSeesTheSupportedDisplayFittedInItsPreview)
 {
     At(0);
     Tick();
@@ -164,7 +168,7 @@ TEST_F(FramesOverLink, TheTechnicianSeesTheSupportedDisplayFittedInItsPreview)
         }
 }
 
-TEST_F(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemoryBounded)
+TEST_P(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemoryBounded)
 {
     // The technician takes no more bytes from the system: the kernel's buffers
     // fill, then the supported side's own.
@@ -191,7 +195,7 @@ TEST_F(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemo
     EXPECT_TRUE(cliente().s.TelaConectada) << "a slow reader is no lost link";
 }
 
-TEST_F(FramesOverLink, NothingIsSentOnceTheLinkIsDown)
+TEST_P(FramesOverLink, NothingIsSentOnceTheLinkIsDown)
 {
     pair->tecnico.w().link.Remote()->abort();
     ASSERT_TRUE(WaitUntil([this] { return !cliente().s.TelaConectada; }));
@@ -199,5 +203,22 @@ TEST_F(FramesOverLink, NothingIsSentOnceTheLinkIsDown)
     Tick();
     EXPECT_FALSE(cliente().s.FrameEmTransito);
 }
+
+TEST_P(FramesOverLink, ASnifferOnThePathReadsNoKeyHelloFrameOrCommandOfAProtectedLink)
+{
+    LinkPair sniffed(nullptr, screen.get());
+    sniffed.UseVersion(GetParam());
+    testing_support::TcpForwarder sniffer(sniffed.Listen());
+    sniffed.ConnectTecnico(sniffer.Port());
+    ASSERT_TRUE(sniffed.BothValidated());
+    ASSERT_TRUE(WaitUntil([&] { return sniffed.tecnico.w().s.RemoteWidth > 0; })) << "a frame";
+    sniffed.tecnico.w().link.Send(screenlink::QualityCommand(2, 2));
+    ASSERT_TRUE(WaitUntil([&] { return sniffed.cliente.w().quality.state().NivelNitidez() == 2; }));
+    // The JPEG travels in Base64, which starts "/9j/".
+    for (const char* plain : {"key-1", "HELLO", "FRAME:", "/9j/", "CMD:"})
+        EXPECT_EQ(sniffer.recorded.contains(plain), GetParam() == 1) << plain;
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, FramesOverLink, ::testing::Values(1, 2));
 
 }  // namespace
