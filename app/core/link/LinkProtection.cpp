@@ -3,10 +3,11 @@
 #include "core/link/LinkKeys.h"
 #include "core/link/LinkMessages.h"
 #include "core/link/LinkReceiver.h"
-#include "core/link/RelayReply.h"
 #include "core/shell/frmMain.h"
 
 #include <QTcpSocket>
+
+#include <algorithm>
 
 namespace screenlink {
 
@@ -17,6 +18,14 @@ using session::kTecnico;
 
 // A relay reply is a few dozen characters.
 constexpr qsizetype kMaxRelayLine = 64 * 1024;
+// What the relay writes before the pairing: replies and the Join challenge.
+constexpr QByteArrayView kRelayLineStarts[] = {"OK|", "ERR|", "DESAFIO|"};
+
+bool IsRelayLine(QByteArrayView line)
+{
+    return std::any_of(std::begin(kRelayLineStarts), std::end(kRelayLineStarts),
+                       [line](QByteArrayView start) { return line.startsWith(start); });
+}
 
 // By link version, from 1.
 constexpr const char* kProtectionSentences[] = {
@@ -92,7 +101,7 @@ bool LinkProtection::ReceiveRelayLines(const QByteArray& bytes, LinkReceiver& re
     for (qsizetype lf = 0; !tls_ && (lf = pending.indexOf('\n', start)) >= 0; start = lf + 1) {
         const QByteArray line = pending.sliced(start, lf + 1 - start);
         // Nothing but the relay's replies is read before TLS.
-        if (ClassifyRelayReply(line).kind == RelayReply::Kind::NotAReply)
+        if (!IsRelayLine(line))
             continue;
         receiver.Receive(line);
         if (!Current())
