@@ -35,6 +35,11 @@ constexpr const char* kProtectionSentences[] = {
 
 std::string Utf8(const QString& text) { return text.toStdString(); }
 
+std::string LinkPsk(const session::SessionRecord& s)
+{
+    return linkkeys::LinkPsk(Utf8(s.stream_key), Utf8(s.sessao_id));
+}
+
 }  // namespace
 
 QString HelloKey(const session::SessionRecord& s)
@@ -68,8 +73,7 @@ bool LinkProtection::Begin()
     if (tls_)
         return true;
     const auto side = s.PapelTela == kCliente ? LinkTls::Side::Server : LinkTls::Side::Client;
-    tls_ = std::make_unique<LinkTls>(side, linkkeys::LinkPsk(Utf8(s.stream_key), Utf8(s.sessao_id)),
-                                     [this](QByteArrayView cipher) { socket_.write(cipher.data(), cipher.size()); });
+    TakeOver(std::make_unique<LinkTls>(side, LinkPsk(s), nullptr));
     return tls_->Start();
 }
 
@@ -89,6 +93,12 @@ bool LinkProtection::Send(QByteArrayView message)
         return tls_->Send(message);
     socket_.write(message.data(), message.size());
     return true;
+}
+
+void LinkProtection::TakeOver(std::unique_ptr<LinkTls> tls)
+{
+    tls_ = std::move(tls);
+    tls_->SetOutput([this](QByteArrayView cipher) { socket_.write(cipher.data(), cipher.size()); });
 }
 
 bool LinkProtection::Current() const { return socket_.state() == QAbstractSocket::ConnectedState; }
@@ -130,6 +140,20 @@ bool LinkProtection::ReceiveTls(QByteArrayView bytes, LinkReceiver& receiver)
     if (!plain.isEmpty())
         receiver.Receive(plain);
     return true;
+}
+
+TlsPipe::TlsPipe(const session::SessionRecord& s)
+    : tls_(std::make_unique<LinkTls>(LinkTls::Side::Server, LinkPsk(s),
+                                     [this](QByteArrayView cipher) { outgoing_.append(cipher); }))
+{
+}
+
+bool TlsPipe::FromWire(QByteArrayView wire, QByteArray& plain, QString& error)
+{
+    if (tls_->Receive(wire, &plain))
+        return true;
+    error = tls_->Error().isEmpty() ? QStringLiteral("conexao encerrada antes da validacao.") : tls_->Error();
+    return false;
 }
 
 }  // namespace screenlink

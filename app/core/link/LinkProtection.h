@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/link/LinkTls.h"
+#include "core/link/PendingLinks.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -40,6 +41,8 @@ public:
     // (Error() says why) or the peer ended TLS (Error() empty).
     bool Receive(const QByteArray& bytes, LinkReceiver& receiver);
     bool Send(QByteArrayView message);
+    // A newcomer's TLS, handshake done, carries on as this link's.
+    void TakeOver(std::unique_ptr<LinkTls> tls);
     // Plaintext not yet encrypted (held until the TLS handshake is done).
     qint64 Held() const { return tls_ ? tls_->Held() : 0; }
     QString Error() const { return tls_ ? tls_->Error() : error_; }
@@ -55,6 +58,21 @@ private:
     std::unique_ptr<LinkTls> tls_;
     QByteArray lines_;  // a version-2 relay reply not yet whole
     QString error_;
+};
+
+// A version-2 newcomer's bytes on the supported side, while it waits to be
+// judged: TLS as the server, its handshake replies kept for the socket.
+class TlsPipe final : public BytePipe {
+public:
+    explicit TlsPipe(const session::SessionRecord& s);
+
+    bool FromWire(QByteArrayView wire, QByteArray& plain, QString& error) override;
+    QByteArray TakeOutgoing() override { return std::exchange(outgoing_, {}); }
+    std::unique_ptr<LinkTls> Release() { return std::move(tls_); }
+
+private:
+    QByteArray outgoing_;
+    std::unique_ptr<LinkTls> tls_;
 };
 
 }  // namespace screenlink

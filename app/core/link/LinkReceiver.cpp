@@ -147,6 +147,11 @@ void LinkReceiver::ValidarHello(const QByteArray& line)
         w_.loss.PararTelaRemota(false);
         return;
     }
+    IniciarTransmissao();
+}
+
+void LinkReceiver::IniciarTransmissao()
+{
     w_.s.TelaConectada = true;
     w_.link.Send(AcceptMessage());
     w_.frames.NovaTransmissao();

@@ -27,6 +27,8 @@ public:
     // `TratarRespostaRelay`: true when the line was a relay reply.
     bool TratarRespostaRelay(const QByteArray& line);
     void ValidarHello(const QByteArray& line);
+    // What a valid Hello starts on the supported side: the Accept and the frames.
+    void IniciarTransmissao();
 
     // Control commands of the dispatcher.
     void EncerradaPeloOutro() override;

@@ -41,6 +41,9 @@ public:
     // One whole plaintext message, held until the handshake is done.
     bool Send(QByteArrayView plain);
 
+    // Ciphertext goes to `output` from now on (a connection changing hands).
+    void SetOutput(Output output) { output_ = std::move(output); }
+
     bool Ready() const { return ready_; }
     // Plaintext held until the handshake is done.
     qsizetype Held() const { return held_.size(); }

@@ -1,6 +1,7 @@
 #include "core/link/ScreenLink.h"
 
 #include "core/common/Numbers.h"
+#include "core/link/HelloCheck.h"
 #include "core/link/LinkMessages.h"
 #include "core/link/LinkProtection.h"
 #include "core/link/LinkReceiver.h"
@@ -88,7 +89,11 @@ void ScreenLink::CloseRemote()
     socket->deleteLater();
 }
 
-void ScreenLink::CloseListen() { wskListen_.close(); }
+void ScreenLink::CloseListen()
+{
+    wskListen_.close();
+    pending_.DropAll();
+}
 
 void ScreenLink::Adopt(QTcpSocket* socket)
 {
@@ -188,16 +193,46 @@ void ScreenLink::OnLinkUp()
 
 void ScreenLink::OnConnectionRequest()
 {
-    // The newest request always replaces the connection in hand.
     while (QTcpSocket* request = wskListen_.nextPendingConnection()) {
-        Adopt(request);
-        OnLinkUp();
-        w_.s.TelaConectada = false;
-        w_.tmrFrame.stop();
-        w_.LogEvent("Tecnico conectado. Aguardando validacao segura da sessao.");
-        BeginLink();
+        // During a session a stranger's connection leaves only its refusal in the log.
+        if (!w_.s.TelaConectada)
+            w_.LogEvent("Tecnico conectado. Aguardando validacao segura da sessao.");
+        pending_.Take(request);
     }
 }
+
+HelloVerdict ScreenLink::JudgeHello(const QByteArray& line)
+{
+    return CheckHello(line, w_.s.sessao_id.toLatin1(), HelloKey(w_.s).toLatin1());
+}
+
+std::unique_ptr<BytePipe> ScreenLink::MakePipe()
+{
+    if (w_.s.versao_link == 2)
+        return std::make_unique<TlsPipe>(w_.s);
+    return std::make_unique<PassThroughPipe>();
+}
+
+void ScreenLink::Promote(ProvenLink link)
+{
+    // The newest proven connection wins, as a technician reconnecting after a
+    // loss needs; the link it replaces goes without a loss of its own, and
+    // nothing of it (a partial line, held keys, a frame in transit) carries over.
+    CloseRemote();
+    ClearBuffer();
+    receiver_->SoltarEntradaRemota();
+    w_.s.FrameEmTransito = false;
+    Adopt(link.socket.release());
+    // Version 2's TLS carries on; version 1's pipe passed bytes through.
+    if (auto* tls = dynamic_cast<TlsPipe*>(link.pipe.get()))
+        protection_->TakeOver(tls->Release());
+    OnLinkUp();
+    receiver_->IniciarTransmissao();
+    if (!link.rest.isEmpty())
+        receiver_->Receive(link.rest);
+}
+
+void ScreenLink::Log(const QString& text) { w_.LogEvent(text); }
 
 void ScreenLink::OnConnected()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/link/PendingLinks.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -16,10 +18,12 @@ class LinkReceiver;
 
 // The two sockets of the screen link and their events: `wskListen`, the
 // supported side's listening socket on the direct route, and `wskRemote`,
-// the one link socket (accepted, outgoing, or to the relay). Closing a
-// socket here never raises an event afterwards, so a deliberate close is
-// never mistaken for a lost link. User-interface thread only.
-class ScreenLink : public QObject {
+// the one link socket (accepted, outgoing, or to the relay). Accepted
+// connections wait apart until their Hello is valid and only then replace
+// the link in hand. Closing a socket here never raises an event afterwards,
+// so a deliberate close is never mistaken for a lost link. User-interface
+// thread only.
+class ScreenLink : public QObject, private NewcomerJudge {
     Q_OBJECT
 public:
     explicit ScreenLink(shell::frmMain& window);
@@ -30,6 +34,7 @@ public:
     bool RemoteIsConnected() const;
     bool RemoteIsConnectedOrConnecting() const;
     bool ListenIsClosed() const { return !wskListen_.isListening(); }
+    int PendingCount() const { return pending_.Count(); }
     QString ListenLocalAddress() const;
     QTcpSocket* Remote() const { return wskRemote_.get(); }
     // Bytes handed to the link that have not yet gone to the system (on a
@@ -70,11 +75,17 @@ private:
     // The link's protection failed: reported and handled as the peer closing.
     void FailProtection(const QString& error);
 
+    HelloVerdict JudgeHello(const QByteArray& line) override;
+    std::unique_ptr<BytePipe> MakePipe() override;
+    void Promote(ProvenLink link) override;
+    void Log(const QString& text) override;
+
     shell::frmMain& w_;
     QTcpServer wskListen_;
     std::unique_ptr<QTcpSocket> wskRemote_;
     LinkProtection* protection_ = nullptr;  // a child of wskRemote_
     std::unique_ptr<LinkReceiver> receiver_;
+    PendingLinks pending_{static_cast<NewcomerJudge&>(*this)};
 };
 
 }  // namespace screenlink

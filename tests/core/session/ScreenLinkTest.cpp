@@ -1,8 +1,10 @@
 // The screen link between two main windows on loopback, plain (version 1)
-// and inside TLS (version 2): handshake, stop, loss, and the quality command.
+// and inside TLS (version 2): handshake, newcomers, stop, loss, and the
+// quality command.
 #include "core/link/LinkKeys.h"
 #include "core/link/LinkMessages.h"
 #include "core/link/LinkProtection.h"
+#include "core/link/PendingLinks.h"
 #include "support/LinkPair.h"
 
 #include <QTcpSocket>
@@ -76,23 +78,6 @@ TEST_P(EitherLinkVersion, ValidatesTheHelloMarksBothSidesConnectedAndSaysHowTheL
     }
 }
 
-TEST(DirectLink, RefusesAWrongKeyAWrongIdAndTooFewParts)
-{
-    for (const QByteArray& hello : {QByteArray("HELLO:sess-1:KEY-1\n"), QByteArray("HELLO:sess-2:key-1\n"),
-                                   QByteArray("HELLO:sess-1\n")}) {
-        LinkPair pair;
-        RawPeer peer(pair.Listen());
-        ASSERT_TRUE(WaitUntil([&] { return !pair.cliente.w().link.RemoteIsClosed(); }));
-        peer.Send(hello);
-        ASSERT_TRUE(WaitUntil([&] { return peer.Closed(); })) << hello.constData();
-        EXPECT_FALSE(pair.cliente.w().s.TelaConectada);
-        EXPECT_TRUE(pair.cliente.w().link.ListenIsClosed());
-        EXPECT_TRUE(peer.received.isEmpty());
-        const QString log = pair.cliente.w().log.text();
-        EXPECT_TRUE(log.contains("Conexao recusada por seguranca.") || log.contains("Validacao de tela invalida."));
-    }
-}
-
 TEST(DirectLink, DropsCommandsBeforeValidationAndAnswersEachValidHelloExtraFieldsAllowed)
 {
     LinkPair pair;
@@ -108,19 +93,52 @@ TEST(DirectLink, DropsCommandsBeforeValidationAndAnswersEachValidHelloExtraField
     EXPECT_EQ(pair.cliente.w().tmrFrame.interval(), 175);
 }
 
-TEST(DirectLink, TheNewestConnectionReplacesTheOneInHand)
+// Strangers at the port while a link is validated: each is closed alone with
+// its one log line, and the link, its frames and the listener stay; a crowd
+// of them costs the oldest its place. Only a valid Hello (the technician
+// reconnecting) replaces the link in hand.
+TEST(DirectLink, NewcomersAreClosedAloneUntilOneProvesItselfAndThenTheNewestWins)
 {
     LinkPair pair;
+    shell::frmMain& cliente = pair.cliente.w();
     const quint16 port = pair.Listen();
     RawPeer first(port);
     first.Send("HELLO:sess-1:key-1\n");
-    ASSERT_TRUE(WaitUntil([&] { return pair.cliente.w().s.TelaConectada; }));
+    ASSERT_TRUE(WaitUntil([&] { return cliente.s.TelaConectada; }));
+    const struct {
+        QByteArray bytes;
+        QString logged;
+    } strangers[] = {
+        {"HELLO:sess-1:KEY-1\n", "Conexao recusada por seguranca."},
+        {"CMD:MM:1:1\nHELLO:sess-2:key-1\n", "Conexao recusada por seguranca."},
+        {"HELLO:sess-1\n", "Validacao de tela invalida."},
+        {"GET / HTTP/1.1\r\n", "Conexao de tela recusada: dados invalidos antes da validacao."},
+        {QByteArray(5000, 'x'), "Conexao de tela recusada: mais de 4096 bytes sem validacao."},
+        {{}, "Conexao de tela recusada: nenhuma validacao em 5 s."},
+    };
+    for (const auto& stranger : strangers) {
+        const qsizetype before = cliente.log.text().count(stranger.logged);
+        RawPeer peer(port);
+        peer.Send(stranger.bytes);
+        ASSERT_TRUE(WaitUntil([&] { return peer.Closed(); })) << stranger.logged.toStdString();
+        EXPECT_EQ(cliente.log.text().count(stranger.logged), before + 1) << stranger.logged.toStdString();
+        EXPECT_TRUE(peer.received.isEmpty());
+        EXPECT_FALSE(first.Closed());
+        EXPECT_TRUE(cliente.s.TelaConectada && cliente.tmrFrame.isActive());
+        EXPECT_FALSE(cliente.link.ListenIsClosed());
+    }
+    std::vector<std::unique_ptr<RawPeer>> crowd;
+    for (int i = 0; i <= screenlink::PendingLinks::kMaxPending; ++i)
+        crowd.push_back(std::make_unique<RawPeer>(port));
+    ASSERT_TRUE(WaitUntil([&] { return crowd.front()->Closed(); }));
+    EXPECT_EQ(cliente.link.PendingCount(), screenlink::PendingLinks::kMaxPending);
+    EXPECT_TRUE(cliente.log.text().contains("Conexao de tela recusada: conexoes demais aguardando validacao."));
+
     RawPeer second(port);
-    ASSERT_TRUE(WaitUntil([&] { return first.Closed(); }));
-    EXPECT_FALSE(pair.cliente.w().s.TelaConectada);
-    EXPECT_FALSE(pair.cliente.w().tmrFrame.isActive());
     second.Send("HELLO:sess-1:key-1\n");
-    ASSERT_TRUE(WaitUntil([&] { return pair.cliente.w().s.TelaConectada; }));
+    ASSERT_TRUE(WaitUntil([&] { return first.Closed() && second.received == "OK\n"; }));
+    EXPECT_TRUE(cliente.s.TelaConectada && cliente.tmrFrame.isActive());
+    EXPECT_FALSE(cliente.log.text().contains("Tela remota desconectada.")) << "a replaced link is no loss";
 }
 
 TEST_P(EitherLinkVersion, GoodbyeEndsTheSessionOnTheOtherSideWhichOnlyTheSenderReports)
@@ -162,16 +180,16 @@ TEST_P(EitherLinkVersion, APeerClosingAValidatedLinkIsALossThatKeepsTheSession)
     EXPECT_FALSE(tecnico.c.scrNitidez.enabled() || tecnico.c.scrAtualizacao.enabled());
 }
 
-TEST(DirectLink, ACloseBeforeValidationIsOnlyLoggedAndStoppingLogsOnlyWhenSomethingRan)
+TEST(DirectLink, ACloseBeforeValidationIsNoLossAndStoppingLogsOnlyWhenSomethingRan)
 {
     LinkPair pair;
     pair.cliente.w().loss.PararTelaRemota(false);
     EXPECT_TRUE(pair.cliente.w().log.text().isEmpty());
     {
         RawPeer peer(pair.Listen());
-        ASSERT_TRUE(WaitUntil([&] { return !pair.cliente.w().link.RemoteIsClosed(); }));
+        ASSERT_TRUE(WaitUntil([&] { return pair.cliente.w().link.PendingCount() == 1; }));
     }
-    ASSERT_TRUE(WaitUntil([&] { return pair.cliente.w().log.text().contains("Tela remota desconectada."); }));
+    ASSERT_TRUE(WaitUntil([&] { return pair.cliente.w().link.PendingCount() == 0; }));
     EXPECT_FALSE(pair.cliente.w().log.text().contains("Conexao de tela perdida"));
     EXPECT_TRUE(pair.cliente.w().s.TransmissaoIniciada);
     pair.cliente.w().loss.PararTelaRemota(false);
@@ -234,13 +252,14 @@ TEST(ProtectedLink, AWrongKeyOrPlainBytesFailTheHandshakeWithAClearLineAndCloseO
             plain->Send("HELLO:sess-1:key-1\n");
         }
         shell::frmMain& cliente = pair.cliente.w();
-        const QString failure = "Falha na conexao da tela: protecao TLS falhou na negociacao";
+        const QString failure = "protecao TLS falhou na negociacao";
         ASSERT_TRUE(WaitUntil([&] { return cliente.log.text().contains(failure); })) << wrongKey;
+        // The alert tells the technician why.
         if (wrongKey)
             EXPECT_TRUE(WaitUntil([&] { return pair.tecnico.w().log.text().contains(failure); }));
         else
             EXPECT_TRUE(WaitUntil([&] { return plain->Closed(); }));
-        EXPECT_TRUE(cliente.link.RemoteIsClosed());
+        EXPECT_TRUE(cliente.link.RemoteIsClosed() && cliente.link.PendingCount() == 0);
         EXPECT_FALSE(cliente.s.TelaConectada || pair.tecnico.w().s.TelaConectada);
         EXPECT_FALSE(cliente.link.ListenIsClosed());
     }

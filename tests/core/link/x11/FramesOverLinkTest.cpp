@@ -1,12 +1,16 @@
 // The supported side's real display streamed over a loopback link, plain and
 // inside TLS: pacing of the frame timer on the settable clock, the stall
-// write-off, what the technician ends up seeing, and what a sniffer does.
+// write-off, what the technician ends up seeing, strangers that must not
+// interrupt it, and what a sniffer on the path reads.
 #include "core/imaging/DrawSurface.h"
 #include "core/link/LinkMessages.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "support/LinkPair.h"
 #include "support/TcpForwarder.h"
 
+#include <QElapsedTimer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
@@ -193,6 +197,50 @@ TEST_P(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemo
     // itself it would grow to megabytes.
     EXPECT_LE(KernelQueued(), 512 * 1024);
     EXPECT_TRUE(cliente().s.TelaConectada) << "a slow reader is no lost link";
+}
+
+// Strangers at the supported side's port during a session (a bare
+// connection, garbage, a wrong Hello) are turned away while the technician's
+// picture keeps coming.
+TEST_P(FramesOverLink, StrangersAtThePortNeverStopTheTechniciansPictureForASecond)
+{
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [this] { Tick(); });
+    ticker.start(100);
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 largestGap = 0;
+    int seen = preview.refreshes();
+    const auto watch = [&] {
+        if (preview.refreshes() != seen) {
+            seen = preview.refreshes();
+            largestGap = std::max(largestGap, clock.elapsed() - last);
+            last = clock.elapsed();
+        }
+    };
+    ASSERT_TRUE(TecnicoHasFrames(1));
+    clock.start();
+    const quint16 port = cliente().c.txtTelaPorta.text().toUShort();
+    for (const QByteArray& bytes : {QByteArray(), QByteArray("\x16\x03\x01\x02\n"), QByteArray("HELLO:sess-1:x\n")}) {
+        QTcpSocket stranger;
+        stranger.connectToHost("127.0.0.1", port);
+        stranger.write(bytes);
+        ASSERT_TRUE(WaitUntil([&] {
+            watch();
+            return stranger.state() == QAbstractSocket::UnconnectedState;
+        }));
+        // Version 2 answers bytes that are no handshake with a TLS alert, and nothing else.
+        const QByteArray answer = stranger.readAll();
+        EXPECT_TRUE(answer.isEmpty() || (GetParam() == 2 && answer.startsWith('\x15'))) << answer.toHex().data();
+    }
+    const int before = seen;
+    ASSERT_TRUE(WaitUntil([&] {
+        watch();
+        return seen > before + 1;
+    }));
+    EXPECT_LT(largestGap, 1000) << "ms without a frame";
+    EXPECT_TRUE(cliente().s.TelaConectada && tecnico().s.TelaConectada);
+    EXPECT_FALSE(cliente().link.ListenIsClosed());
 }
 
 TEST_P(FramesOverLink, NothingIsSentOnceTheLinkIsDown)
