@@ -447,6 +447,8 @@ int main(int argc, char** argv)
                 options.ratesKbit.push_back(std::stoi(rate));
         } else if (arg == "--routes")
             options.routes = Split(value);
+        else if (arg == "--versao")
+            side.versao = std::atoi(value);
         else {
             std::fprintf(stderr, "frame_link_bench: unknown argument %s\n", arg.c_str());
             return 2;
