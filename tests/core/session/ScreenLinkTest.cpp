@@ -72,6 +72,9 @@ TEST_P(EitherLinkVersion, ValidatesTheHelloMarksBothSidesConnectedAndSaysHowTheL
         << "the port taken, not the 0 asked for";
     const QString sentence = GetParam() == 2 ? "Conexao de tela protegida."
                                              : "Conexao de tela sem protecao (versao antiga do outro computador).";
+    // The next accepted status poll leaves the line as it is.
+    pair.service.Reply("status_codigo.php", R"({"ok":true,"status":"aceito","papel":"cliente","sessao_id":"sess-1"})");
+    cliente.status.ConsultarStatus();
     for (shell::frmMain* side : {&cliente, &pair.tecnico.w()}) {
         EXPECT_EQ(side->c.lblStatus.text(), sentence);
         EXPECT_TRUE(side->log.text().contains(sentence));
