@@ -1,7 +1,6 @@
 // What one source may hold of the server's connections: a share of each
 // listener, a refused request drained within one deadline, and descriptors
 // shared out so that neither listener starves the other.
-#include "RelayWire.h"
 #include "ServerTestSetup.h"
 #include "support/WaitUntil.h"
 

@@ -1,6 +1,5 @@
 // Two devices through the whole contract, over real HTTPS, read with the
 // program's own transport and JSON reader.
-#include "RelayWire.h"
 #include "ServerTestSetup.h"
 
 #include <QRegularExpression>
@@ -9,147 +8,91 @@ using namespace server_tests;
 
 namespace {
 
-class ContractTest : public ServerTest {};
-
-QString Status(const ServiceClient& client, const TestDevice& device, const QString& codeId = {})
-{
-    return codeId.isEmpty() ? client.PostAs(device, "status_codigo.php")
-                            : client.PostAs(device, "status_codigo.php", {{"codigo_id", codeId}});
-}
+// Started with a version of its own, to see the options reach the version page.
+class ContractTest : public ServerTest {
+protected:
+    ContractTest() : ServerTest(LooseLimits({"--latest-build", "117", "--min-build", "110"})) {}
+};
 
 }  // namespace
 
 TEST_F(ContractTest, TwoDevicesGoFromSignUpToTheEndOfASession)
 {
-    const TestDevice cliente = client->Activate("Maria Cliente", "Maria@Example.com", "uid-cliente");
+    cliente = Activate("Maria Cliente", "Maria@Example.com", "uid-cliente");
     // A name with ã travels as one ISO-8859-1 byte and comes back as UTF-8.
-    const TestDevice tecnico = client->Activate(QString::fromUtf8("João Técnico"), "joao@example.com", "uid-tecnico");
-    ASSERT_FALSE(cliente.token.isEmpty());
+    const QString joao = QString::fromUtf8("João Técnico");
+    tecnico = Activate(joao, "joao@example.com", "uid-tecnico");
     ASSERT_GE(tecnico.token.size(), 32) << "at least 128 bits, in hex";
-    EXPECT_TRUE(IsOk(client->PostAs(cliente, "validar_token.php")));
-    EXPECT_TRUE(IsOk(client->PostAs(tecnico, "validar_token.php")));
+    EXPECT_TRUE(IsOk(PostAs(cliente, "validar_token.php")));
 
-    const QString code = client->PostAs(cliente, "gerar_codigo.php");
-    ASSERT_TRUE(IsOk(code)) << code.toStdString();
+    const QString code = PostAs(cliente, "gerar_codigo.php");
     const QString codeId = Field(code, "codigo_id");
     EXPECT_EQ(Field(code, "id"), codeId);
-    EXPECT_TRUE(QRegularExpression("^\\d{3} \\d{3} \\d{3}$").match(Field(code, "codigo")).hasMatch())
-        << Field(code, "codigo").toStdString();
-
-    QString waiting = Status(*client, cliente);
-    EXPECT_EQ(Field(waiting, "status"), "aguardando");
-    EXPECT_EQ(Field(waiting, "papel"), "cliente");
-    EXPECT_EQ(Field(waiting, "id"), codeId) << "without codigo_id: the device's latest code";
+    EXPECT_TRUE(QRegularExpression("^\\d{3} \\d{3} \\d{3}$").match(Field(code, "codigo")).hasMatch()) << code.toStdString();
+    // Without codigo_id: the device's latest code.
+    ExpectFields(Status(cliente), {{"status", "aguardando"}, {"papel", "cliente"}, {"id", codeId}});
 
     // Typed without the spaces, as a technician might.
-    const QString request =
-        client->PostAs(tecnico, "solicitar_acesso.php", {{"codigo", Field(code, "codigo").remove(' ')}});
-    ASSERT_TRUE(IsOk(request)) << request.toStdString();
-    EXPECT_EQ(Field(request, "codigo_id"), codeId);
+    const QString typed = Field(code, "codigo").remove(' ');
+    EXPECT_EQ(Field(PostAs(tecnico, "solicitar_acesso.php", {{"codigo", typed}}), "codigo_id"), codeId);
+    ExpectFields(Status(cliente, codeId), {{"status", "solicitado"}, {"papel", "cliente"}, {"tecnico_nome", joao}});
+    ExpectFields(Status(tecnico, codeId), {{"status", "solicitado"}, {"papel", "tecnico"}});
 
-    const QString asked = Status(*client, cliente, codeId);
-    EXPECT_EQ(Field(asked, "status"), "solicitado");
-    EXPECT_EQ(Field(asked, "papel"), "cliente");
-    EXPECT_EQ(Field(asked, "tecnico_nome"), QString::fromUtf8("João Técnico"));
-    const QString asking = Status(*client, tecnico, codeId);
-    EXPECT_EQ(Field(asking, "status"), "solicitado");
-    EXPECT_EQ(Field(asking, "papel"), "tecnico");
-
-    const QString answer = client->PostAs(cliente, "responder_acesso.php", {{"acao", "permitir"}, {"codigo_id", codeId}});
-    ASSERT_TRUE(IsOk(answer)) << answer.toStdString();
+    const QString answer = PostAs(cliente, "responder_acesso.php", {{"acao", "permitir"}, {"codigo_id", codeId}});
     const QString sessaoId = Field(answer, "sessao_id");
-    ASSERT_FALSE(sessaoId.isEmpty());
-
-    const QString keyCliente = client->PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", sessaoId}, {"codigo_id", codeId}});
+    ASSERT_FALSE(sessaoId.isEmpty()) << answer.toStdString();
+    const QString keyCliente =
+        PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", sessaoId}, {"codigo_id", codeId}});
+    const QString key = Field(keyCliente, "stream_key");
+    EXPECT_GE(key.size(), 32);
+    ExpectFields(keyCliente, {{"papel", "cliente"}});
     // The technician may know only the code id yet.
-    const QString keyTecnico = client->PostAs(tecnico, "credenciais_sessao.php", {{"sessao_id", ""}, {"codigo_id", codeId}});
-    ASSERT_TRUE(IsOk(keyCliente) && IsOk(keyTecnico)) << keyCliente.toStdString() << keyTecnico.toStdString();
-    EXPECT_EQ(Field(keyCliente, "stream_key"), Field(keyTecnico, "stream_key"));
-    EXPECT_GE(Field(keyCliente, "stream_key").size(), 32);
-    EXPECT_EQ(Field(keyCliente, "papel"), "cliente");
-    EXPECT_EQ(Field(keyTecnico, "papel"), "tecnico");
-    EXPECT_EQ(Field(keyTecnico, "sessao_id"), sessaoId);
+    ExpectFields(PostAs(tecnico, "credenciais_sessao.php", {{"sessao_id", ""}, {"codigo_id", codeId}}),
+                 {{"papel", "tecnico"}, {"sessao_id", sessaoId}, {"stream_key", key}});
 
-    const QString registered = client->PostAs(cliente, "registrar_conexao.php",
-        {{"sessao_id", sessaoId}, {"codigo_id", codeId}, {"papel", "cliente"}, {"ip_local", "192.168.0.10"}, {"porta", "50555"}});
-    ASSERT_TRUE(IsOk(registered)) << registered.toStdString();
-    EXPECT_EQ(Field(registered, "sessao_id"), sessaoId);
+    ExpectFields(PostAs(cliente, "registrar_conexao.php",
+                                {{"sessao_id", sessaoId}, {"codigo_id", codeId}, {"papel", "cliente"},
+                                 {"ip_local", "192.168.0.10"}, {"porta", "50555"}}),
+                 {{"ok", "true"}, {"sessao_id", sessaoId}});
+    for (const QString& asIs : {Status(tecnico, codeId), Status(tecnico)})
+        ExpectFields(asIs, {{"status", "aceito"}, {"papel", "tecnico"}, {"id", codeId}, {"sessao_id", sessaoId},
+                            {"ip_cliente", "127.0.0.1"}, {"ip_local_cliente", "192.168.0.10"},
+                            {"porta_cliente", "50555"}, {"ip_atual", "127.0.0.1"}});
 
-    for (const QString& asIs : {Status(*client, tecnico, codeId), Status(*client, tecnico)}) {
-        EXPECT_EQ(Field(asIs, "status"), "aceito") << asIs.toStdString();
-        EXPECT_EQ(Field(asIs, "papel"), "tecnico");
-        EXPECT_EQ(Field(asIs, "id"), codeId);
-        EXPECT_EQ(Field(asIs, "sessao_id"), sessaoId);
-        EXPECT_EQ(Field(asIs, "ip_cliente"), "127.0.0.1");
-        EXPECT_EQ(Field(asIs, "ip_local_cliente"), "192.168.0.10");
-        EXPECT_EQ(Field(asIs, "porta_cliente"), "50555");
-        EXPECT_EQ(Field(asIs, "ip_atual"), "127.0.0.1");
-    }
-
-    EXPECT_TRUE(IsOk(client->PostAs(tecnico, "encerrar_sessao.php", {{"sessao_id", sessaoId}, {"motivo", "tecnico"}})));
-    EXPECT_EQ(Field(Status(*client, cliente, codeId), "status"), "encerrado");
-    EXPECT_EQ(Field(Status(*client, tecnico, codeId), "status"), "encerrado");
-    EXPECT_EQ(Field(client->PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", sessaoId}}), "erro"),
-              "sessao_indisponivel");
+    EXPECT_TRUE(IsOk(PostAs(tecnico, "encerrar_sessao.php", {{"sessao_id", sessaoId}, {"motivo", "tecnico"}})));
+    for (const TestDevice* device : {&cliente, &tecnico})
+        EXPECT_EQ(Field(Status(*device, codeId), "status"), "encerrado");
 
     const std::string log = server.Log();
-    for (const QString& secret : {cliente.token, tecnico.token, Field(keyCliente, "stream_key")})
+    for (const QString& secret : {cliente.token, tecnico.token, key})
         EXPECT_EQ(log.find(secret.toStdString()), std::string::npos) << "a secret reached the log";
-}
-
-TEST_F(ContractTest, ARefusalIsSeenByBothDevices)
-{
-    const TestDevice cliente = client->Activate("Ana", "ana@example.com", "uid-a");
-    const TestDevice tecnico = client->Activate("Beto", "beto@example.com", "uid-b");
-    const QString codeId = RequestAccess(cliente, tecnico);
-    const QString answer = client->PostAs(cliente, "responder_acesso.php", {{"acao", "recusar"}, {"codigo_id", codeId}});
-    ASSERT_TRUE(IsOk(answer)) << answer.toStdString();
-    EXPECT_EQ(Field(answer, "sessao_id"), "");
-    EXPECT_EQ(Field(Status(*client, cliente, codeId), "status"), "recusado");
-    EXPECT_EQ(Field(Status(*client, tecnico, codeId), "status"), "recusado");
 }
 
 TEST_F(ContractTest, TheRelayPairsOnlyWhatTheStoreAccepted)
 {
-    if (server.RelayPort() == 0)
-        GTEST_SKIP() << "this server was built without the relay";
-    const TestDevice cliente = client->Activate("Ana", "ana@example.com", "uid-a");
-    const TestDevice tecnico = client->Activate("Beto", "beto@example.com", "uid-b");
-    const QString sessaoId = OpenSession(cliente, tecnico);
+    ActivateBoth();
+    const QString sessaoId = OpenSession();
     const std::string key =
-        Field(client->PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", sessaoId}}), "stream_key").toStdString();
+        Field(PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", sessaoId}}), "stream_key").toStdString();
+    auto join = [&](const std::string& streamKey, const char* role) {
+        auto wire = std::make_unique<RelayWire>(server.RelayPort());
+        wire->Send(JoinLine(sessaoId.toStdString(), streamKey, role));
+        return wire;
+    };
+    EXPECT_EQ(join(std::string(key.size(), '0'), "cliente")->ReadLine().rfind("ERR|", 0), 0u);
+    const auto sideA = join(key, "cliente");
+    EXPECT_NE(sideA->ReadLine().find("AGUARDANDO"), std::string::npos);
+    const auto sideB = join(key, "tecnico");
+    EXPECT_NE(sideB->ReadLine().find("CONECTADO"), std::string::npos);
 
-    RelayWire wrong(server.RelayPort());
-    wrong.Send(JoinLine(sessaoId.toStdString(), std::string(key.size(), '0'), "cliente"));
-    EXPECT_EQ(wrong.ReadLine().rfind("ERR|", 0), 0u);
-
-    RelayWire sideA(server.RelayPort());
-    RelayWire sideB(server.RelayPort());
-    sideA.Send(JoinLine(sessaoId.toStdString(), key, "cliente"));
-    EXPECT_NE(sideA.ReadLine().find("AGUARDANDO"), std::string::npos);
-    sideB.Send(JoinLine(sessaoId.toStdString(), key, "tecnico"));
-    EXPECT_NE(sideB.ReadLine().find("CONECTADO"), std::string::npos);
-
-    EXPECT_TRUE(IsOk(client->PostAs(cliente, "encerrar_sessao.php", {{"sessao_id", sessaoId}, {"motivo", "cliente"}})));
-    RelayWire late(server.RelayPort());
-    late.Send(JoinLine(sessaoId.toStdString(), key, "cliente"));
-    EXPECT_EQ(late.ReadLine().rfind("ERR|", 0), 0u) << "an ended session no longer pairs";
+    EXPECT_TRUE(IsOk(PostAs(cliente, "encerrar_sessao.php", {{"sessao_id", sessaoId}, {"motivo", "cliente"}})));
+    EXPECT_EQ(join(key, "cliente")->ReadLine().rfind("ERR|", 0), 0u) << "an ended session no longer pairs";
 }
 
 TEST_F(ContractTest, PagesAnswerTheVersionDownloadAndHelp)
 {
-    EXPECT_EQ(client->Get("/versao.php?t=123.45"), "116,116");
-    EXPECT_TRUE(client->Get("/download.html").contains("Baixar o Marquelin"));
-    EXPECT_TRUE(client->Get("/ajuda").contains("Ajuda do Marquelin"));
-    EXPECT_EQ(client->Get("/healthz"), "ok\n");
-}
-
-class VersionOptionsTest : public ServerTest {
-protected:
-    VersionOptionsTest() : ServerTest(LooseLimits({"--latest-build", "117", "--min-build", "110"})) {}
-};
-
-TEST_F(VersionOptionsTest, TheVersionComesFromTheCommandLine)
-{
-    EXPECT_EQ(client->Get("/versao.php"), "117,110");
+    EXPECT_EQ(Get("/versao.php?t=123.45"), "117,110");
+    EXPECT_TRUE(Get("/download.html").contains("Baixar o Marquelin"));
+    EXPECT_TRUE(Get("/ajuda").contains("Ajuda do Marquelin"));
+    EXPECT_EQ(Get("/healthz"), "ok\n");
 }

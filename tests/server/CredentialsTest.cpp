@@ -10,10 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CredentialsTest : public ServerTest {
-protected:
-    QString Erro(const QString& reply) { return IsOk(reply) ? QString("(ok)") : Field(reply, "erro"); }
-};
+using CredentialsTest = ServerTest;
 
 // The data folder and everything in it whose mode lets anyone but the owner in.
 std::vector<std::string> OpenToOthers(const std::string& dataDir)
@@ -35,23 +32,22 @@ std::vector<std::string> OpenToOthers(const std::string& dataDir)
 // device, its token and its session stay the old account's.
 TEST_F(CredentialsTest, ADeviceIdNeverCarriesOneAccountsDeviceOverToAnother)
 {
-    const TestDevice first = client->Activate("Ana", "ana@example.com", "uid-a");
-    const TestDevice ana = client->Activate("Ana", "ana@example.com", "uid-a");
-    EXPECT_EQ(Erro(client->PostAs(first, "validar_token.php")), "token_invalido") << "activated again: a new token";
-    const TestDevice beto = client->Activate("Beto", "beto@example.com", "uid-b");
-    const QString sessaoId = OpenSession(ana, beto);
-    const TestDevice other = client->Activate("Outro", "outro@example.com", ana.uid);
+    const TestDevice first = Activate("Ana", "ana@example.com", "uid-a");
+    ActivateBoth();
+    EXPECT_EQ(Erro(PostAs(first, "validar_token.php")), "token_invalido") << "activated again: a new token";
+    const QString sessaoId = OpenSession();
+    const TestDevice other = Activate("Outro", "outro@example.com", cliente.uid);
 
-    EXPECT_EQ(Erro(client->PostAs(ana, "validar_token.php")), "(ok)");
-    EXPECT_EQ(Erro(client->PostAs(ana, "credenciais_sessao.php", {{"sessao_id", sessaoId}})), "(ok)");
-    EXPECT_EQ(Erro(client->PostAs(other, "credenciais_sessao.php", {{"sessao_id", sessaoId}})), "sessao_indisponivel");
-    EXPECT_EQ(Field(client->PostAs(other, "status_codigo.php"), "status"), "sem_codigo");
-    EXPECT_EQ(Erro(client->PostAs(other, "gerar_codigo.php")), "(ok)") << "the new account works on that computer";
+    EXPECT_EQ(Erro(PostAs(cliente, "validar_token.php")), "(ok)");
+    EXPECT_EQ(Erro(PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", sessaoId}})), "(ok)");
+    EXPECT_EQ(Erro(PostAs(other, "credenciais_sessao.php", {{"sessao_id", sessaoId}})), "sessao_indisponivel");
+    EXPECT_EQ(Field(PostAs(other, "status_codigo.php"), "status"), "sem_codigo");
+    EXPECT_EQ(Erro(PostAs(other, "gerar_codigo.php")), "(ok)") << "the new account works on that computer";
 }
 
 TEST_F(CredentialsTest, OnlyTheServersUserCanReadItsDataFolderAndLooseModesAreTightened)
 {
-    client->Activate("Ana", "ana@example.com", "uid-a");
+    Activate("Ana", "ana@example.com", "uid-a");
     EXPECT_TRUE(fs::exists(server.DataDir() + "/marquelin.db"));
     EXPECT_EQ(OpenToOthers(server.DataDir()), std::vector<std::string>());
 

@@ -1,6 +1,6 @@
 // marquelin-server's options: the command line and --config files read
 // through the one option table, in the order given.
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "server/Options.h"
 
 #include <fstream>
@@ -23,7 +23,7 @@ ParsedOptions Parse(std::vector<std::string> arguments, const std::string& path,
 
 TEST(ServerOptions, AConfigFileSetsTheSameOptionsAndLaterOnesWin)
 {
-    server_tests::TempDir folder;
+    testing_support::TempDir folder;
     const std::string path = folder.File("server.conf");
     const ParsedOptions p = Parse({"--https-port", "1", "--config", path, "--relay-port", "7"}, path,
                                   "# the service's options\n\ndata /var/lib/marquelin\nhttps-port 9000\r\n"
@@ -39,7 +39,7 @@ TEST(ServerOptions, AConfigFileSetsTheSameOptionsAndLaterOnesWin)
 
 TEST(ServerOptions, AFaultyConfigLineIsNamedAndNothingStarts)
 {
-    server_tests::TempDir folder;
+    testing_support::TempDir folder;
     const std::string path = folder.File("server.conf");
     const std::pair<std::string, std::string> cases[] = {
         {"data /srv\nhttps-prot 443\n", ":2: unknown option --https-prot"},

@@ -1,17 +1,52 @@
 #pragma once
 
-#include "ServiceClient.h"
+#include "server/relay/RelayTestClient.h"
+#include "support/ScopedEnv.h"
+#include "support/ServerFixture.h"
 
+#include <QString>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
+#include <utility>
 #include <vector>
 
-// A fresh server per test, with guessing limits loose enough that tests not
-// about them never meet them, and a client pointed at it.
+// A fresh marquelin-server per test, talked to the way the program does: its
+// own transport (api::ApiPost over libcurl and HTTPS), its own form encoding
+// and its own JSON field reader, pointed at the server through the
+// deployment variables. Guessing limits are loose enough that tests not about
+// them never meet them.
 
 namespace server_tests {
+
+// The relay's own test client serves here too: a blocking loopback socket
+// with deadlines, for the Join line, for raw bytes and for raw HTTPS.
+using RelayWire = relaytest::RelayTestClient;
+using relaytest::JoinLine;
+
+using Fields = std::vector<std::pair<const char*, QString>>;
+
+struct TestDevice {
+    QString nome;
+    QString email;
+    QString uid;
+    QString token;
+};
+
+// The fields form-encoded as the program encodes them, after `body` when it has some.
+QString EncodeForm(const Fields& fields, QString body = {});
+QString Field(const QString& reply, const char* key);
+bool IsOk(const QString& reply);
+// "(ok)", or the reason the service refused with.
+inline QString Erro(const QString& reply) { return IsOk(reply) ? QString("(ok)") : Field(reply, "erro"); }
+
+// Each expected member of a reply, by name.
+inline void ExpectFields(const QString& reply, const Fields& expected)
+{
+    SCOPED_TRACE(reply.toStdString());
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(Field(reply, key), value) << key;
+}
 
 inline std::vector<std::string> LooseLimits(std::vector<std::string> more = {})
 {
@@ -28,34 +63,56 @@ inline int HttpStatus(const std::string& line)
 
 class ServerTest : public ::testing::Test {
 protected:
-    explicit ServerTest(std::vector<std::string> args = LooseLimits())
-        : server(std::move(args)), client(std::make_unique<ServiceClient>(server))
+    explicit ServerTest(std::vector<std::string> args = LooseLimits());
+
+    // An endpoint under /api/ with the given fields, encoded as the program does.
+    QString Post(const char* endpoint, const Fields& fields) const;
+    // The same, starting with the device's account part.
+    QString PostAs(const TestDevice& device, const char* endpoint, const Fields& fields = {}) const;
+    // Signs up, reads the code from the outbox, activates; the device holds its token.
+    TestDevice Activate(const QString& nome, const QString& email, const QString& uid) const;
+    // Any method on any path with a body sent as is; the reply's body.
+    QString Http(const char* method, const std::string& path, const QByteArray& body = {}) const;
+    QString Get(const char* path) const { return Http("GET", path); }
+
+    // Ana's computer as the cliente, Beto's as the technician.
+    void ActivateBoth()
     {
+        cliente = Activate("Ana", "ana@example.com", "uid-a");
+        tecnico = Activate("Beto", "beto@example.com", "uid-b");
+    }
+
+    QString Status(const TestDevice& device, const QString& codeId = {})
+    {
+        return PostAs(device, "status_codigo.php", {{"codigo_id", codeId}});
     }
 
     // The cliente's code and the technician's request on it; returns the code id.
-    QString RequestAccess(const TestDevice& cliente, const TestDevice& tecnico)
+    QString RequestAccess()
     {
-        const QString code = client->PostAs(cliente, "gerar_codigo.php");
-        EXPECT_TRUE(IsOk(code)) << code.toStdString();
-        const QString request = client->PostAs(tecnico, "solicitar_acesso.php", {{"codigo", Field(code, "codigo")}});
-        EXPECT_TRUE(IsOk(request)) << request.toStdString();
+        const QString code = PostAs(cliente, "gerar_codigo.php");
+        const QString request = PostAs(tecnico, "solicitar_acesso.php", {{"codigo", Field(code, "codigo")}});
+        EXPECT_TRUE(IsOk(code) && IsOk(request)) << code.toStdString() << request.toStdString();
         return Field(code, "codigo_id");
     }
 
     // RequestAccess and permission; returns the session id.
-    QString OpenSession(const TestDevice& cliente, const TestDevice& tecnico, QString* codeId = nullptr)
+    QString OpenSession(QString* codeId = nullptr)
     {
-        const QString id = RequestAccess(cliente, tecnico);
+        const QString id = RequestAccess();
         if (codeId)
             *codeId = id;
-        const QString answer = client->PostAs(cliente, "responder_acesso.php", {{"acao", "permitir"}, {"codigo_id", id}});
+        const QString answer = PostAs(cliente, "responder_acesso.php", {{"acao", "permitir"}, {"codigo_id", id}});
         EXPECT_TRUE(IsOk(answer)) << answer.toStdString();
         return Field(answer, "sessao_id");
     }
 
     testing_support::ServerFixture server;
-    std::unique_ptr<ServiceClient> client;
+    // The program's transport goes to this server for the life of the test.
+    testing_support::ScopedEnv site_;
+    testing_support::ScopedEnv ca_;
+    TestDevice cliente;
+    TestDevice tecnico;
 };
 
 }  // namespace server_tests

@@ -2,7 +2,6 @@
 // neighbours behind the same address are not, and an outsider cannot spend
 // a mailed code alone. Waits are a minute long, so every "held back" below
 // is certain; ThrottleTest has the arithmetic of time.
-#include "RelayWire.h"
 #include "ServerTestSetup.h"
 
 using namespace server_tests;
@@ -18,11 +17,9 @@ protected:
     {
     }
 
-    static QString Erro(const QString& reply) { return IsOk(reply) ? QString("(ok)") : Field(reply, "erro"); }
-
     QString Ask(const TestDevice& tecnico, const QString& code)
     {
-        return Erro(client->PostAs(tecnico, "solicitar_acesso.php", {{"codigo", code}}));
+        return Erro(PostAs(tecnico, "solicitar_acesso.php", {{"codigo", code}}));
     }
 
     // A request as a trusted proxy at 127.0.0.1 passes it on for `source`.
@@ -38,7 +35,7 @@ protected:
         return QString::fromStdString(reply.substr(std::min(reply.size(), reply.find("\r\n\r\n") + 4)));
     }
 
-    QString Activate(const char* source, const QString& email, const QString& codigo)
+    QString ActivateFrom(const char* source, const QString& email, const QString& codigo)
     {
         return PostFrom(source, "ativar.php",
                         {{"email", email}, {"codigo", codigo}, {"dispositivo_uid", "uid-" + email}});
@@ -48,7 +45,7 @@ protected:
     TestDevice SignedUp(const char* source, const QString& nome, const QString& email)
     {
         EXPECT_TRUE(IsOk(PostFrom(source, "cadastro.php", {{"nome", nome}, {"email", email}})));
-        const QString reply = Activate(source, email, QString::fromStdString(server.LatestCode(email.toStdString())));
+        const QString reply = ActivateFrom(source, email, QString::fromStdString(server.LatestCode(email.toStdString())));
         EXPECT_TRUE(IsOk(reply)) << reply.toStdString();
         return {nome, email, "uid-" + email, Field(reply, "token")};
     }
@@ -62,7 +59,7 @@ TEST_F(ThrottleLimitsTest, AGuessingDeviceIsHeldBackButNotItsNeighbours)
     const TestDevice cliente = SignedUp("192.0.2.1", "Ana", "ana@example.com");
     const TestDevice guesser = SignedUp("192.0.2.2", "Beto", "beto@example.com");
     const TestDevice colleague = SignedUp("192.0.2.3", "Caio", "caio@example.com");
-    const QString right = Field(client->PostAs(cliente, "gerar_codigo.php"), "codigo");
+    const QString right = Field(PostAs(cliente, "gerar_codigo.php"), "codigo");
     const QString wrong = right.startsWith('9') ? "111 111 111" : "999 999 999";
 
     EXPECT_EQ(Ask(guesser, wrong), "codigo_invalido_ou_expirado");
@@ -87,19 +84,19 @@ TEST_F(ThrottleLimitsTest, AnOutsiderSpendsOnlyItsSourcesShareOfAMailedCode)
     QString code = mailed();
     auto wrong = [&] { return QString(code == "000000" ? "111111" : "000000"); };
     for (const char* source : {"198.51.100.7", "198.51.100.7", "2001:db8:7::1", "2001:db8:7::2"})
-        EXPECT_EQ(Erro(Activate(source, email, wrong())), "codigo_invalido_ou_expirado") << source;
-    EXPECT_EQ(Erro(Activate("198.51.100.7", email, code)), "muitas_tentativas") << "its share is spent, right or wrong";
-    EXPECT_EQ(Erro(Activate("2001:db8:7:0:ffff::3", email, wrong())), "muitas_tentativas") << "one /64 is one source";
+        EXPECT_EQ(Erro(ActivateFrom(source, email, wrong())), "codigo_invalido_ou_expirado") << source;
+    EXPECT_EQ(Erro(ActivateFrom("198.51.100.7", email, code)), "muitas_tentativas") << "its share is spent, right or wrong";
+    EXPECT_EQ(Erro(ActivateFrom("2001:db8:7:0:ffff::3", email, wrong())), "muitas_tentativas") << "one /64 is one source";
     ASSERT_TRUE(IsOk(PostFrom("198.51.100.7", "cadastro.php", {{"nome", "Eva"}, {"email", "eva@example.com"}})));
     const QString evasCode = QString::fromStdString(server.LatestCode("eva@example.com"));
-    EXPECT_EQ(Erro(Activate("198.51.100.7", "eva@example.com", evasCode)), "(ok)")
+    EXPECT_EQ(Erro(ActivateFrom("198.51.100.7", "eva@example.com", evasCode)), "(ok)")
         << "a held-back source: another account's right code passes";
-    EXPECT_EQ(Erro(Activate("192.0.2.10", email, code)), "(ok)") << "four wrong tries of five: the owner's code lives";
+    EXPECT_EQ(Erro(ActivateFrom("192.0.2.10", email, code)), "(ok)") << "four wrong tries of five: the owner's code lives";
 
     code = mailed();
     for (const char* source : {"203.0.113.1", "203.0.113.1", "203.0.113.2", "203.0.113.2", "203.0.113.3"})
-        Activate(source, email, source == std::string("203.0.113.3") ? QString() : wrong());
-    EXPECT_EQ(Erro(Activate("192.0.2.10", email, code)), "codigo_invalido_ou_expirado")
+        ActivateFrom(source, email, source == std::string("203.0.113.3") ? QString() : wrong());
+    EXPECT_EQ(Erro(ActivateFrom("192.0.2.10", email, code)), "codigo_invalido_ou_expirado")
         << "five wrong tries, an empty one too, end it";
 }
 
@@ -121,8 +118,8 @@ protected:
 
 TEST_F(MailIntervalTest, OneMailboxGetsOneMailPerInterval)
 {
-    EXPECT_TRUE(IsOk(client->Post("cadastro.php", {{"nome", "A"}, {"email", "a@example.com"}})));
-    EXPECT_EQ(Field(client->Post("cadastro.php", {{"nome", "A"}, {"email", "A@example.com"}}), "erro"),
+    EXPECT_TRUE(IsOk(Post("cadastro.php", {{"nome", "A"}, {"email", "a@example.com"}})));
+    EXPECT_EQ(Field(Post("cadastro.php", {{"nome", "A"}, {"email", "A@example.com"}}), "erro"),
               "muitas_tentativas");
     EXPECT_EQ(server.OutboxCodes("a@example.com").size(), 1u);
 }

@@ -2,7 +2,7 @@
 #include "server/api/Throttle.h"
 #include "server/store/SqliteStore.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace {
 
 class ThrottleTest : public ::testing::Test {
 protected:
-    server_tests::TempDir dir;
+    testing_support::TempDir dir;
     store::SqliteStore store{dir.File("t.db")};
     // 2 free failures, then 100 ms doubling; locked at 5 for 10 s.
     Throttle throttle{store, ThrottlePolicy{2, 100, 5, 10000}};

@@ -7,15 +7,14 @@ namespace {
 
 TEST(JoinLine, ReadsBothRolesAndToleratesOneCarriageReturn)
 {
-    const JoinParse cliente = ParseJoinLine("JOIN|s-42|k9Zx|cliente|marquelin-relay-v1");
-    ASSERT_TRUE(cliente.request);
-    EXPECT_EQ(cliente.request->sessaoId, "s-42");
-    EXPECT_EQ(cliente.request->streamKey, "k9Zx");
-    EXPECT_EQ(cliente.request->role, Role::Cliente);
-
-    const JoinParse tecnico = ParseJoinLine("JOIN|s-42|k9Zx|tecnico|marquelin-relay-v1\r");
-    ASSERT_TRUE(tecnico.request);
-    EXPECT_EQ(tecnico.request->role, Role::Tecnico);
+    for (const auto& [line, role] : {std::pair{"JOIN|s-42|k9Zx|cliente|marquelin-relay-v1", Role::Cliente},
+                                     std::pair{"JOIN|s-42|k9Zx|tecnico|marquelin-relay-v1\r", Role::Tecnico}}) {
+        const JoinParse parse = ParseJoinLine(line);
+        ASSERT_TRUE(parse.request) << line;
+        EXPECT_EQ(parse.request->sessaoId, "s-42");
+        EXPECT_EQ(parse.request->streamKey, "k9Zx");
+        EXPECT_EQ(parse.request->role, role);
+    }
 }
 
 TEST(JoinLine, NamesWhatIsWrongWithABadLine)

@@ -1,34 +1,15 @@
 #include "RelayFixture.h"
 
 #include <boost/asio/post.hpp>
-#include <future>
+#include <boost/asio/use_future.hpp>
 
 namespace relaytest {
 
-void FakeSessionCheck::Accept(const std::string& sessaoId, const std::string& streamKey)
-{
-    std::lock_guard lock(mutex_);
-    accepted_.emplace(sessaoId, streamKey);
-}
-
-bool FakeSessionCheck::IsAcceptedSession(const std::string& sessaoId, const std::string& streamKey)
-{
-    std::lock_guard lock(mutex_);
-    ++calls_;
-    return accepted_.count({sessaoId, streamKey}) > 0;
-}
-
-int FakeSessionCheck::Calls() const
-{
-    std::lock_guard lock(mutex_);
-    return calls_;
-}
-
-relay::RelayLimits ShortLimits()
+relay::RelayLimits TestLimits(milliseconds waits)
 {
     relay::RelayLimits limits;
-    limits.joinDeadline = milliseconds(400);
-    limits.unpairedTimeout = milliseconds(600);
+    limits.joinDeadline = waits;
+    limits.unpairedTimeout = waits;
     limits.closeLinger = milliseconds(300);
     return limits;
 }
@@ -39,6 +20,7 @@ void RelayFixture::StartRelay(relay::RelayLimits limits)
     server_ = std::make_unique<relay::RelayServer>(io_, loopback, sessions_, limits, [this](std::string_view line) {
         std::lock_guard lock(logMutex_);
         log_.emplace_back(line);
+        logged_.notify_all();
     });
     server_->Start();
     thread_ = std::thread([this] { io_.run(); });
@@ -50,12 +32,7 @@ void RelayFixture::StopRelay()
     if (!thread_.joinable() || stopped_)
         return;
     stopped_ = true;
-    std::promise<void> stopped;
-    boost::asio::post(io_, [&] {
-        server_->Stop();
-        stopped.set_value();
-    });
-    stopped.get_future().wait();
+    boost::asio::post(io_, boost::asio::use_future([this] { server_->Stop(); })).wait();
 }
 
 void RelayFixture::TearDown()
@@ -69,17 +46,15 @@ void RelayFixture::TearDown()
 
 std::unique_ptr<RelayTestClient> RelayFixture::Connect(const char* sourceAddress, int bufferBytes)
 {
-    return std::make_unique<RelayTestClient>(Port(), sourceAddress, bufferBytes);
+    return std::make_unique<RelayTestClient>(server_->Port(), sourceAddress, bufferBytes);
 }
 
 std::unique_ptr<RelayTestClient> RelayFixture::Join(const std::string& sessaoId, const std::string& streamKey,
-                                                    const std::string& role, std::string* reply)
+                                                    const std::string& role, const std::string& reply, int bufferBytes)
 {
-    auto client = Connect();
+    auto client = Connect(nullptr, bufferBytes);
     client->Send(JoinLine(sessaoId, streamKey, role));
-    const std::string line = client->ReadLine();
-    if (reply)
-        *reply = line;
+    EXPECT_EQ(client->ReadLine(), reply) << sessaoId << " " << role;
     return client;
 }
 
@@ -87,13 +62,9 @@ std::pair<std::unique_ptr<RelayTestClient>, std::unique_ptr<RelayTestClient>> Re
     const std::string& sessaoId, const std::string& streamKey, int bufferBytes)
 {
     sessions_.Accept(sessaoId, streamKey);
-    auto cliente = Connect(nullptr, bufferBytes);
-    cliente->Send(JoinLine(sessaoId, streamKey, "cliente"));
-    EXPECT_EQ(cliente->ReadLine(), "OK|AGUARDANDO outro computador\n");
-    auto tecnico = Connect(nullptr, bufferBytes);
-    tecnico->Send(JoinLine(sessaoId, streamKey, "tecnico"));
-    EXPECT_EQ(tecnico->ReadLine(), "OK|CONECTADO\n");
-    EXPECT_EQ(cliente->ReadLine(), "OK|CONECTADO\n");
+    auto cliente = Join(sessaoId, streamKey, "cliente", kWaiting, bufferBytes);
+    auto tecnico = Join(sessaoId, streamKey, "tecnico", kPaired, bufferBytes);
+    EXPECT_EQ(cliente->ReadLine(), kPaired);
     return {std::move(cliente), std::move(tecnico)};
 }
 
@@ -103,16 +74,15 @@ std::vector<std::string> RelayFixture::LogLines() const
     return log_;
 }
 
-bool RelayFixture::LogShows(const std::string& text, milliseconds patience) const
+bool RelayFixture::LogShows(const std::string& text) const
 {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    do {
-        for (const std::string& line : LogLines())
+    std::unique_lock lock(logMutex_);
+    return logged_.wait_for(lock, kPatience, [&] {
+        for (const std::string& line : log_)
             if (line.find(text) != std::string::npos)
                 return true;
-        std::this_thread::sleep_for(milliseconds(10));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+        return false;
+    });
 }
 
 }  // namespace relaytest

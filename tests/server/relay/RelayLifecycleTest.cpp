@@ -3,16 +3,11 @@
 namespace relaytest {
 namespace {
 
-constexpr char kWaiting[] = "OK|AGUARDANDO outro computador\n";
-constexpr char kPaired[] = "OK|CONECTADO\n";
-
 class RelayLifecycle : public RelayFixture {
 protected:
     void SetUp() override
     {
-        relay::RelayLimits limits = ShortLimits();
-        limits.unpairedTimeout = std::chrono::seconds(30);
-        StartRelay(limits);
+        RelayFixture::SetUp();
         sessions_.Accept("s1", "k");
     }
 };
@@ -40,27 +35,20 @@ TEST_F(RelayLifecycle, OneSidesEndClosesTheOtherAfterItsLastBytes)
 
 TEST_F(RelayLifecycle, ASideThatLeavesWhileWaitingIsForgottenAtOnce)
 {
-    std::string reply;
-    auto cliente = Join("s1", "k", "cliente", &reply);
-    ASSERT_EQ(reply, kWaiting);
+    auto cliente = Join("s1", "k", "cliente");
     cliente->Close();
     ASSERT_TRUE(LogShows("left while waiting session=s1 role=cliente"));
-
-    auto tecnico = Join("s1", "k", "tecnico", &reply);
-    EXPECT_EQ(reply, kWaiting);
+    Join("s1", "k", "tecnico");
 }
 
 TEST_F(RelayLifecycle, ANewJoinReplacesAWaitingSideOfTheSameRole)
 {
-    std::string reply;
-    auto first = Join("s1", "k", "cliente", &reply);
-    auto second = Join("s1", "k", "cliente", &reply);
-    EXPECT_EQ(reply, kWaiting);
+    auto first = Join("s1", "k", "cliente");
+    auto second = Join("s1", "k", "cliente");
     EXPECT_EQ(first->ReadLine(), "ERR|substituido por uma nova conexao\n");
     EXPECT_TRUE(first->WaitClosed());
 
-    auto tecnico = Join("s1", "k", "tecnico", &reply);
-    EXPECT_EQ(reply, kPaired);
+    auto tecnico = Join("s1", "k", "tecnico", kPaired);
     EXPECT_EQ(second->ReadLine(), kPaired);
     tecnico->Send("HELLO:s1:k\n");
     EXPECT_EQ(second->ReadLine(), "HELLO:s1:k\n");
@@ -71,15 +59,12 @@ TEST_F(RelayLifecycle, ANewJoinReplacesAWaitingSideOfTheSameRole)
 TEST_F(RelayLifecycle, ASideThatReconnectsPairsAgain)
 {
     auto [oldCliente, oldTecnico] = Pair("s1", "k");
-    std::string reply;
-    auto tecnico = Join("s1", "k", "tecnico", &reply);
-    EXPECT_EQ(reply, kWaiting);
+    auto tecnico = Join("s1", "k", "tecnico");
     EXPECT_TRUE(oldTecnico->WaitClosed());
     EXPECT_TRUE(oldCliente->WaitClosed());
     EXPECT_TRUE(LogShows("(replaced by a new tecnico)"));
 
-    auto cliente = Join("s1", "k", "cliente", &reply);
-    EXPECT_EQ(reply, kPaired);
+    auto cliente = Join("s1", "k", "cliente", kPaired);
     EXPECT_EQ(tecnico->ReadLine(), kPaired);
     cliente->Send("OK\n");
     EXPECT_EQ(tecnico->ReadLine(), "OK\n");
@@ -89,8 +74,7 @@ TEST_F(RelayLifecycle, StoppingTheRelayClosesEveryConnection)
 {
     auto [cliente, tecnico] = Pair("s1", "k");
     sessions_.Accept("s2", "k");
-    std::string reply;
-    auto waiting = Join("s2", "k", "cliente", &reply);
+    auto waiting = Join("s2", "k", "cliente");
     auto joining = Connect();
     StopRelay();
     for (RelayTestClient* client : {cliente.get(), tecnico.get(), waiting.get(), joining.get()})

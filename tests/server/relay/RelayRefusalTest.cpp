@@ -5,12 +5,15 @@
 namespace relaytest {
 namespace {
 
+constexpr milliseconds kWaits{2000};
+
 class RelayRefusal : public RelayFixture {
 protected:
     void SetUp() override
     {
         sessions_.Accept("s1", "right-key");
-        StartRelay();
+        // Long enough that a busy machine still pairs in time, short enough to wait out.
+        StartRelay(TestLimits(kWaits));
     }
     // The refusal line, then the end of the connection.
     void ExpectRefused(RelayTestClient& client, const std::string& errLine)
@@ -39,6 +42,15 @@ TEST_F(RelayRefusal, AJoinTheStoreDoesNotKnowOrCannotReadIsRefusedWithItsReason)
         ExpectRefused(*client, c.reply);
     }
     EXPECT_EQ(sessions_.Calls(), 2) << "only well-formed lines reach the store";
+
+    {
+        auto [cliente, tecnico] = Pair("s1", "right-key");
+        cliente->Send("abc");
+        EXPECT_EQ(tecnico->ReadExactly(3), "abc");
+    }
+    ASSERT_TRUE(LogShows("closed session=s1 cliente->tecnico=3 tecnico->cliente=0 bytes"));
+    for (const std::string& line : LogLines())
+        EXPECT_EQ(line.find("-key"), std::string::npos) << "a stream key reached the log: " << line;
 }
 
 TEST_F(RelayRefusal, TheJoinLineIsBoundedInLengthAndInTime)
@@ -47,18 +59,17 @@ TEST_F(RelayRefusal, TheJoinLineIsBoundedInLengthAndInTime)
     endless->Send(std::string(600, 'J'));
     ExpectRefused(*endless, "ERR|linha JOIN longa demais\n");
 
+    // The relay's clock starts once it has the connection, after this one.
+    const auto start = std::chrono::steady_clock::now();
     auto silent = Connect();
     silent->Send("JOIN|s1|right-");
-    const auto start = std::chrono::steady_clock::now();
     ExpectRefused(*silent, "ERR|tempo esgotado esperando a linha JOIN\n");
-    EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(300));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, kWaits);
 }
 
 TEST_F(RelayRefusal, AnUnpairedSideIsSentAwayAfterTheTimeOut)
 {
-    std::string reply;
-    auto cliente = Join("s1", "right-key", "cliente", &reply);
-    EXPECT_EQ(reply, "OK|AGUARDANDO outro computador\n");
+    auto cliente = Join("s1", "right-key", "cliente");
     ExpectRefused(*cliente, "ERR|tempo esgotado esperando o outro computador\n");
     EXPECT_TRUE(LogShows("reason=unpaired-timeout"));
 
@@ -73,27 +84,10 @@ TEST_F(RelayRefusal, AWaitingSideMayNotPileUpBytes)
     cliente->Send(JoinLine("s1", "right-key", "cliente") + std::string(5000, 'x'));
     const std::string first = cliente->ReadLine();
     if (first != "ERR|dados demais antes do pareamento\n") {
-        EXPECT_EQ(first, "OK|AGUARDANDO outro computador\n");
+        EXPECT_EQ(first, kWaiting);
     }
     EXPECT_TRUE(LogShows("reason=too-many-early-bytes"));
     EXPECT_TRUE(cliente->WaitClosed());
-}
-
-TEST_F(RelayRefusal, TheLogNeverCarriesAStreamKey)
-{
-    auto wrong = Connect();
-    wrong->Send(JoinLine("s1", "wrong-key", "cliente"));
-    wrong->WaitClosed();
-    {
-        auto [cliente, tecnico] = Pair("s1", "right-key");
-        cliente->Send("abc");
-        tecnico->ReadExactly(3);
-    }
-    ASSERT_TRUE(LogShows("closed session=s1 cliente->tecnico=3 tecnico->cliente=0 bytes"));
-    for (const std::string& line : LogLines()) {
-        EXPECT_EQ(line.find("right-key"), std::string::npos) << line;
-        EXPECT_EQ(line.find("wrong-key"), std::string::npos) << line;
-    }
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <openssl/ssl.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
-#include <cerrno>
 #include <csignal>
 #include <netinet/in.h>
 #include <poll.h>
@@ -24,11 +24,7 @@ sockaddr_in LoopbackAddress(const char* text, unsigned short port)
     return address;
 }
 
-int RemainingMs(std::chrono::steady_clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
+std::chrono::steady_clock::time_point After(milliseconds patience) { return std::chrono::steady_clock::now() + patience; }
 
 }  // namespace
 
@@ -39,14 +35,11 @@ RelayTestClient::RelayTestClient(unsigned short port, const char* sourceAddress,
         setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bufferBytes, sizeof bufferBytes);
         setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes);
     }
-    if (sourceAddress) {
-        const sockaddr_in source = LoopbackAddress(sourceAddress, 0);
-        if (bind(fd_, reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0)
-            throw std::runtime_error("bind to the source address failed");
-    }
+    const sockaddr_in source = LoopbackAddress(sourceAddress ? sourceAddress : "0.0.0.0", 0);
     const sockaddr_in relay = LoopbackAddress("127.0.0.1", port);
-    if (connect(fd_, reinterpret_cast<const sockaddr*>(&relay), sizeof relay) != 0)
-        throw std::runtime_error("connect to the relay failed");
+    if ((sourceAddress && bind(fd_, reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0)
+        || connect(fd_, reinterpret_cast<const sockaddr*>(&relay), sizeof relay) != 0)
+        throw std::runtime_error("connect to the server failed");
 }
 
 RelayTestClient::~RelayTestClient() { Close(); }
@@ -62,12 +55,9 @@ bool RelayTestClient::StartTls()
 
 void RelayTestClient::Send(std::string_view bytes)
 {
-    while (!bytes.empty()) {
-        const std::size_t n = SendSome(bytes);
-        if (n == 0)
+    for (std::size_t n; !bytes.empty(); bytes.remove_prefix(n))
+        if ((n = SendSome(bytes)) == 0)
             throw std::runtime_error("send to the server failed");
-        bytes.remove_prefix(n);
-    }
 }
 
 std::size_t RelayTestClient::SendSome(std::string_view bytes)
@@ -79,46 +69,44 @@ std::size_t RelayTestClient::SendSome(std::string_view bytes)
 
 bool RelayTestClient::Fill(std::chrono::steady_clock::time_point deadline)
 {
-    if (ended_)
-        return false;
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd ready{fd_, POLLIN, 0};
-    if ((!tls_ || SSL_pending(tls_.get()) == 0) && poll(&ready, 1, RemainingMs(deadline)) <= 0)
+    if (ended_ || ((!tls_ || SSL_pending(tls_.get()) == 0) && poll(&ready, 1, std::max<int>(0, left.count())) <= 0))
         return false;
     char chunk[64 * 1024];
     const ssize_t n = tls_ ? SSL_read(tls_.get(), chunk, sizeof chunk) : recv(fd_, chunk, sizeof chunk, 0);
-    if (n <= 0) {
-        ended_ = true;
-        return false;
-    }
-    pending_.append(chunk, static_cast<std::size_t>(n));
-    return true;
+    ended_ = n <= 0;
+    pending_.append(chunk, ended_ ? 0 : static_cast<std::size_t>(n));
+    return !ended_;
 }
 
-std::string RelayTestClient::ReadLine(milliseconds patience)
+std::string RelayTestClient::Take(std::size_t n)
 {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    std::size_t lf;
-    while ((lf = pending_.find('\n')) == std::string::npos)
-        if (!Fill(deadline))
-            return {};
-    std::string line = pending_.substr(0, lf + 1);
-    pending_.erase(0, lf + 1);
-    return line;
-}
-
-std::string RelayTestClient::ReadExactly(std::size_t n, milliseconds patience)
-{
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    while (pending_.size() < n && Fill(deadline)) {
-    }
     std::string bytes = pending_.substr(0, n);
     pending_.erase(0, bytes.size());
     return bytes;
 }
 
+std::string RelayTestClient::ReadLine(milliseconds patience)
+{
+    const auto deadline = After(patience);
+    while (pending_.find('\n') == std::string::npos)
+        if (!Fill(deadline))
+            return {};
+    return Take(pending_.find('\n') + 1);
+}
+
+std::string RelayTestClient::ReadExactly(std::size_t n, milliseconds patience)
+{
+    const auto deadline = After(patience);
+    while (pending_.size() < n && Fill(deadline)) {
+    }
+    return Take(n);
+}
+
 bool RelayTestClient::WaitClosed(milliseconds patience)
 {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
+    const auto deadline = After(patience);
     while (Fill(deadline))
         pending_.clear();
     return ended_;
@@ -127,7 +115,7 @@ bool RelayTestClient::WaitClosed(milliseconds patience)
 bool RelayTestClient::StaysQuiet(milliseconds quiet)
 {
     const std::size_t before = pending_.size();
-    Fill(std::chrono::steady_clock::now() + quiet);
+    Fill(After(quiet));
     return pending_.size() == before && !ended_;
 }
 
@@ -145,9 +133,8 @@ void RelayTestClient::Close()
 std::string JoinLine(std::string_view sessaoId, std::string_view streamKey, std::string_view role,
                      std::string_view tag)
 {
-    std::string line = "JOIN|";
-    line.append(sessaoId).append("|").append(streamKey).append("|").append(role).append("|").append(tag);
-    return line + "\n";
+    return "JOIN|" + std::string(sessaoId) + "|" + std::string(streamKey) + "|" + std::string(role) + "|"
+        + std::string(tag) + "\n";
 }
 
 }  // namespace relaytest

@@ -6,12 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "support/HangLimit.h"
+
 struct ssl_st;
 
 namespace relaytest {
 
 using std::chrono::milliseconds;
-inline constexpr milliseconds kPatience{5000};
+// Only a hang should run out of it; waits end with what they wait for.
+inline constexpr milliseconds kPatience{testing_support::kHangMs};
 
 // One peer of the relay, or of the web service, on the test's side: a
 // blocking loopback socket whose every wait has a deadline, so a server that
@@ -47,6 +50,8 @@ public:
 private:
     // Waits for input and appends it to pending_; false on time-out, EOF or error.
     bool Fill(std::chrono::steady_clock::time_point deadline);
+    // The first n pending bytes (fewer when fewer are pending), no longer pending.
+    std::string Take(std::size_t n);
 
     int fd_ = -1;
     std::shared_ptr<ssl_st> tls_;

@@ -238,6 +238,7 @@ TEST_P(FramesOverLink, StrangersAtThePortNeverStopTheTechniciansPictureForASecon
         watch();
         return seen > before + 1;
     }));
+    RecordProperty("largest_gap_ms", static_cast<int>(largestGap));
     EXPECT_LT(largestGap, 1000) << "ms without a frame";
     EXPECT_TRUE(cliente().s.TelaConectada && tecnico().s.TelaConectada);
     EXPECT_FALSE(cliente().link.ListenIsClosed());
