@@ -2,6 +2,9 @@
 // the alternative, then the relay, on the fixed waits of the settable clock;
 // and the stale-screen watchdog. Targets are loopback listeners that take the
 // connection and never answer, so only the waits move the route on.
+#include "core/link/LinkKeys.h"
+#include "core/link/LinkMessages.h"
+#include "core/link/LinkProtection.h"
 #include "support/ClosedPort.h"
 #include "support/LinkPair.h"
 
@@ -37,6 +40,7 @@ public:
     quint16 port() const { return server_.serverPort(); }
     const std::vector<QString>& reached() const { return reached_; }
     QByteArray FirstLine() const { return first_.left(first_.indexOf('\n')); }
+    QByteArray FirstBytes() const { return first_; }
     void Answer(const QByteArray& bytes) { firstSocket_->write(bytes); }
 
 private:
@@ -138,6 +142,32 @@ TEST_F(Failover, TheSupportedSideTakesTheRelayAfterFiveSecondsWithoutATechnician
     CheckAt(cliente, 5.0f);
     EXPECT_TRUE(JoinedRelayAs("cliente"));
     EXPECT_TRUE(cliente.w().log.text().contains("Rota direta sem conexao. Usando rota segura."));
+}
+
+// On a version-2 session the relay's pairing line is the last plain one: the
+// technician's TLS records may follow it in the same write.
+TEST_F(Failover, AVersionTwoClienteStartsTlsRightBehindTheRelaysPairingLine)
+{
+    MainWindowHarness cliente;
+    JoinSession(cliente, "cliente");
+    cliente.w().s.versao_link = 2;
+    cliente.w().routes.IniciarRelayTcp("cliente");
+    ASSERT_TRUE(WaitUntil([&] { return !relay.FirstLine().isEmpty(); }));
+    QByteArray out = "OK|CONECTADO\n";
+    screenlink::LinkTls tecnico(screenlink::LinkTls::Side::Client, linkkeys::LinkPsk("key-1", "sess-1"),
+                                [&out](QByteArrayView cipher) { out.append(cipher); });
+    ASSERT_TRUE(tecnico.Start());
+    tecnico.Send(screenlink::HelloMessage("sess-1", screenlink::HelloKey(cliente.w().s)));
+    qsizetype read = relay.FirstLine().size() + 1;
+    QByteArray plain;
+    ASSERT_TRUE(WaitUntil([&] {
+        relay.Answer(std::exchange(out, {}));
+        const QByteArray from = relay.FirstBytes();
+        EXPECT_TRUE(tecnico.Receive(QByteArrayView(from).sliced(read), &plain)) << tecnico.Error().toStdString();
+        read = from.size();
+        return plain == "OK\n";
+    }));
+    EXPECT_TRUE(cliente.w().s.TelaConectada);
 }
 
 TEST_F(Failover, AValidatedLinkWithoutFramesFor8SecondsIsRebuiltOnTheNextAcceptedPoll)
