@@ -20,7 +20,8 @@ class LinkReceiver;
 // supported side's listening socket on the direct route, and `wskRemote`,
 // the one link socket (accepted, outgoing, or to the relay). Accepted
 // connections wait apart until their Hello is valid and only then replace
-// the link in hand. Closing a socket here never raises an event afterwards,
+// the link in hand. A version-2 link runs inside TLS (LinkProtection, one
+// per link socket). Closing a socket here never raises an event afterwards,
 // so a deliberate close is never mistaken for a lost link. User-interface
 // thread only.
 class ScreenLink : public QObject, private NewcomerJudge {
