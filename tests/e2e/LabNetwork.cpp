@@ -1,16 +1,11 @@
 #include "LabNetwork.h"
 
-#include <netinet/in.h>
 #include <sched.h>
 #include <spawn.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
 
 extern char** environ;
 
@@ -77,12 +72,8 @@ bool Fail(const std::string& why)
 bool RunAll(const std::vector<std::vector<std::string>>& commands)
 {
     for (const std::vector<std::string>& command : commands)
-        if (!Run(command)) {
-            std::string line;
-            for (const std::string& word : command)
-                line += " " + word;
-            return Fail("lab set-up failed at:" + line);
-        }
+        if (!Run(command))
+            return Fail("lab set-up failed at: " + command[0] + " " + command[1] + " " + command[2]);
     return true;
 }
 
@@ -120,26 +111,11 @@ bool PrivateFolders()
     return true;
 }
 
-bool LoadRouterRules()
-{
-    char path[] = "/tmp/marquelin-lab-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0)
-        return Fail("cannot write the router's rules");
-    close(fd);
-    std::ofstream(path) << kRouterRules;
-    const bool loaded = Run({kNft, "-f", path});
-    unlink(path);
-    return loaded || Fail("nft cannot load the router's NAT and fault chains");
-}
-
 bool RouterUp()
 {
-    if (!RunAll({{kIp, "link", "set", "lo", "up"}, {kIp, "addr", "add", "203.0.113.5/32", "dev", "lo"}}))
-        return false;
-    std::ofstream forward("/proc/sys/net/ipv4/ip_forward");
-    forward << "1\n";
-    return static_cast<bool>(forward.flush()) || Fail("cannot turn on forwarding");
+    return RunAll({{kIp, "link", "set", "lo", "up"},
+                   {kIp, "addr", "add", "203.0.113.5/32", "dev", "lo"},
+                   {"/usr/sbin/sysctl", "-qw", "net.ipv4.ip_forward=1"}});
 }
 
 }  // namespace
@@ -153,10 +129,8 @@ bool EnterLab()
     for (const HostPlan& h : kHosts)
         if (!RunAll(HostCommands(h)))
             return false;
-    if (!LoadRouterRules())
-        return false;
-    g_lab = true;
-    return true;
+    g_lab = Run({kNft, kRouterRules});
+    return g_lab || Fail("nft cannot load the router's NAT and fault chains");
 }
 
 bool InLab() { return g_lab; }
@@ -189,26 +163,9 @@ void NetworkFault::Lift()
 bool CapReceiveBuffer(Host host, int bytes)
 {
     std::vector<std::string> command = RunOn(host);
-    if (command.empty())
-        return false;
-    command.insert(command.end(), {"/usr/sbin/sysctl", "-qw", "net.ipv4.tcp_rmem=4096 " + std::to_string(bytes / 2) + " "
-                                                           + std::to_string(bytes)});
-    return Run(command);
-}
-
-bool PortIsFree(int port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    close(fd);
-    return free;
+    command.insert(command.end(), {"/usr/sbin/sysctl", "-qw",
+                                   "net.ipv4.tcp_rmem=4096 " + std::to_string(bytes / 2) + " " + std::to_string(bytes)});
+    return g_lab && Run(command);
 }
 
 }  // namespace e2e

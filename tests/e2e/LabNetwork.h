@@ -30,7 +30,6 @@ constexpr const char* kServerAddress = "198.51.100.10";
 constexpr const char* kClienteLocalAddress = "192.168.50.10";
 constexpr const char* kClientePublicAddress = "203.0.113.5";
 constexpr const char* kTecnicoAddress = "192.0.2.20";
-constexpr int kDirectPort = 50555;  // the cliente's listening port (txtTelaPorta's default), forwarded by its NAT
 
 // The command prefix that runs a program on `host` (empty outside the lab).
 std::vector<std::string> RunOn(Host host);
@@ -50,7 +49,8 @@ private:
     bool active_ = false;
 };
 
-// Faults. Dropped packets make connections go nowhere (no refusal, no reset),
+// Faults, around the cliente's direct port 50555 (txtTelaPorta's default,
+// forwarded by its NAT). Dropped packets make connections go nowhere (no refusal, no reset),
 // as behind a firewall or a pulled cable.
 extern const char* const kDirectPortBlocked;   // every direct connection to the cliente dropped
 extern const char* const kPortForwardMissing;  // the office refuses the direct port on its public address
@@ -59,8 +59,5 @@ extern const char* const kClienteTecnicoCut;   // every packet between the two c
 // Caps the TCP receive buffer of new connections on `host` (a small window),
 // so a peer that stops reading fills the path within a second or two.
 bool CapReceiveBuffer(Host host, int bytes);
-
-// Nothing listens on the TCP port of this namespace right now.
-bool PortIsFree(int port);
 
 }  // namespace e2e

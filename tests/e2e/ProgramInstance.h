@@ -2,7 +2,6 @@
 
 #include "support/ChildProcess.h"
 #include "support/HangLimit.h"
-#include "DriverClient.h"
 
 #include <functional>
 #include <string>
@@ -15,12 +14,11 @@ namespace e2e {
 using testing_support::ChildProcess;
 using testing_support::kHangMs;
 
-// Where one computer's user lives: home, settings, runtime folder (0700) and
-// temporary folder under `root`. Two programs given the same folders are the
-// same user on the same computer.
-struct UserFolders {
-    explicit UserFolders(const std::string& root);
-    std::string root, home, config, runtime, temp;
+// A driver's answer: "ok" or "err", then its fields.
+struct Answer {
+    bool ok = false;
+    std::vector<std::string> fields;
+    std::string raw;
 };
 
 struct WidgetState {
@@ -35,38 +33,44 @@ struct ModalState {
 };
 
 // One marquelin_driven process on its own display, pointed at the server,
-// and the line client of its driver socket. `launcher` is a command prefix
+// and the test's end of its driver socket. Its home, settings, runtime and
+// temporary folders are under `folder`: two programs given the same folder
+// are the same user on the same computer. `launcher` is a command prefix
 // that starts it on another host (see RunOn).
 class ProgramInstance {
 public:
-    ProgramInstance(std::string label, const UserFolders& folders, const std::string& display,
+    ProgramInstance(std::string label, const std::string& folder, const std::string& display,
                     const testing_support::ServerFixture& server, std::vector<std::string> launcher = {});
     ~ProgramInstance();
 
     const std::string& label() const { return label_; }
     bool Start();
 
-    Answer Call(const std::string& command);
+    // One command out, one answer back; a program busy in a blocking web
+    // request answers late, not never, so only a hang ends the wait.
+    Answer Call(const std::vector<std::string>& command);
     // Runs a user's action; false (and the driver's reason in the failure) unless it answered ok.
-    bool Act(const std::string& command);
+    bool Act(const std::vector<std::string>& command);
     WidgetState Text(const std::string& widget);
     ModalState Modal();
-    std::string Log();
+    std::string Log() { return Text("frmMain/txtLog").text; }
 
-    bool Running() { return process_.Running(); }
     pid_t Pid() const { return process_.pid(); }
     bool WaitExit(int ms) { return process_.WaitExit(ms); }
     int ExitCode() const { return process_.ExitCode(); }
     std::string Output() const { return process_.Output(); }
 
 private:
+    bool ConnectDriver();
+
     std::string label_;
     std::string socket_;
     std::string logPath_;
     std::vector<std::string> launcher_;
     ChildProcess::Environment env_;
     ChildProcess process_;
-    DriverClient driver_;
+    int driver_ = -1;
+    std::string pending_;
 };
 
 // Polls `done` until it holds or `ms` pass (the programs run in other processes).

@@ -3,39 +3,36 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <sstream>
 
 namespace e2e {
 namespace {
 
 // Four columns by two rows, each colour far from the others and from black.
 constexpr int kColumns = 4;
-constexpr int kRows = 2;
-constexpr QRgb kColours[kRows][kColumns] = {
-    {qRgb(220, 40, 40), qRgb(40, 180, 60), qRgb(40, 70, 210), qRgb(230, 210, 50)},
-    {qRgb(240, 240, 240), qRgb(200, 60, 200), qRgb(50, 200, 210), qRgb(240, 140, 30)},
+constexpr int kBlocks = 8;
+constexpr QRgb kColours[kBlocks] = {
+    qRgb(220, 40, 40),   qRgb(40, 180, 60),  qRgb(40, 70, 210),  qRgb(230, 210, 50),
+    qRgb(240, 240, 240), qRgb(200, 60, 200), qRgb(50, 200, 210), qRgb(240, 140, 30),
 };
 
-std::vector<ScreenPainter::Block> Layout(int width, int height)
-{
-    std::vector<ScreenPainter::Block> blocks;
-    for (int row = 0; row < kRows; ++row)
-        for (int column = 0; column < kColumns; ++column) {
-            const int left = width * column / kColumns, right = width * (column + 1) / kColumns;
-            const int top = height * row / kRows, bottom = height * (row + 1) / kRows;
-            blocks.push_back({QRect(left, top, right - left, bottom - top), QColor(kColours[row][column])});
-        }
-    return blocks;
-}
+constexpr int kStep = 3;              // view pixels between samples
+constexpr int kTolerance = 40;        // per channel, JPEG on flat colour
+constexpr double kWrongShare = 0.01;  // the pointer's few pixels
+constexpr int kBandEdge = 2;          // view pixels left alone around the picture
+constexpr double kEdgeScreenPx = 12;  // JPEG blocks and scaling blur a block's edge
 
-unsigned long PixelOf(QColor colour)
+int Distance(QColor a, QColor b)
 {
-    return (static_cast<unsigned long>(colour.red()) << 16) | (colour.green() << 8) | colour.blue();
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
 }
 
 }  // namespace
 
-ScreenPainter::ScreenPainter(const std::string& display, int width, int height) : blocks_(Layout(width, height))
+ScreenPainter::ScreenPainter(const std::string& display, int width, int height) : width_(width), height_(height)
 {
     display_ = XOpenDisplay(display.c_str());
     if (!display_)
@@ -56,47 +53,53 @@ ScreenPainter::ScreenPainter(const std::string& display, int width, int height) 
     XSync(display_, False);
 }
 
-void ScreenPainter::PaintBlocks()
-{
-    GC gc = XCreateGC(display_, pixmap_, 0, nullptr);
-    for (const Block& block : blocks_) {
-        XSetForeground(display_, gc, PixelOf(block.colour));
-        XFillRectangle(display_, pixmap_, gc, block.area.x(), block.area.y(), block.area.width(), block.area.height());
-    }
-    XFreeGC(display_, gc);
-}
-
-void ScreenPainter::RotateColours()
-{
-    if (!Ready())
-        return;
-    const QColor first = blocks_.front().colour;
-    for (std::size_t i = 0; i + 1 < blocks_.size(); ++i)
-        blocks_[i].colour = blocks_[i + 1].colour;
-    blocks_.back().colour = first;
-    PaintBlocks();
-    XClearWindow(display_, window_);  // repainted from the background pixmap
-    XSync(display_, False);
-}
-
 ScreenPainter::~ScreenPainter()
 {
     if (!display_)
         return;
     if (window_)
         XDestroyWindow(display_, window_);
-    if (pixmap_)
-        XFreePixmap(display_, pixmap_);
+    XFreePixmap(display_, pixmap_);
     XCloseDisplay(display_);
+}
+
+QRect ScreenPainter::Block(int index) const
+{
+    const int column = index % kColumns, row = index / kColumns, rows = kBlocks / kColumns;
+    return QRect(QPoint(width_ * column / kColumns, height_ * row / rows),
+                 QPoint(width_ * (column + 1) / kColumns - 1, height_ * (row + 1) / rows - 1));
+}
+
+QColor ScreenPainter::Colour(int index) const { return QColor(kColours[(index + rotation_) % kBlocks]); }
+
+void ScreenPainter::PaintBlocks()
+{
+    GC gc = XCreateGC(display_, pixmap_, 0, nullptr);
+    for (int i = 0; i < kBlocks; ++i) {
+        const QRect area = Block(i);
+        XSetForeground(display_, gc, Colour(i).rgb() & 0xffffff);
+        XFillRectangle(display_, pixmap_, gc, area.x(), area.y(), area.width(), area.height());
+    }
+    XFreeGC(display_, gc);
+}
+
+void ScreenPainter::RotateColours()
+{
+    ++rotation_;
+    if (!Ready())
+        return;
+    PaintBlocks();
+    XClearWindow(display_, window_);  // repainted from the background pixmap
+    XSync(display_, False);
 }
 
 std::optional<QColor> ScreenPainter::ColourAt(double x, double y, double margin) const
 {
-    for (const Block& block : blocks_) {
-        const QRect& a = block.area;
+    for (int i = 0; i < kBlocks; ++i) {
+        const QRect a = Block(i);
         if (x >= a.left() + margin && x <= a.left() + a.width() - margin && y >= a.top() + margin
             && y <= a.top() + a.height() - margin)
-            return block.colour;
+            return Colour(i);
     }
     return std::nullopt;
 }
@@ -112,9 +115,7 @@ void ScreenPainter::RaiseAndFocus()
 
 void ScreenPainter::Pump()
 {
-    if (!Ready())
-        return;
-    while (XPending(display_) > 0) {
+    while (Ready() && XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
         if (event.type == ButtonPress)
@@ -122,6 +123,42 @@ void ScreenPainter::Pump()
         else if (event.type == KeyPress)
             keysyms_.push_back(XLookupKeysym(&event.xkey, 0));
     }
+}
+
+bool ShowsScreen(const QImage& grab, const QRect& picture, const ScreenPainter& painter, std::string* detail)
+{
+    const QRect band = picture.adjusted(-kBandEdge, -kBandEdge, kBandEdge, kBandEdge);
+    const double scale = static_cast<double>(picture.width()) / painter.Size().width();
+    const double margin = std::max(kEdgeScreenPx, 3 / scale);
+    long compared = 0, wrong = 0;
+    std::ostringstream first;
+    for (int y = 0; y < grab.height(); y += kStep)
+        for (int x = 0; x < grab.width(); x += kStep) {
+            std::optional<QColor> expected = QColor(Qt::black);
+            if (picture.contains(x, y))
+                expected = painter.ColourAt((x - picture.x() + 0.5) / scale, (y - picture.y() + 0.5) / scale, margin);
+            else if (band.contains(x, y))
+                continue;
+            if (!expected)
+                continue;
+            ++compared;
+            const QColor seen = grab.pixelColor(x, y);
+            if (Distance(seen, *expected) > kTolerance && wrong++ < 5)
+                first << " (" << x << "," << y << ") " << seen.name().toStdString() << " not "
+                      << expected->name().toStdString() << ";";
+        }
+    *detail = std::to_string(wrong) + " of " + std::to_string(compared) + " samples differ:" + first.str();
+    return compared > 0 && wrong <= compared * kWrongShare;
+}
+
+bool IsFittedAndCentred(const QRect& picture, QSize view, QSize screen)
+{
+    const double scale = std::min(static_cast<double>(view.width()) / screen.width(),
+                                  static_cast<double>(view.height()) / screen.height());
+    const double width = screen.width() * scale, height = screen.height() * scale;
+    const auto near = [](double a, double b) { return std::abs(a - b) <= 1.5; };
+    return near(picture.width(), width) && near(picture.height(), height)
+        && near(picture.x(), (view.width() - width) / 2) && near(picture.y(), (view.height() - height) / 2);
 }
 
 }  // namespace e2e

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QRect>
 
 #include <optional>
-
 #include <string>
 #include <vector>
 
@@ -18,10 +18,6 @@ namespace e2e {
 // where its input lands are checked against it.
 class ScreenPainter {
 public:
-    struct Block {
-        QRect area;  // screen pixels
-        QColor colour;
-    };
     struct Press {
         int x = 0, y = 0;  // root coordinates
         unsigned button = 0;
@@ -33,7 +29,7 @@ public:
     ScreenPainter& operator=(const ScreenPainter&) = delete;
 
     bool Ready() const { return display_ != nullptr && window_ != 0; }
-    const std::vector<Block>& Blocks() const { return blocks_; }
+    QSize Size() const { return {width_, height_}; }
     // The block colour at a screen point, or nothing within `margin` of a block edge.
     std::optional<QColor> ColourAt(double x, double y, double margin) const;
 
@@ -47,14 +43,28 @@ public:
     const std::vector<unsigned long>& KeySyms() const { return keysyms_; }
 
 private:
+    QRect Block(int index) const;
+    QColor Colour(int index) const;
     void PaintBlocks();
 
+    int width_, height_;
+    int rotation_ = 0;
     _XDisplay* display_ = nullptr;
     unsigned long window_ = 0;
     unsigned long pixmap_ = 0;
-    std::vector<Block> blocks_;
     std::vector<Press> presses_;
     std::vector<unsigned long> keysyms_;
 };
+
+// Whether a view (`grab`, with the remote picture drawn into `picture`) shows
+// the painted screen: inside the picture each block's colour within JPEG
+// tolerance, away from block edges; outside it the black bands. A few wrong
+// pixels (the pointer drawn into the frame) are allowed. `detail` tells the
+// first differences.
+bool ShowsScreen(const QImage& grab, const QRect& picture, const ScreenPainter& painter, std::string* detail);
+
+// The fit rule, independently: the largest centred rectangle of the screen's
+// aspect inside the view, give or take a pixel of rounding.
+bool IsFittedAndCentred(const QRect& picture, QSize view, QSize screen);
 
 }  // namespace e2e

@@ -8,7 +8,6 @@
 // users would see is read back from the same windows, and what reaches the
 // supported computer's screen is read from an X client on its display.
 #include "LabNetwork.h"
-#include "PictureCheck.h"
 #include "ProgramInstance.h"
 #include "ScreenPainter.h"
 #include "Timeline.h"
@@ -22,6 +21,7 @@
 #include <QImage>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace e2e {
@@ -91,6 +91,13 @@ inline AssertionResult AwaitLog(ProgramInstance& p, const std::string& fragment)
                        "holding \"" + fragment + "\"");
 }
 
+// The main window is up, titled `title`.
+inline AssertionResult AwaitShown(ProgramInstance& p, const std::string& title)
+{
+    return AwaitWidget(p, "frmMain", [&](const WidgetState& w) { return w.visible && w.text == title; },
+                       "shown as \"" + title + "\"");
+}
+
 // Waits for the active modal window: by object name (or class), title and, when given, its text.
 inline AssertionResult AwaitModal(ProgramInstance& p, const std::string& name, const std::string& title,
                                   const std::string& text = {})
@@ -127,15 +134,15 @@ protected:
     std::unique_ptr<XvfbDisplay> NewDisplay(const std::string& label)
     {
         auto display = std::make_unique<XvfbDisplay>(kScreenWidth, kScreenHeight, root_.path() + "/xvfb-" + label + ".log");
-        EXPECT_TRUE(display->Ready()) << "Xvfb for " << label << " did not start";
+        EXPECT_TRUE(display->Ready()) << "Xvfb for " << label << " did not start:\n" << display->Log();
         return display;
     }
 
     std::unique_ptr<ProgramInstance> NewProgram(const std::string& label, const std::string& folder,
                                                 const XvfbDisplay& display, Host host)
     {
-        return std::make_unique<ProgramInstance>(label, UserFolders(root_.path() + "/" + folder), display.Name(),
-                                                 *server_, RunOn(host));
+        return std::make_unique<ProgramInstance>(label, root_.path() + "/" + folder, display.Name(), *server_,
+                                                 RunOn(host));
     }
 
     // A first start has no account: the sign-up window is open. Ask for the
@@ -143,21 +150,20 @@ protected:
     void SignUp(ProgramInstance& p, const Person& who)
     {
         ASSERT_TRUE(AwaitModal(p, "frmCadastro", "Marquelin - Cadastro"));
-        ASSERT_TRUE(p.Act("type frmCadastro/txtNome " + EscapeArgument(who.name)));
-        ASSERT_TRUE(p.Act("type frmCadastro/txtEmail " + EscapeArgument(who.email)));
-        ASSERT_TRUE(p.Act("click frmCadastro/cmdCriar"));
+        ASSERT_TRUE(p.Act({"type", "frmCadastro/txtNome", who.name}));
+        ASSERT_TRUE(p.Act({"type", "frmCadastro/txtEmail", who.email}));
+        ASSERT_TRUE(p.Act({"click", "frmCadastro/cmdCriar"}));
         ASSERT_TRUE(AwaitModal(p, "QMessageBox", "Marquelin", "Cadastro enviado. Confira o codigo no seu e-mail."));
-        ASSERT_TRUE(p.Act("modal-click OK"));
+        ASSERT_TRUE(p.Act({"modal-click", "OK"}));
         std::string code;
         ASSERT_TRUE(WaitFor([&] { return !(code = server_->LatestCode(who.email)).empty(); }, kHangMs))
             << "no activation code for " << who.email << " in the outbox";
         ASSERT_TRUE(AwaitModal(p, "frmCadastro", "Marquelin - Cadastro"));
-        ASSERT_TRUE(p.Act("type frmCadastro/txtCodigo " + EscapeArgument(code)));
-        ASSERT_TRUE(p.Act("click frmCadastro/cmdAtivar"));
+        ASSERT_TRUE(p.Act({"type", "frmCadastro/txtCodigo", code}));
+        ASSERT_TRUE(p.Act({"click", "frmCadastro/cmdAtivar"}));
         ASSERT_TRUE(AwaitModal(p, "QMessageBox", "Marquelin", "Conta ativada neste computador."));
-        ASSERT_TRUE(p.Act("modal-click OK"));
-        ASSERT_TRUE(WaitFor([&] { return p.Call("ready").ok; }, kHangMs)) << p.label() << ": no main window";
-        ASSERT_TRUE(AwaitText(p, "frmMain", "Marquelin - " + who.name));
+        ASSERT_TRUE(p.Act({"modal-click", "OK"}));
+        ASSERT_TRUE(AwaitShown(p, "Marquelin - " + who.name));
         Mark(p.label() + " signed up and activated");
     }
 
@@ -185,8 +191,8 @@ protected:
         ASSERT_TRUE(painter_->Ready()) << "cannot open " << clienteDisplay_->Name();
         painter_->RaiseAndFocus();
 
-        ASSERT_TRUE(tecnico_->Act("type frmMain/txtCodigoAcessar " + EscapeArgument(code)));
-        ASSERT_TRUE(tecnico_->Act("click frmMain/cmdSolicitar"));
+        ASSERT_TRUE(tecnico_->Act({"type", "frmMain/txtCodigoAcessar", code}));
+        ASSERT_TRUE(tecnico_->Act({"click", "frmMain/cmdSolicitar"}));
         // The request's own text, then the immediate poll's while the cliente has not answered.
         ASSERT_TRUE(AwaitWidget(*tecnico_, "frmMain/lblStatus", [](const WidgetState& w) {
             return w.text == "Solicitacao enviada. Aguarde o cliente permitir."
@@ -196,7 +202,7 @@ protected:
         ASSERT_TRUE(AwaitText(*cliente_, "frmMain/cmdPermitir", "PERMITIR ACESSO"));
         ASSERT_TRUE(AwaitEnabled(*cliente_, "frmMain/cmdPermitir", true));
         Mark("cliente sees the request");
-        ASSERT_TRUE(cliente_->Act("click frmMain/cmdPermitir"));
+        ASSERT_TRUE(cliente_->Act({"click", "frmMain/cmdPermitir"}));
         ASSERT_TRUE(AwaitLog(*cliente_, "Resposta enviada."));
         ASSERT_TRUE(AwaitEnabled(*cliente_, "frmMain/cmdEncerrar", true));
         Mark("cliente permitted");
@@ -208,10 +214,10 @@ protected:
         Mark("screen link validated, viewer open");
     }
 
-    // The picture area of the tecnico's viewer and where the remote picture sits in it.
-    bool Viewer(QSize* view, QRect* picture)
+    // What the tecnico's viewer shows (in `png`), its size and where the remote picture sits in it.
+    bool GrabViewer(const std::string& png, QSize* view, QRect* picture)
     {
-        const Answer a = tecnico_->Call("geometry frmViewer/picView");
+        const Answer a = tecnico_->Call({"grab", "frmViewer/picView", png});
         if (!a.ok || a.fields.size() < 6)
             return false;
         const auto n = [&](std::size_t i) { return std::stoi(a.fields[i]); };
@@ -224,22 +230,19 @@ protected:
     void CheckViewerShowsScreen()
     {
         const std::string png = root_.path() + "/picView.png";
-        const QSize screen(kScreenWidth, kScreenHeight);
-        PictureCheck check;
+        std::string detail;
         QSize view;
         QRect picture;
         const auto matches = [&] {
-            if (!Viewer(&view, &picture) || !tecnico_->Call("grab frmViewer/picView " + EscapeArgument(png)).ok)
-                return false;
-            check = ComparePicture(QImage(QString::fromStdString(png)), picture, screen, *painter_);
-            return check.matches;
+            return GrabViewer(png, &view, &picture)
+                && ShowsScreen(QImage(QString::fromStdString(png)), picture, *painter_, &detail);
         };
-        ASSERT_TRUE(WaitFor(matches, kHangMs, 250)) << "the viewer does not show the cliente's screen: " << check.detail
+        ASSERT_TRUE(WaitFor(matches, kHangMs, 250)) << "the viewer does not show the cliente's screen: " << detail
                                                     << "\n--- tecnico log:\n" << tecnico_->Log();
-        EXPECT_TRUE(IsFittedAndCentred(picture, view, screen))
+        EXPECT_TRUE(IsFittedAndCentred(picture, view, painter_->Size()))
             << "picture " << picture.x() << "," << picture.y() << " " << picture.width() << "x" << picture.height()
             << " in a view of " << view.width() << "x" << view.height();
-        Mark("viewer shows the cliente's screen (" + check.detail.substr(0, check.detail.find(':')) + ")");
+        Mark("viewer shows the cliente's screen (" + detail.substr(0, detail.find(':')) + ")");
     }
 
     // After a change of the cliente's screen, new frames reach the viewer.
@@ -255,14 +258,14 @@ protected:
     {
         QSize view;
         QRect picture;
-        ASSERT_TRUE(Viewer(&view, &picture));
+        ASSERT_TRUE(GrabViewer(root_.path() + "/picView.png", &view, &picture));
         const QPoint target(kScreenWidth * 5 / 8 + 37, kScreenHeight * 3 / 4 + 11);
         const double scale = static_cast<double>(picture.width()) / kScreenWidth;
         const int vx = picture.x() + static_cast<int>(std::lround(target.x() * scale));
         const int vy = picture.y() + static_cast<int>(std::lround(target.y() * scale));
         painter_->Pump();
         const std::size_t presses = painter_->Presses().size(), keys = painter_->KeySyms().size();
-        ASSERT_TRUE(tecnico_->Act("click-at frmViewer/picView " + std::to_string(vx) + " " + std::to_string(vy)));
+        ASSERT_TRUE(tecnico_->Act({"click", "frmViewer/picView", std::to_string(vx), std::to_string(vy)}));
         ASSERT_TRUE(WaitFor([&] { painter_->Pump(); return painter_->Presses().size() > presses; }, kHangMs))
             << "no button press reached the cliente's display";
         const ScreenPainter::Press press = painter_->Presses()[presses];
@@ -273,7 +276,7 @@ protected:
         Mark("click landed on the cliente's screen at " + std::to_string(press.x) + "," + std::to_string(press.y));
 
         painter_->RaiseAndFocus();
-        ASSERT_TRUE(tecnico_->Act("key frmViewer/picView A"));
+        ASSERT_TRUE(tecnico_->Act({"key", "frmViewer/picView", "A"}));
         ASSERT_TRUE(WaitFor([&] { painter_->Pump(); return painter_->KeySyms().size() > keys; }, kHangMs))
             << "no key press reached the cliente's display";
         EXPECT_EQ(painter_->KeySyms()[keys], kKeysymA);
@@ -294,7 +297,7 @@ protected:
 
     void Quit(ProgramInstance& p)
     {
-        ASSERT_TRUE(p.Act("trigger mnuSair"));
+        ASSERT_TRUE(p.Act({"trigger", "mnuSair"}));
         ASSERT_TRUE(p.WaitExit(kHangMs)) << p.label() << " did not end after Sair";
         EXPECT_EQ(p.ExitCode(), 0) << p.label() << " output:\n" << p.Output();
     }
@@ -305,7 +308,7 @@ protected:
     {
         const std::string oldCode = cliente_->Text("frmMain/txtCodigoReceber").text;
         ASSERT_TRUE(AwaitText(*tecnico_, "frmMain/cmdEncerrar", "Desconectar agora"));
-        ASSERT_TRUE(tecnico_->Act("click frmMain/cmdEncerrar"));
+        ASSERT_TRUE(tecnico_->Act({"click", "frmMain/cmdEncerrar"}));
         ASSERT_TRUE(AwaitText(*tecnico_, "frmMain/lblStatus", "Sessao encerrada."));
         ASSERT_TRUE(AwaitEnabled(*tecnico_, "frmMain/cmdEncerrar", false));
         ASSERT_TRUE(AwaitWidget(*tecnico_, "frmViewer", [](const WidgetState& w) { return !w.visible; }, "closed"));

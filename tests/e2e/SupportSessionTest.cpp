@@ -7,9 +7,6 @@ namespace {
 
 TEST_F(SupportSession, DirectRouteFromSignUpToDisconnect)
 {
-    if (!InLab()) {
-        ASSERT_TRUE(PortIsFree(kDirectPort)) << "port " << kDirectPort << " is taken; the cliente could not listen";
-    }
     ASSERT_NO_FATAL_FAILURE(StartSession());
     const std::string clienteLog = cliente_->Log(), tecnicoLog = tecnico_->Log();
     EXPECT_FALSE(Contains(clienteLog, "Rota segura")) << clienteLog;
@@ -40,7 +37,7 @@ TEST_F(SupportSession, SecondCopyShowsItsMessageAndExitsWithoutTheService)
     const std::unique_ptr<ProgramInstance> second = NewProgram("segunda", "pc", *display, Host::Cliente);
     ASSERT_TRUE(second->Start());
     ASSERT_TRUE(AwaitModal(*second, "QMessageBox", "Marquelin", "O Marquelin ja esta aberto neste computador."));
-    ASSERT_TRUE(second->Act("modal-click OK"));
+    ASSERT_TRUE(second->Act({"modal-click", "OK"}));
     ASSERT_TRUE(second->WaitExit(kHangMs)) << "the second copy did not end";
     EXPECT_EQ(second->ExitCode(), 0) << second->Output();
     Mark("second copy showed its message and ended");
@@ -49,8 +46,8 @@ TEST_F(SupportSession, SecondCopyShowsItsMessageAndExitsWithoutTheService)
 
     // The first copy is untouched: still in its sign-up window, and it closes normally.
     ASSERT_TRUE(AwaitModal(*first, "frmCadastro", "Marquelin - Cadastro"));
-    ASSERT_TRUE(first->Act("click frmCadastro/cmdFechar"));
-    ASSERT_TRUE(WaitFor([&] { return first->Call("ready").ok; }, kHangMs));
+    ASSERT_TRUE(first->Act({"click", "frmCadastro/cmdFechar"}));
+    ASSERT_TRUE(AwaitWidget(*first, "frmMain", [](const WidgetState& w) { return w.visible; }, "shown"));
     ASSERT_NO_FATAL_FAILURE(Quit(*first));
     Mark("first copy closed");
 }

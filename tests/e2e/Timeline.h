@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace e2e {
 
@@ -13,32 +12,28 @@ class Timeline {
 public:
     void Mark(const std::string& step)
     {
-        const auto now = std::chrono::steady_clock::now();
-        steps_.push_back({step, Ms(start_, now), Ms(last_, now)});
+        const auto now = Clock::now();
+        char line[64];
+        std::snprintf(line, sizeof line, "[ timeline ] %7lld ms (+%6lld)  ", Ms(start_, now), Ms(last_, now));
+        lines_ += line + step + "\n";
         last_ = now;
     }
 
     void Print(const std::string& title) const
     {
-        std::printf("[ timeline ] %s\n", title.c_str());
-        for (const Step& s : steps_)
-            std::printf("[ timeline ] %7lld ms (+%6lld)  %s\n", s.at, s.delta, s.name.c_str());
+        std::printf("[ timeline ] %s\n%s", title.c_str(), lines_.c_str());
         std::fflush(stdout);
     }
 
 private:
-    struct Step {
-        std::string name;
-        long long at, delta;
-    };
-    static long long Ms(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)
+    using Clock = std::chrono::steady_clock;
+    static long long Ms(Clock::time_point from, Clock::time_point to)
     {
         return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
     }
 
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point last_ = start_;
-    std::vector<Step> steps_;
+    Clock::time_point start_ = Clock::now(), last_ = start_;
+    std::string lines_;
 };
 
 }  // namespace e2e

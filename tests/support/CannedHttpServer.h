@@ -10,7 +10,7 @@
 namespace testing_support {
 
 // A loopback HTTP server on its own thread that answers with canned
-// bodies, status codes and delays, or accepts and never answers. It records
+// bodies and status codes, or accepts and never answers. It records
 // every request's raw bytes. The program's transport blocks the test thread,
 // so the server cannot live on the test's event loop.
 class CannedHttpServer {
@@ -25,7 +25,6 @@ public:
     struct Reply {
         int status = 200;
         std::string body = "{\"ok\":true}";
-        int delayMs = 0;
         bool neverAnswer = false;  // hold the connection open, say nothing
     };
     using Responder = std::function<Reply(const Request&)>;

@@ -36,16 +36,13 @@ ChildProcess::Environment ChildProcess::Inherited(const Environment& changes)
     Environment env;
     for (char** entry = environ; *entry; ++entry) {
         const std::string line = *entry;
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos)
-            env[line.substr(0, equals)] = line.substr(equals + 1);
+        env[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
     }
-    for (const auto& [name, value] : changes) {
+    for (const auto& [name, value] : changes)
         if (value.empty())
             env.erase(name);
         else
             env[name] = value;
-    }
     return env;
 }
 
@@ -73,11 +70,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const Environment
         ExecChild(args.data(), envp.data(), logPath.c_str(), passed);
     if (passed != keepFd)
         close(passed);
-    const bool started = pid_ > 0;
-    if (!started)
-        pid_ = -1;
     exitCode_ = -1;
-    return started;
+    return pid_ > 0;  // fork() gave -1 otherwise
 }
 
 bool ChildProcess::Running()

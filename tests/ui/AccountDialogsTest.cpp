@@ -1,5 +1,5 @@
-// The sign-up and about windows: typing into the model and each button
-// reaching it; shown through the real modal dialogs.
+// The sign-up and about windows: the account shown and each button reaching
+// the model; the real modal windows and message boxes.
 #include "UiFixture.h"
 #include "core/account/frmCadastro.h"
 #include "core/api/Deployment.h"
@@ -34,54 +34,50 @@ void WhenModalOpens(std::function<void(QWidget&)> inside)
     });
 }
 
-struct SavedDevice : MainWindowHarness {
-    SavedDevice() { SaveAccount(); }
-};
-
 }  // namespace
 
-TEST(AccountDialogWidgets, TheSignUpWindowShowsItsControlsAndTypingReachesTheModel)
+TEST(AccountDialogWidgets, TheSignUpAndAboutWindowsShowTheAccountAndEachButtonReachesItsHandler)
 {
-    SavedDevice device;
-    account::frmCadastro model(device.w());
-    model.Form_Load();
-    ui::CadastroDialog dialog(model, nullptr);
-    dialog.show();
-    EXPECT_EQ(Find<QLineEdit>(dialog, "txtEmail")->text(), "ana@example.com");
+    MainWindowHarness device;
+    device.SaveAccount();
+    account::frmCadastro cadastroModel(device.w());
+    shell::frmSobre sobreModel(device.w());
+    cadastroModel.Form_Load();
+    sobreModel.Form_Load();
+    ui::CadastroDialog cadastro(cadastroModel, nullptr);
+    ui::SobreDialog sobre(sobreModel, nullptr);
+    cadastro.show();
+    sobre.show();
+    EXPECT_EQ(Find<QLineEdit>(cadastro, "txtEmail")->text(), "ana@example.com");
+    EXPECT_TRUE(Find<QLabel>(sobre, "lblDados")->text().startsWith("Usuario: Ana\r\nE-mail: ana@example.com\r\n"));
+    cadastroModel.txtNome.setText("  ");
 
-    auto* nome = Find<QLineEdit>(dialog, "txtNome");
-    nome->clear();
-    QTest::keyClicks(nome, "  ");
-    EXPECT_EQ(model.txtNome.text(), "  ");
-    Click(dialog, "cmdCriar");  // a name of blanks: refused before any request
-    EXPECT_EQ(device.dialogs.Texts(), QStringList{"Informe nome e e-mail."});
-
-    Click(dialog, "cmdAtivar");
-    EXPECT_EQ(device.dialogs.Texts().last(), "Informe nome, e-mail e codigo recebido.");
-    Click(dialog, "cmdFechar");
-    EXPECT_FALSE(dialog.isVisible());
-}
-
-TEST(AccountDialogWidgets, TheAboutWindowShowsTheAccountAndItsButtonsReachTheModel)
-{
-    SavedDevice device;
-    shell::frmSobre model(device.w());
-    model.Form_Load();
-    ui::SobreDialog dialog(model, nullptr);
-    dialog.show();
-    EXPECT_TRUE(Find<QLabel>(dialog, "lblDados")->text().startsWith("Usuario: Ana\r\nE-mail: ana@example.com\r\n"));
-
-    Click(dialog, "cmdManual");
-    Click(dialog, "cmdSoftwares");
-    EXPECT_EQ(device.urls.opened, (QStringList{api::HelpUrl(), api::MakerUrl()}));
-    Click(dialog, "cmdRemover");  // the confirmation answered No: nothing removed
-    EXPECT_EQ(device.dialogs.Texts(), QStringList{"Remover a licenca salva neste computador?"});
+    const struct {
+        QWidget* window;
+        const char* button;
+        QString effect;  // the message, address opened, or the window closed
+    } rows[] = {
+        {&cadastro, "cmdCriar", "Informe nome e e-mail."},  // a name of blanks: refused before any request
+        {&cadastro, "cmdAtivar", "Informe nome, e-mail e codigo recebido."},
+        {&cadastro, "cmdFechar", "closed"},
+        {&sobre, "cmdManual", api::HelpUrl()},
+        {&sobre, "cmdSoftwares", api::MakerUrl()},
+        {&sobre, "cmdRemover", "Remover a licenca salva neste computador?"},  // answered No: nothing removed
+        {&sobre, "cmdFechar", "closed"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.button);
+        const qsizetype texts = device.dialogs.Texts().size(), urls = device.urls.opened.size();
+        Click(*row.window, row.button);
+        QStringList effects = device.dialogs.Texts().mid(texts) + device.urls.opened.mid(urls);
+        if (!row.window->isVisible())
+            effects << "closed";
+        EXPECT_EQ(effects, QStringList{row.effect});
+    }
     EXPECT_EQ(device.store.GetSavedToken(), "tok");
-    Click(dialog, "cmdFechar");
-    EXPECT_FALSE(dialog.isVisible());
 }
 
-TEST(AccountDialogWidgets, TheRealModalWindowsOpenOverTheirOwnerAndCloseThroughTheModel)
+TEST(AccountDialogWidgets, TheRealModalWindowsOpenOverTheirOwnerAndCloseOrAnswerThroughTheModel)
 {
     MainWindowHarness device;
     ui::MainWindow owner(device.w());
@@ -105,11 +101,8 @@ TEST(AccountDialogWidgets, TheRealModalWindowsOpenOverTheirOwnerAndCloseThroughT
     });
     dialogs.ShowModal(sobre);
     EXPECT_EQ(title, "Sobre o Marquelin");
-}
 
-TEST(AccountDialogWidgets, MessageBoxesShowTheTextAndAnswerWithTheButtonPressed)
-{
-    ui::QtDialogs dialogs;
+    // Message boxes show the text and answer with the button pressed.
     QString text;
     WhenModalOpens([&](QWidget& modal) {
         auto& box = static_cast<QMessageBox&>(modal);

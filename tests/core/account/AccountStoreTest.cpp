@@ -49,32 +49,25 @@ TEST(StoreProbe, Run)
         std::cout << "UID=" << store.GetDeviceUid().toStdString() << std::endl;
 }
 
-TEST(DeviceUid, PersistsAcrossRunsAndChangesAfterRemoval)
-{
-    QTemporaryDir home;
-    const QString first = RunAgain(home.path(), "print");
-    EXPECT_TRUE(LooksLikeDeviceUid(first)) << first.toStdString();
-    EXPECT_EQ(RunAgain(home.path(), "print"), first);
-    RunAgain(home.path(), "remove");
-    const QString renewed = RunAgain(home.path(), "print");
-    EXPECT_TRUE(LooksLikeDeviceUid(renewed));
-    EXPECT_NE(renewed, first);
-}
-
 // The token is a password: the file is the user's own, also when an earlier
 // run left it and its folder open to others.
-TEST(DeviceUid, TheStoreIsOnlyTheUsersOwnFromTheFirstRunOnAndIsTightenedLater)
+TEST(DeviceUid, PersistsAcrossRunsChangesAfterRemovalAndIsOnlyTheUsersOwn)
 {
     namespace fs = std::filesystem;
     QTemporaryDir home;
     const fs::path folder = home.filePath("Marquelin").toStdString(), file = folder / "Marquelin.conf";
     auto modes = [&] { return std::pair(fs::status(folder).permissions(), fs::status(file).permissions()); };
-    RunAgain(home.path(), "print");
+    const QString first = RunAgain(home.path(), "print");
+    EXPECT_TRUE(LooksLikeDeviceUid(first)) << first.toStdString();
     EXPECT_EQ(modes(), std::pair(fs::perms(0700), fs::perms(0600)));
     fs::permissions(folder, fs::perms(0755));
     fs::permissions(file, fs::perms(0644));
-    RunAgain(home.path(), "print");
+    EXPECT_EQ(RunAgain(home.path(), "print"), first);
     EXPECT_EQ(modes(), std::pair(fs::perms(0700), fs::perms(0600)));
+    RunAgain(home.path(), "remove");
+    const QString renewed = RunAgain(home.path(), "print");
+    EXPECT_TRUE(LooksLikeDeviceUid(renewed));
+    EXPECT_NE(renewed, first);
 }
 
 TEST(AccountStore, SavesTheAccountUnchangedAndRemovesTheWholeSection)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <climits>
+#include <optional>
 
 using imaging::CaptureSize;
 using imaging::CursorDrawPoint;
@@ -30,44 +31,35 @@ TEST(CaptureSize, FitsTheScreenInsideTheLimits)
         EXPECT_EQ(CaptureSize(c.sw, c.sh, c.maxW, c.maxH), c.frame) << c.sw << "x" << c.sh << " in " << c.maxW << "x" << c.maxH;
 }
 
-namespace {
-
-CursorImage PointerAt(int x, int y, int hotX = 0, int hotY = 0)
+// The pointer scaled into the frame, the hot spot subtracted unscaled;
+// halves round to even; measured from the screen's origin, negative or not.
+TEST(CursorDrawPoint, ScalesThePointerIntoTheFrameAndReportsArithmeticThatLeaves32Bits)
 {
-    CursorImage cursor;
-    cursor.x = x, cursor.y = y, cursor.hotX = hotX, cursor.hotY = hotY;
-    return cursor;
-}
-
-QPoint DrawPoint(const ScreenRect& screen, QSize frame, const CursorImage& cursor)
-{
-    QPoint at(-999, -999);
-    QString error;
-    EXPECT_TRUE(CursorDrawPoint(screen, frame, cursor, &at, &error)) << error.toStdString();
-    return at;
-}
-
-}  // namespace
-
-TEST(CursorDrawPoint, ScalesThePointerIntoTheFrameAndSubtractsTheHotSpotUnscaled)
-{
-    const ScreenRect screen{0, 0, 2560, 1440};
-    EXPECT_EQ(DrawPoint(screen, {1920, 1080}, PointerAt(0, 0)), QPoint(0, 0));
-    EXPECT_EQ(DrawPoint(screen, {1920, 1080}, PointerAt(1000, 500)), QPoint(750, 375));
-    EXPECT_EQ(DrawPoint(screen, {1920, 1080}, PointerAt(1000, 500, 4, 8)), QPoint(746, 367));
-    // 2 × 3 ÷ 4 = 1.5 and 6 × 3 ÷ 4 = 4.5 round to the even neighbours.
-    EXPECT_EQ(DrawPoint(screen, {1920, 1080}, PointerAt(2, 6)), QPoint(2, 4));
-    // Measured from a negative screen origin.
-    const ScreenRect wide{-1920, -200, 3840, 1280};
-    EXPECT_EQ(DrawPoint(wide, {3840, 1280}, PointerAt(-1900, -190)), QPoint(20, 10));
-    EXPECT_EQ(DrawPoint(wide, {1920, 640}, PointerAt(0, 0, 7, 7)), QPoint(953, 93));
-}
-
-TEST(CursorDrawPoint, ReportsArithmeticThatLeaves32Bits)
-{
+    const ScreenRect qhd{0, 0, 2560, 1440}, wide{-1920, -200, 3840, 1280};
+    const struct {
+        ScreenRect screen;
+        QSize frame;
+        int x, y, hotX, hotY;
+        std::optional<QPoint> at;
+    } cases[] = {
+        {qhd, {1920, 1080}, 0, 0, 0, 0, QPoint(0, 0)},
+        {qhd, {1920, 1080}, 1000, 500, 0, 0, QPoint(750, 375)},
+        {qhd, {1920, 1080}, 1000, 500, 4, 8, QPoint(746, 367)},
+        {qhd, {1920, 1080}, 2, 6, 0, 0, QPoint(2, 4)},  // 1.5 and 4.5
+        {wide, {3840, 1280}, -1900, -190, 0, 0, QPoint(20, 10)},
+        {wide, {1920, 640}, 0, 0, 7, 7, QPoint(953, 93)},
+        {{INT_MIN, 0, 100, 100}, {100, 100}, 10, 10, 0, 0, {}},
+        {{0, 0, 100000, 100}, {100000, 100}, 90000, 10, 0, 0, {}},
+    };
+    for (const auto& c : cases) {
+        CursorImage cursor;
+        cursor.x = c.x, cursor.y = c.y, cursor.hotX = c.hotX, cursor.hotY = c.hotY;
+        QPoint at;
+        QString error;
+        const bool drawn = CursorDrawPoint(c.screen, c.frame, cursor, &at, &error);
+        EXPECT_EQ(drawn ? std::optional(at) : std::nullopt, c.at) << c.x << "," << c.y;
+        EXPECT_EQ(error.isEmpty(), drawn) << c.x << "," << c.y;
+    }
     QPoint at;
-    QString error;
-    EXPECT_FALSE(CursorDrawPoint({INT_MIN, 0, 100, 100}, {100, 100}, PointerAt(10, 10), &at, &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(CursorDrawPoint({0, 0, 100000, 100}, {100000, 100}, PointerAt(90000, 10), &at, nullptr));
+    EXPECT_FALSE(CursorDrawPoint({INT_MIN, 0, 100, 100}, {100, 100}, CursorImage{}, &at, nullptr));
 }

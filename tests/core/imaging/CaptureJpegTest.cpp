@@ -22,11 +22,7 @@ public:
     bool grabFails = false;
     int grabs = 0;
 
-    bool Geometry(ScreenRect* into, QString*) override
-    {
-        *into = screen;
-        return true;
-    }
+    bool Geometry(ScreenRect* into, QString*) override { return *into = screen, true; }
     bool Grab(QSize size, Frame* into, QString* error) override
     {
         ++grabs;
@@ -39,11 +35,7 @@ public:
             std::memset(into->row(y), 0x40, static_cast<size_t>(into->stride()));
         return true;
     }
-    bool ReadCursor(CursorImage* into, QString*) override
-    {
-        *into = cursor;
-        return true;
-    }
+    bool ReadCursor(CursorImage* into, QString*) override { return *into = cursor, true; }
 };
 
 // A 3 × 2 pointer, opaque white, with its hot spot at (2, 1).
@@ -55,10 +47,16 @@ CursorImage WhiteBlock(int x, int y)
     return cursor;
 }
 
-QRgb PixelAt(const Frame& frame, int x, int y)
+// Pixels of a frame as grey levels or colours, to compare in one go.
+std::vector<QRgb> PixelsAt(const Frame& frame, std::initializer_list<QPoint> points)
 {
-    return frame.View().pixel(x, y);
+    std::vector<QRgb> pixels;
+    for (const QPoint& p : points)
+        pixels.push_back(frame.View().pixel(p) & 0xffffff);
+    return pixels;
 }
+
+constexpr QRgb kGrey = 0x404040, kWhite = 0xffffff, kHalf = 0xa0a0a0;  // half white over grey
 
 class CaptureJpeg : public ::testing::Test {
 protected:
@@ -68,6 +66,8 @@ protected:
     SyntheticScreen source;
     modScreen screen{source};
 
+    QString error;
+
     void SetUp() override { ASSERT_TRUE(folder.Prepare(nullptr)); }
 };
 
@@ -76,7 +76,6 @@ protected:
 TEST_F(CaptureJpeg, WritesAJpegThatAnIndependentDecoderReadsAtTheCapturedSize)
 {
     source.screen = {-1280, 0, 1280, 1024};
-    QString error;
     ASSERT_TRUE(screen.CaptureScreenJpeg(folder.FramePath(), 64, 1280, 720, &error)) << error.toStdString();
 
     QProcess djpeg;
@@ -96,7 +95,6 @@ TEST_F(CaptureJpeg, WritesAJpegThatAnIndependentDecoderReadsAtTheCapturedSize)
 
 TEST_F(CaptureJpeg, LeavesNoFileAtAllWhenNoJpegIsProducedAndGrabsNothingWithoutAScreen)
 {
-    QString error;
     ASSERT_TRUE(screen.CaptureScreenJpeg(folder.FramePath(), 64, 1920, 1080, &error)) << error.toStdString();
     source.grabFails = true;
     EXPECT_FALSE(screen.CaptureScreenJpeg(folder.FramePath(), 64, 1920, 1080, &error));
@@ -118,17 +116,13 @@ TEST_F(CaptureJpeg, DrawsThePointerWithItsHotSpotOnThePointerPosition)
 {
     source.screen = {-100, -50, 400, 200};
     source.cursor = WhiteBlock(100, 50);  // the middle of the screen
-    QString error;
     const Frame* frame = screen.CaptureScreenPicture(200, 100, &error);
     ASSERT_NE(frame, nullptr) << error.toStdString();
     ASSERT_EQ(frame->width(), 200);
     // The pointer lands on (100, 50) of the half-size frame; the block spans
     // x 98..100 and y 49..50, unscaled.
-    EXPECT_EQ(PixelAt(*frame, 100, 50), qRgb(255, 255, 255));
-    EXPECT_EQ(PixelAt(*frame, 98, 49), qRgb(255, 255, 255));
-    EXPECT_EQ(PixelAt(*frame, 101, 50), qRgb(0x40, 0x40, 0x40));
-    EXPECT_EQ(PixelAt(*frame, 97, 49), qRgb(0x40, 0x40, 0x40));
-    EXPECT_EQ(PixelAt(*frame, 100, 51), qRgb(0x40, 0x40, 0x40));
+    EXPECT_EQ(PixelsAt(*frame, {{100, 50}, {98, 49}, {101, 50}, {97, 49}, {100, 51}}),
+              (std::vector<QRgb>{kWhite, kWhite, kGrey, kGrey, kGrey}));
 }
 
 TEST_F(CaptureJpeg, BlendsByAlphaAndClipsThePointerAtTheEdges)
@@ -138,24 +132,20 @@ TEST_F(CaptureJpeg, BlendsByAlphaAndClipsThePointerAtTheEdges)
     const Frame* frame = screen.CaptureScreenPicture(0, 0, nullptr);
     ASSERT_NE(frame, nullptr);
     // Only the image's bottom-right pixel is inside, at (0, 0).
-    EXPECT_EQ(PixelAt(*frame, 0, 0), qRgb(0, 0, 255));
-    EXPECT_EQ(PixelAt(*frame, 1, 0), qRgb(0x40, 0x40, 0x40));
+    EXPECT_EQ(PixelsAt(*frame, {{0, 0}, {1, 0}}), (std::vector<QRgb>{0x0000ff, kGrey}));
 
     source.cursor.x = 2, source.cursor.y = 1;  // the whole image at (0, 0)
     frame = screen.CaptureScreenPicture(0, 0, nullptr);
-    EXPECT_EQ(PixelAt(*frame, 0, 0), qRgb(0x80 + 0x20, 0x80 + 0x20, 0x80 + 0x20));  // half white over grey
-    EXPECT_EQ(PixelAt(*frame, 1, 0), qRgb(0x40, 0x40, 0x40));                      // transparent
-    EXPECT_EQ(PixelAt(*frame, 2, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(PixelsAt(*frame, {{0, 0}, {1, 0}, {2, 0}}), (std::vector<QRgb>{kHalf, kGrey, 0xff0000}));
 
     source.cursor.x = 640 + 1, source.cursor.y = 480;  // the left column just inside
     frame = screen.CaptureScreenPicture(0, 0, nullptr);
-    EXPECT_EQ(PixelAt(*frame, 639, 479), qRgb(0x80 + 0x20, 0x80 + 0x20, 0x80 + 0x20));
+    EXPECT_EQ(PixelsAt(*frame, {{639, 479}}), std::vector<QRgb>{kHalf});
 }
 
 TEST_F(CaptureJpeg, ReportsAReceivedFrameThatIsNoJpeg)
 {
     QImage picture;
-    QString error;
     EXPECT_FALSE(screen.DecodePicture("not a jpeg at all", &picture, &error));
     EXPECT_FALSE(error.isEmpty());
 

@@ -21,79 +21,69 @@ mode_t ModeOf(const QString& path)
     return st.st_mode & 07777;
 }
 
-QByteArray Contents(const QString& path)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
 class FramesOnDisk : public ::testing::Test {
 protected:
     QTemporaryDir base;
     ScopedEnv temp{"TEMP", QFile::encodeName(base.path())};
+    QString error;
+    QByteArray bytes{"stale"};
 
     QString Prepared()
     {
         TempFolder folder;
-        QString error;
         EXPECT_TRUE(folder.Prepare(&error)) << error.toStdString();
         return folder.path();
     }
+    bool Read(const QString& path) { return modScreen::ReadFileBytes(path, &bytes, &error); }
+    bool Write(const QString& path, const QByteArray& data) { return modScreen::WriteFileBytes(path, data, &error); }
 };
 
 }  // namespace
 
-TEST_F(FramesOnDisk, KeepsAPrivateFolderUnderTemp)
+TEST_F(FramesOnDisk, KeepsAPrivateFolderUnderTempOrTheRuntimeFolder)
 {
-    TempFolder folder;
-    QString error;
-    ASSERT_TRUE(folder.Prepare(&error)) << error.toStdString();
-    EXPECT_EQ(folder.path(), base.path() + QStringLiteral("/marquelin-%1").arg(geteuid()));
-    EXPECT_EQ(ModeOf(folder.path()), 0700u);
-
+    const QString path = Prepared();
+    EXPECT_EQ(path, base.path() + QStringLiteral("/marquelin-%1").arg(geteuid()));
+    EXPECT_EQ(ModeOf(path), 0700u);
     // A second run finds it, and tightens a folder that others could enter.
-    chmod(QFile::encodeName(folder.path()).constData(), 0755);
-    ASSERT_TRUE(folder.Prepare(&error)) << error.toStdString();
-    EXPECT_EQ(ModeOf(folder.path()), 0700u);
-}
+    chmod(QFile::encodeName(path).constData(), 0755);
+    EXPECT_EQ(Prepared(), path);
+    EXPECT_EQ(ModeOf(path), 0700u);
 
-TEST_F(FramesOnDisk, FallsBackToTheRuntimeFolderWithoutTemp)
-{
     ScopedEnv noTemp("TEMP", QByteArray());
     ScopedEnv runtime("XDG_RUNTIME_DIR", QFile::encodeName(base.path() + "/run"));
     QDir().mkpath(base.path() + "/run");
     EXPECT_EQ(Prepared(), base.path() + QStringLiteral("/run/marquelin-%1").arg(geteuid()));
 }
 
-TEST_F(FramesOnDisk, WritesExactlyTheNewBytesPrivately)
+TEST_F(FramesOnDisk, WritesExactlyTheNewBytesPrivatelyAndReportsEmptyMissingAndUnwritableFiles)
 {
-    const QString path = Prepared() + "/marquelin_remote.jpg";
-    QString error;
-    ASSERT_TRUE(modScreen::WriteFileBytes(path, QByteArray(5000, 'x'), &error)) << error.toStdString();
-    ASSERT_TRUE(modScreen::WriteFileBytes(path, "short", &error)) << error.toStdString();
-    EXPECT_EQ(Contents(path), QByteArray("short"));
+    const QString folder = Prepared(), path = folder + "/marquelin_remote.jpg";
+    ASSERT_TRUE(Write(path, QByteArray(5000, 'x'))) << error.toStdString();
+    ASSERT_TRUE(Write(path, "short")) << error.toStdString();
     EXPECT_EQ(ModeOf(path), 0600u);
-
-    QByteArray bytes("stale");
-    ASSERT_TRUE(modScreen::ReadFileBytes(path, &bytes, &error)) << error.toStdString();
+    ASSERT_TRUE(Read(path)) << error.toStdString();
     EXPECT_EQ(bytes, QByteArray("short"));
+
+    QFile(folder + "/empty").open(QIODevice::WriteOnly);
+    EXPECT_FALSE(Read(folder + "/empty"));
+    EXPECT_TRUE(error.contains("empty")) << error.toStdString();
+    EXPECT_FALSE(Read(folder + "/missing"));
+    error.clear();
+    EXPECT_FALSE(Write(folder + "/no/such/folder/file", "x"));
+    EXPECT_FALSE(error.isEmpty());
 }
 
 TEST_F(FramesOnDisk, NeverFollowsALink)
 {
-    const QString folder = Prepared();
-    const QString victim = base.path() + "/victim";
+    const QString folder = Prepared(), victim = base.path() + "/victim";
     QFile(victim).open(QIODevice::WriteOnly);
     ASSERT_TRUE(QFile::link(victim, folder + "/marquelin_frame.jpg"));
-    QString error;
-    ASSERT_TRUE(modScreen::WriteFileBytes(folder + "/marquelin_frame.jpg", "frame", &error)) << error.toStdString();
-    EXPECT_EQ(Contents(victim), QByteArray());
+    ASSERT_TRUE(Write(folder + "/marquelin_frame.jpg", "frame")) << error.toStdString();
+    EXPECT_EQ(QFileInfo(victim).size(), 0);
     EXPECT_FALSE(QFileInfo(folder + "/marquelin_frame.jpg").isSymLink());
-
-    QByteArray bytes;
     ASSERT_TRUE(QFile::link(victim, folder + "/marquelin_remote.jpg"));
-    EXPECT_FALSE(modScreen::ReadFileBytes(folder + "/marquelin_remote.jpg", &bytes, &error));
+    EXPECT_FALSE(Read(folder + "/marquelin_remote.jpg"));
 
     // Nor a folder that is a link.
     ASSERT_TRUE(QDir(folder).removeRecursively() && QDir().mkpath(base.path() + "/elsewhere"));
@@ -101,17 +91,4 @@ TEST_F(FramesOnDisk, NeverFollowsALink)
     TempFolder again;
     EXPECT_FALSE(again.Prepare(&error));
     EXPECT_TRUE(error.contains("not a folder")) << error.toStdString();
-}
-
-TEST_F(FramesOnDisk, ReportsEmptyMissingAndUnwritableFiles)
-{
-    const QString folder = Prepared();
-    QByteArray bytes;
-    QString error;
-    QFile(folder + "/empty").open(QIODevice::WriteOnly);
-    EXPECT_FALSE(modScreen::ReadFileBytes(folder + "/empty", &bytes, &error));
-    EXPECT_TRUE(error.contains("empty")) << error.toStdString();
-    EXPECT_FALSE(modScreen::ReadFileBytes(folder + "/missing", &bytes, &error));
-    EXPECT_FALSE(modScreen::WriteFileBytes(folder + "/no/such/folder/file", "x", &error));
-    EXPECT_FALSE(error.isEmpty());
 }

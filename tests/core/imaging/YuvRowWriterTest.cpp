@@ -59,8 +59,7 @@ YuvPlanes RowByRow(const Frame& frame, YuvRowWriter& writer, const CursorImage* 
 
 void ExpectSamePlanes(const YuvPlanes& a, const YuvPlanes& b)
 {
-    ASSERT_EQ(a.width(), b.width());
-    ASSERT_EQ(a.height(), b.height());
+    ASSERT_EQ(QSize(a.width(), a.height()), QSize(b.width(), b.height()));
     for (int i = 0; i < 3; ++i) {
         const int rows = i == 0 ? a.height() : a.chromaHeight();
         const size_t bytes = static_cast<size_t>(a.planeStride(i)) * rows;
@@ -97,8 +96,8 @@ TEST(YuvRowWriter, UsesTheFullRangeOfLevels)
             std::memcpy(frame.row(y) + x * 4, x < 2 ? "\0\0\0\xff" : "\xff\xff\xff\xff", 4);
     YuvRowWriter writer;
     const YuvPlanes planes = RowByRow(frame, writer, nullptr, {});
-    EXPECT_EQ(planes.plane(0)[0], 0);  // black stays 0, not the 16 of television levels
-    EXPECT_EQ(planes.plane(0)[3], 255);
+    // Black stays 0, not the 16 of television levels.
+    EXPECT_EQ(std::pair(planes.plane(0)[0], planes.plane(0)[3]), std::pair(uint8_t{0}, uint8_t{255}));
     EXPECT_NEAR(planes.plane(1)[0], 128, 1);
     EXPECT_NEAR(planes.plane(2)[1], 128, 1);
 }

@@ -9,9 +9,9 @@
 
 namespace {
 
-using input::CommandEncoder;
 using input::MapearPontoRemoto;
 using input::RemoteGeometry;
+using Lines = QList<QByteArray>;
 
 // Stands in for the main window: its session record, its socket state, and
 // the lines handed to the socket.
@@ -27,12 +27,11 @@ public:
     const session::SessionRecord& Session() const override { return session; }
     bool SocketConnected() const override { return connected; }
     void Send(const QByteArray& line) override { sent.append(line); }
-    void SolicitarEncerrarTelaRemota() override { ++endRequests; }
+    void SolicitarEncerrarTelaRemota() override {}
 
     session::SessionRecord session;
     bool connected = true;
     QList<QByteArray> sent;
-    int endRequests = 0;
 };
 
 class CommandEncoderTest : public ::testing::Test {
@@ -41,128 +40,95 @@ protected:
     {
         encoder.RemoteMouseFromView(QString::fromLatin1(action), x, y, button, 800, 600);
     }
+    void Key(int vk) { encoder.RemoteKeyFromView(QStringLiteral("KD"), vk); }
 
     RecordingLink link;
     testing_support::SettableClock clock;
-    CommandEncoder encoder{link, clock};
+    input::CommandEncoder encoder{link, clock};
 };
 
-using Lines = QList<QByteArray>;
-
-TEST(PointMappingTest, MapsTheFittedPictureBackToTheRemoteDesktop)
+TEST(PointMappingTest, MapsTheFittedPictureBackToTheRemoteDesktopOrFails)
 {
     const RemoteGeometry hd{0, 0, 1920, 1080};
-    auto centre = MapearPontoRemoto(400, 300, 800, 600, hd);
-    ASSERT_TRUE(centre);
-    EXPECT_EQ(centre->x, 960);
-    EXPECT_EQ(centre->y, 540);
-
-    auto farEdge = MapearPontoRemoto(800, 525, 800, 600, hd);
-    ASSERT_TRUE(farEdge);
-    EXPECT_EQ(farEdge->x, 1920);
-    EXPECT_EQ(farEdge->y, 1080);
-
-    auto leftOfPrimary = MapearPontoRemoto(400, 300, 800, 600, {-1920, 0, 3840, 1080});
-    ASSERT_TRUE(leftOfPrimary);
-    EXPECT_EQ(leftOfPrimary->x, 0);
-    EXPECT_EQ(leftOfPrimary->y, 542);
+    const struct {
+        int x, y, viewW;
+        RemoteGeometry remote;
+        std::optional<std::pair<int, int>> at;
+    } cases[] = {
+        {400, 300, 800, hd, {{960, 540}}},
+        {800, 525, 800, hd, {{1920, 1080}}},                     // the far edge
+        {400, 300, 800, {-1920, 0, 3840, 1080}, {{0, 542}}},    // left of the primary screen
+        {10, 10, 800, hd, {}},                                   // the black bands
+        {400, 526, 800, hd, {}},
+        {400, 300, 800, {0, 0, 0, 1080}, {}},                    // no geometry
+        {400, 300, 0, hd, {}},
+        {800, 300, 800, {2147483000, 0, 1920, 1080}, {}},        // overflow
+        {-2147483647, 300, 800, hd, {}},
+    };
+    for (const auto& c : cases) {
+        const auto got = MapearPontoRemoto(c.x, c.y, c.viewW, 600, c.remote);
+        EXPECT_EQ(got ? std::optional(std::pair(got->x, got->y)) : std::nullopt, c.at) << c.x << "," << c.y;
+    }
 }
 
-TEST(PointMappingTest, FailsInTheBandsWithoutGeometryAndOnOverflow)
+// Mouse events in the 800 × 600 view of a 1920 × 1080 desktop, each after the
+// clock moved on by `later` seconds, and the lines they send.
+TEST_F(CommandEncoderTest, TurnsMouseEventsIntoCommandsByTheTable)
 {
-    const RemoteGeometry hd{0, 0, 1920, 1080};
-    EXPECT_FALSE(MapearPontoRemoto(10, 10, 800, 600, hd));
-    EXPECT_FALSE(MapearPontoRemoto(400, 526, 800, 600, hd));
-    EXPECT_FALSE(MapearPontoRemoto(400, 300, 800, 600, {0, 0, 0, 1080}));
-    EXPECT_FALSE(MapearPontoRemoto(400, 300, 0, 600, hd));
-    EXPECT_FALSE(MapearPontoRemoto(800, 300, 800, 600, {2147483000, 0, 1920, 1080}));
-    EXPECT_FALSE(MapearPontoRemoto(-2147483647, 300, 800, 600, {0, 0, 1920, 1080}));
-}
-
-TEST_F(CommandEncoderTest, AClickTravelsAsOneCkAtTheReleasePoint)
-{
-    Mouse("MD", 400, 300);
-    Mouse("MU", 400, 300);
-    Mouse("MD", 400, 300, 2);
-    Mouse("MU", 400, 300, 2);
-    EXPECT_EQ(link.sent, (Lines{"CMD:CK:960:540:1\n", "CMD:CK:960:540:2\n"}));
-}
-
-TEST_F(CommandEncoderTest, APressThatWandersAtMostFourPixelsStaysAClick)
-{
-    Mouse("MD", 400, 300);
-    clock.Advance(0.1f);
-    Mouse("MM", 401, 300);  // 2.4 remote pixels
-    Mouse("MU", 401, 300);
-    EXPECT_EQ(link.sent, (Lines{"CMD:CK:962:540:1\n"}));
-    EXPECT_FLOAT_EQ(encoder.Mouse().LastMoveAt, clock.Timer());
-}
-
-TEST_F(CommandEncoderTest, APressThatMovesFurtherBecomesADrag)
-{
-    Mouse("MD", 400, 300);
-    clock.Advance(0.1f);
-    Mouse("MM", 403, 300);  // 7.2 remote pixels
-    EXPECT_TRUE(encoder.Mouse().Dragging);
-    clock.Advance(0.1f);
-    Mouse("MM", 410, 300);
-    Mouse("MU", 410, 300);
-    EXPECT_EQ(link.sent, (Lines{"CMD:MD:960:540:1\n", "CMD:MM:967:540:1\n", "CMD:MM:984:540:1\n",
-                                "CMD:MU:984:540:1\n"}));
-    EXPECT_FALSE(encoder.Mouse().Dragging);
-}
-
-TEST_F(CommandEncoderTest, ADragReleasedOverABandEndsAtThePicturesEdge)
-{
-    Mouse("MD", 400, 300);
-    clock.Advance(0.1f);
-    Mouse("MM", 420, 300);
-    Mouse("MU", 420, 10);
-    Mouse("MU", 420, 10);  // no drag any more: a release in the band is nothing
-    EXPECT_EQ(link.sent, (Lines{"CMD:MD:960:540:1\n", "CMD:MM:1008:540:1\n", "CMD:MU:1008:0:1\n"}));
-}
-
-TEST_F(CommandEncoderTest, MovesCloserThanFortyMillisecondsAreDropped)
-{
-    Mouse("MM", 400, 300, 0);
-    clock.Advance(0.02f);
-    Mouse("MM", 500, 300, 0);
-    clock.Advance(0.03f);
-    Mouse("MM", 600, 300, 0);
-    EXPECT_EQ(link.sent, (Lines{"CMD:MM:960:540:0\n", "CMD:MM:1440:540:0\n"}));
-
-    clock.Set(86399.99f);  // across midnight
-    Mouse("MM", 400, 300, 0);
-    clock.Set(0.01f);
-    Mouse("MM", 500, 300, 0);
-    clock.Set(0.05f);
-    Mouse("MM", 600, 300, 0);
-    EXPECT_EQ(link.sent.size(), 4);
-}
-
-TEST_F(CommandEncoderTest, PointsOnTheFarEdgeAreClampedIntoTheDesktop)
-{
-    Mouse("MD", 800, 525);
-    Mouse("MU", 800, 525);
+    struct Step {
+        const char* action;
+        int x, y, button;
+        float later;
+    };
+    const struct {
+        const char* why;
+        float start;
+        std::vector<Step> steps;
+        Lines sent;
+    } cases[] = {
+        {"a click travels as one CK at the release point", 36000, {{"MD", 400, 300, 1, 0}, {"MU", 400, 300, 1, 0},
+         {"MD", 400, 300, 2, 0}, {"MU", 400, 300, 2, 0}}, {"CMD:CK:960:540:1\n", "CMD:CK:960:540:2\n"}},
+        {"a press that wanders 2.4 remote pixels stays a click", 36000,
+         {{"MD", 400, 300, 1, 0}, {"MM", 401, 300, 1, 0.1f}, {"MU", 401, 300, 1, 0}}, {"CMD:CK:962:540:1\n"}},
+        {"7.2 pixels make a drag", 36000,
+         {{"MD", 400, 300, 1, 0}, {"MM", 403, 300, 1, 0.1f}, {"MM", 410, 300, 1, 0.1f}, {"MU", 410, 300, 1, 0}},
+         {"CMD:MD:960:540:1\n", "CMD:MM:967:540:1\n", "CMD:MM:984:540:1\n", "CMD:MU:984:540:1\n"}},
+        {"a drag released over a band ends at the picture's edge; a second release is nothing", 36000,
+         {{"MD", 400, 300, 1, 0}, {"MM", 420, 300, 1, 0.1f}, {"MU", 420, 10, 1, 0}, {"MU", 420, 10, 1, 0}},
+         {"CMD:MD:960:540:1\n", "CMD:MM:1008:540:1\n", "CMD:MU:1008:0:1\n"}},
+        {"moves closer than 40 ms are dropped", 36000,
+         {{"MM", 400, 300, 0, 0}, {"MM", 500, 300, 0, 0.02f}, {"MM", 600, 300, 0, 0.03f}},
+         {"CMD:MM:960:540:0\n", "CMD:MM:1440:540:0\n"}},
+        {"across midnight too", 86399.99f,
+         {{"MM", 400, 300, 0, 0}, {"MM", 500, 300, 0, 0.02f}, {"MM", 600, 300, 0, 0.04f}},
+         {"CMD:MM:960:540:0\n", "CMD:MM:1440:540:0\n"}},
+        {"the far edge is clamped into the desktop", 36000, {{"MD", 800, 525, 1, 0}, {"MU", 800, 525, 1, 0}},
+         {"CMD:CK:1919:1079:1\n"}},
+        {"the black bands send nothing", 36000,
+         {{"MD", 10, 10, 1, 0}, {"MU", 10, 10, 1, 0}, {"MM", 10, 590, 0, 0}}, {}},
+    };
+    for (const auto& c : cases) {
+        link.sent.clear();
+        clock.Set(c.start);
+        input::CommandEncoder fresh{link, clock};
+        for (const Step& s : c.steps) {
+            clock.Advance(s.later);
+            fresh.RemoteMouseFromView(QString::fromLatin1(s.action), s.x, s.y, s.button, 800, 600);
+        }
+        EXPECT_EQ(link.sent, c.sent) << c.why;
+    }
+    link.sent.clear();
     link.session.RemoteLeft = -1920;
     link.session.RemoteWidth = 3840;
     encoder.SendMouseCommand(QStringLiteral("MM"), -5000, -3, 0);
-    EXPECT_EQ(link.sent, (Lines{"CMD:CK:1919:1079:1\n", "CMD:MM:-1920:0:0\n"}));
+    EXPECT_EQ(link.sent, Lines{"CMD:MM:-1920:0:0\n"});
 }
 
-TEST_F(CommandEncoderTest, TheBlackBandsSendNothing)
-{
-    Mouse("MD", 10, 10);
-    Mouse("MU", 10, 10);
-    Mouse("MM", 10, 590, 0);
-    EXPECT_TRUE(link.sent.isEmpty());
-}
-
-TEST_F(CommandEncoderTest, NothingLeavesWithoutAValidatedTechnicianLink)
+TEST_F(CommandEncoderTest, NothingLeavesWithoutAValidatedTechnicianLinkOrAKeyCodeOutsideOneTo255)
 {
     link.session.TelaConectada = false;
     Mouse("MU", 400, 300);
-    encoder.RemoteKeyFromView(QStringLiteral("KD"), 65);
+    Key(65);
     link.session.TelaConectada = true;
     link.session.PapelTela = session::kCliente;
     Mouse("MU", 400, 300);
@@ -172,16 +138,23 @@ TEST_F(CommandEncoderTest, NothingLeavesWithoutAValidatedTechnicianLink)
     link.session.RemoteWidth = 0;
     link.connected = true;
     Mouse("MU", 400, 300);
-    EXPECT_TRUE(link.sent.isEmpty());
+    for (const int vk : {0, 256, -1, 255})
+        Key(vk);
+    EXPECT_EQ(link.sent, (Lines{"CMD:KD:255:0:1\n"}));
 }
 
-TEST_F(CommandEncoderTest, KeyCodesOutsideOneTo255SendNothing)
+TEST_F(CommandEncoderTest, TheRelayRouteSendsTheSameBytesOnlyForATechnicianRelay)
 {
-    encoder.RemoteKeyFromView(QStringLiteral("KD"), 0);
-    encoder.RemoteKeyFromView(QStringLiteral("KD"), 256);
-    encoder.RemoteKeyFromView(QStringLiteral("KD"), -1);
-    encoder.RemoteKeyFromView(QStringLiteral("KD"), 255);
-    EXPECT_EQ(link.sent, (Lines{"CMD:KD:255:0:1\n"}));
+    link.session.RotaAutomatica = link.session.RelayAtivo = true;
+    link.connected = false;
+    Key(65);  // gate open, relay socket not connected
+    link.connected = true;
+    Key(65);  // PapelRelay not set
+    EXPECT_TRUE(link.sent.isEmpty());
+    link.session.PapelRelay = session::kTecnico;
+    Key(65);
+    encoder.SendCommandTcp(QStringLiteral("ck"), 5, 6, 2);
+    EXPECT_EQ(link.sent, (Lines{"CMD:KD:65:0:1\n", "CMD:CK:5:6:2\n"}));
 }
 
 // The technician's keys by keycode on a Brazilian keyboard: AltGr is RALT.
@@ -224,28 +197,9 @@ TEST_F(KeyCaptureTest, FocusLossReleasesEveryHeldKeyLastPressedFirst)
     keys.ReleaseAll();
     keys.ReleaseAll();
     EXPECT_EQ(link.sent, (Lines{"CMD:KU:81:0:1\n", "CMD:KU:18:0:1\n", "CMD:KU:17:0:1\n", "CMD:KU:16:0:1\n"}));
-
     layout = nullptr;  // no layout: no key is sent
     Down(A);
     EXPECT_EQ(link.sent.size(), 4);
-}
-
-TEST_F(CommandEncoderTest, TheRelayRouteSendsTheSameBytesOnlyForATechnicianRelay)
-{
-    link.session.RotaAutomatica = true;
-    link.session.RelayAtivo = true;
-    link.connected = false;
-    encoder.RemoteKeyFromView(QStringLiteral("KD"), 65);  // gate open, relay socket not connected
-    EXPECT_TRUE(link.sent.isEmpty());
-
-    link.connected = true;
-    encoder.RemoteKeyFromView(QStringLiteral("KD"), 65);
-    EXPECT_TRUE(link.sent.isEmpty());  // PapelRelay not set
-
-    link.session.PapelRelay = session::kTecnico;
-    encoder.RemoteKeyFromView(QStringLiteral("KD"), 65);
-    encoder.SendCommandTcp(QStringLiteral("ck"), 5, 6, 2);
-    EXPECT_EQ(link.sent, (Lines{"CMD:KD:65:0:1\n", "CMD:CK:5:6:2\n"}));
 }
 
 }  // namespace

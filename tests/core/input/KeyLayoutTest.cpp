@@ -20,17 +20,6 @@ int CodeOf(const QString& layout, testing_support::KeyDef key, unsigned state = 
     return wire.codes[0] + wire.codes[1] * 1000;  // AltGr: 18017
 }
 
-TEST(KeyTableTest, OnlyTheListedCodesAreExtended)
-{
-    const int extended[] = {33, 34, 35, 36, 37, 38, 39, 40, 45, 46, 91, 92, 93, 111, 144, 163, 165};
-    int count = 0;
-    for (int vk = -1; vk <= 256; ++vk)
-        count += input::IsExtendedKey(vk);
-    EXPECT_EQ(count, static_cast<int>(std::size(extended)));
-    for (const int vk : extended)
-        EXPECT_TRUE(input::IsExtendedKey(vk)) << vk;
-}
-
 TEST(KeyDerivationTest, EachRuleGivesTheCodeWindowsGives)
 {
     struct Case {
@@ -117,23 +106,28 @@ protected:
     input::KeyInjection injection{layout, out};
 };
 
-TEST_F(KeyInjectionTest, CtrlAltWithAThirdLevelKeyTypesItsThirdLevelCharacter)
+// Ctrl and Alt with a key of the third level type its character with AltGr;
+// with any other key they stay a shortcut; let go in any order, nothing stays pressed.
+TEST_F(KeyInjectionTest, CtrlAltTypesTheThirdLevelOrStaysAShortcut)
 {
-    Keys({{17, true}, {18, true}, {81, true}, {81, false}, {18, false}, {17, false}});
-    EXPECT_EQ(out.events, (QStringList{"+37", "+64", "-37", "-64", "+108", "+24", "-24", "-108"}));
-}
-
-TEST_F(KeyInjectionTest, CtrlAltWithAnyOtherKeyStaysAShortcut)
-{
-    Keys({{17, true}, {18, true}, {81, true}, {81, false}, {46, true}, {46, false}, {18, false}, {17, false}});
-    EXPECT_EQ(out.events, (QStringList{"+37", "+64", "-37", "-64", "+108", "+24", "-24", "-108", "+37", "+64", "+119",
-                                       "-119", "-64", "-37"}));
-}
-
-TEST_F(KeyInjectionTest, AltGrLetGoFirstLeavesNothingPressedAndNoLoneAlt)
-{
-    Keys({{17, true}, {18, true}, {81, true}, {18, false}, {17, false}, {81, false}, {65, true}, {65, false}});
-    EXPECT_EQ(out.events, (QStringList{"+37", "+64", "-37", "-64", "+108", "+24", "-108", "-24", "+38", "-38"}));
+    const struct {
+        std::vector<std::pair<int, bool>> keys;
+        QStringList events;
+    } cases[] = {
+        {{{17, true}, {18, true}, {81, true}, {81, false}, {18, false}, {17, false}},
+         {"+37", "+64", "-37", "-64", "+108", "+24", "-24", "-108"}},
+        {{{17, true}, {18, true}, {81, true}, {81, false}, {46, true}, {46, false}, {18, false}, {17, false}},
+         {"+37", "+64", "-37", "-64", "+108", "+24", "-24", "-108", "+37", "+64", "+119", "-119", "-64", "-37"}},
+        {{{17, true}, {18, true}, {81, true}, {18, false}, {17, false}, {81, false}, {65, true}, {65, false}},
+         {"+37", "+64", "-37", "-64", "+108", "+24", "-108", "-24", "+38", "-38"}},
+    };
+    for (const auto& c : cases) {
+        RecordingKeycodes fresh;
+        input::KeyInjection keys{layout, fresh};
+        for (const auto& [vk, down] : c.keys)
+            EXPECT_TRUE(keys.Key(vk, down)) << vk;
+        EXPECT_EQ(fresh.events, c.events);
+    }
 }
 
 TEST_F(KeyInjectionTest, AReleaseLetsGoOfTheKeyItsPressPressedWhateverTheLayoutBecame)

@@ -17,124 +17,95 @@ public:
         if (reply.kind == RelayReply::Kind::NotAReply)
             return false;
         events << "relay " + QString::fromLatin1(line);
-        if (reply.kind == RelayReply::Kind::Refused)
-            ended = true;
+        ended = ended || reply.kind == RelayReply::Kind::Refused;
         return true;
     }
-
     LinkOutcome OnHello(const QByteArray& line) override
     {
         events << "hello " + QString::fromLatin1(line);
         validated = true;
         return LinkOutcome::Done();
     }
-
     LinkOutcome OnCommandLine(const QByteArray& line) override
     {
         events << "cmd " + QString::fromLatin1(line);
-        if (line.startsWith("CMD:XX"))
-            return LinkOutcome::Failed("comando desconhecido");
-        return LinkOutcome::Done();
+        return line.startsWith("CMD:XX") ? LinkOutcome::Failed("comando desconhecido") : LinkOutcome::Done();
     }
-
     bool TelaConectada() const override { return validated; }
     bool SessaoEncerrada() const override { return ended; }
     void Log(const QString& text) override { events << "log " + text; }
 
     QStringList events;
-    bool validated = false;
-    bool ended = false;
+    bool validated = false, ended = false;
 };
 
-QStringList FedWhole(const QByteArray& stream)
-{
+struct Fed {
     RecordingCliente handler;
-    ClienteLineParser parser(handler);
-    parser.Feed(stream);
-    return handler.events;
-}
+    ClienteLineParser parser{handler};
+    explicit Fed(const QByteArray& stream = {}, bool validated = false)
+    {
+        handler.validated = validated;
+        parser.Feed(stream);
+    }
+};
 
 TEST(ClienteLineParser, FindsTheSameLinesHoweverTheStreamIsCut)
 {
-    const QByteArray stream = "  OK|aguardando\r\n"
-                              "CMD:MM:5:5:0\n"
-                              "OK|CONECTADO\n"
-                              "HELLO:s1:k1\r\n"
-                              "CMD:MD:100:200:1\n"
-                              "something else\n"
-                              "\n"
-                              "CMD:KD:65:0:1\r\n"
-                              "CMD:KU:65";
-    const QStringList whole = FedWhole(stream);
+    const QByteArray stream = "  OK|aguardando\r\nCMD:MM:5:5:0\nOK|CONECTADO\nHELLO:s1:k1\r\nCMD:MD:100:200:1\n"
+                              "something else\n\nCMD:KD:65:0:1\r\nCMD:KU:65";
+    const QStringList whole = Fed(stream).handler.events;
     EXPECT_EQ(whole, (QStringList{"relay   OK|aguardando", "relay OK|CONECTADO", "hello HELLO:s1:k1",
                                   "cmd CMD:MD:100:200:1", "cmd CMD:KD:65:0:1"}));
-
     for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
-        RecordingCliente handler;
-        ClienteLineParser parser(handler);
-        linktest::FeedCutAt(stream, cut, [&](QByteArrayView bytes) { parser.Feed(bytes); });
-        ASSERT_EQ(handler.events, whole) << "cut at " << cut;
-        EXPECT_EQ(parser.Pending(), 9) << "the partial line waits";
+        Fed f;
+        linktest::FeedCutAt(stream, cut, [&](QByteArrayView bytes) { f.parser.Feed(bytes); });
+        ASSERT_EQ(f.handler.events, whole) << "cut at " << cut;
+        EXPECT_EQ(f.parser.Pending(), 9) << "the partial line waits";
     }
-
-    RecordingCliente handler;
-    ClienteLineParser parser(handler);
-    linktest::FeedByteByByte(stream, [&](QByteArrayView bytes) { parser.Feed(bytes); });
-    EXPECT_EQ(handler.events, whole);
+    Fed f;
+    linktest::FeedByteByByte(stream, [&](QByteArrayView bytes) { f.parser.Feed(bytes); });
+    EXPECT_EQ(f.handler.events, whole);
 }
 
-TEST(ClienteLineParser, DropsCommandsUntilTheLinkIsValidated)
+TEST(ClienteLineParser, ReportsAndKeepsByTheTable)
 {
-    RecordingCliente handler;
-    ClienteLineParser parser(handler);
-    parser.Feed("CMD:MM:1:1:0\n");
-    EXPECT_TRUE(handler.events.isEmpty());
-    handler.validated = true;
-    parser.Feed("CMD:MM:1:1:0\n");
-    EXPECT_EQ(handler.events, QStringList{"cmd CMD:MM:1:1:0"});
-}
-
-TEST(ClienteLineParser, ReadsAHelloEndingInCarriageReturnAsOneEndingInLineFeed)
-{
-    EXPECT_EQ(FedWhole("HELLO:s1:k1\r\n"), FedWhole("HELLO:s1:k1\n"));
-    EXPECT_EQ(FedWhole("HEL\rLO:s1:k1\r\r\n"), QStringList{"hello HELLO:s1:k1"});
-}
-
-TEST(ClienteLineParser, LogsAFailedLineAndKeepsTheLinesBehindIt)
-{
-    RecordingCliente handler;
-    handler.validated = true;
-    ClienteLineParser parser(handler);
-    parser.Feed("CMD:XX:1\nCMD:MM:2:2:0\n");
-    EXPECT_EQ(handler.events, (QStringList{"cmd CMD:XX:1", "log Erro ao processar comando remoto: comando desconhecido"}));
-    EXPECT_EQ(parser.Pending(), 13);
-    parser.Feed("");
-    EXPECT_EQ(handler.events.last(), "cmd CMD:MM:2:2:0");
-}
-
-TEST(ClienteLineParser, StopsAfterARelayReplyThatEndedTheSession)
-{
-    RecordingCliente handler;
-    ClienteLineParser parser(handler);
-    parser.Feed("ERR|sessao nao encontrada\nHELLO:s1:k1\n");
-    EXPECT_EQ(handler.events, QStringList{"relay ERR|sessao nao encontrada"});
-    EXPECT_EQ(parser.Pending(), 12);
+    const struct {
+        const char* why;
+        QByteArray stream;
+        bool validated;
+        QStringList events;
+        qsizetype pending;
+    } cases[] = {
+        {"commands wait for validation", "CMD:MM:1:1:0\n", false, {}, 0},
+        {"validated", "CMD:MM:1:1:0\n", true, {"cmd CMD:MM:1:1:0"}, 0},
+        {"a carriage return before the line feed", "HELLO:s1:k1\r\n", false, {"hello HELLO:s1:k1"}, 0},
+        {"stray carriage returns", "HEL\rLO:s1:k1\r\r\n", false, {"hello HELLO:s1:k1"}, 0},
+        {"a failed line is logged; the next waits", "CMD:XX:1\nCMD:MM:2:2:0\n", true,
+         {"cmd CMD:XX:1", "log Erro ao processar comando remoto: comando desconhecido"}, 13},
+        {"a relay refusal ends the reading", "ERR|sessao nao encontrada\nHELLO:s1:k1\n", false,
+         {"relay ERR|sessao nao encontrada"}, 12},
+    };
+    for (const auto& c : cases) {
+        Fed f(c.stream, c.validated);
+        EXPECT_EQ(f.handler.events, c.events) << c.why;
+        EXPECT_EQ(f.parser.Pending(), c.pending) << c.why;
+    }
+    Fed failed("CMD:XX:1\nCMD:MM:2:2:0\n", true);
+    failed.parser.Feed("");
+    EXPECT_EQ(failed.handler.events.last(), "cmd CMD:MM:2:2:0") << "the line behind a failed one is kept";
 }
 
 TEST(ClienteLineParser, DiscardsALineTooLongToKeepAndReadsTheNextOne)
 {
-    RecordingCliente handler;
-    handler.validated = true;
-    ClienteLineParser parser(handler);
+    Fed f({}, true);
     const QByteArray longLine = "CMD:" + QByteArray(ClienteLineParser::kMaxLineChars, 'a');
-    parser.Feed(longLine.first(1000));
-    parser.Feed(longLine.sliced(1000));
-    ASSERT_EQ(handler.events.size(), 1);
-    EXPECT_TRUE(handler.events[0].startsWith("log Linha de comando remoto descartada"));
-    EXPECT_EQ(parser.Pending(), 0);
-    parser.Feed("CMD:rest of the long line\nCMD:MM:3:3:0\n");
-    EXPECT_EQ(handler.events.last(), "cmd CMD:MM:3:3:0");
-    EXPECT_EQ(handler.events.size(), 2);
+    f.parser.Feed(longLine.first(1000));
+    f.parser.Feed(longLine.sliced(1000));
+    ASSERT_EQ(f.handler.events.size(), 1);
+    EXPECT_TRUE(f.handler.events[0].startsWith("log Linha de comando remoto descartada"));
+    EXPECT_EQ(f.parser.Pending(), 0);
+    f.parser.Feed("CMD:rest of the long line\nCMD:MM:3:3:0\n");
+    EXPECT_EQ(f.handler.events.mid(1), QStringList{"cmd CMD:MM:3:3:0"});
 }
 
 }  // namespace

@@ -11,9 +11,19 @@ namespace linktest {
 using FeedFunction = std::function<void(QByteArrayView)>;
 
 // The stream in two pieces, the first `cut` bytes long.
-void FeedCutAt(const QByteArray& stream, qsizetype cut, const FeedFunction& feed);
+inline void FeedCutAt(QByteArrayView stream, qsizetype cut, const FeedFunction& feed)
+{
+    feed(stream.first(cut));
+    feed(stream.sliced(cut));
+}
 
 // The stream one byte at a time, with an empty read before each byte.
-void FeedByteByByte(const QByteArray& stream, const FeedFunction& feed);
+inline void FeedByteByByte(QByteArrayView stream, const FeedFunction& feed)
+{
+    for (qsizetype i = 0; i < stream.size(); ++i) {
+        feed(QByteArrayView());
+        feed(stream.sliced(i, 1));
+    }
+}
 
 }  // namespace linktest

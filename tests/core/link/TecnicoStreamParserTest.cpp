@@ -18,28 +18,18 @@ public:
     void OnRelayLine(const QByteArray& line) override
     {
         events << "relay " + QString::fromLatin1(line);
-        if (line.startsWith("ERR|"))
-            ended = true;
+        ended = ended || line.startsWith("ERR|");
     }
-
     LinkOutcome OnCommandLine(const QByteArray& line) override
     {
         events << "cmd " + QString::fromLatin1(line);
-        if (line.startsWith("CMD:BYE:"))
-            ended = true;
+        ended = ended || line.startsWith("CMD:BYE:");
         if (onCommand)
             onCommand();
         return LinkOutcome::Done();
     }
-
     void OnAccept() override { events << "accept"; }
-
-    void OnFrameOrigin(int l, int t) override
-    {
-        left = l;
-        top = t;
-    }
-
+    void OnFrameOrigin(int l, int t) override { left = l, top = t; }
     LinkOutcome OnFrame(const ReceivedFrame& f) override
     {
         events << QStringLiteral("frame %1,%2 %3x%4 %5")
@@ -47,14 +37,12 @@ public:
                       .arg(QString::fromLatin1(f.payload.toByteArray()));
         return frameError.isEmpty() ? LinkOutcome::Done() : LinkOutcome::Failed(frameError);
     }
-
     QSize PreviewSize() const override { return {400, 225}; }
     bool SessaoEncerrada() const override { return ended; }
     void Log(const QString& text) override { events << "log " + text; }
 
     QStringList events;
-    int left = 12345;
-    int top = 12345;
+    int left = 12345, top = 12345;
     bool ended = false;
     QString frameError;
     std::function<void()> onCommand;
@@ -67,13 +55,11 @@ QByteArray Frame(int left, int top, int width, int height, const QByteArray& pay
     return out + payload;
 }
 
-QStringList FedWhole(const QByteArray& stream)
-{
+struct Fed {
     RecordingTecnico handler;
-    TecnicoStreamParser parser(handler);
-    parser.Feed(stream);
-    return handler.events;
-}
+    TecnicoStreamParser parser{handler};
+    explicit Fed(const QByteArray& stream = {}) { parser.Feed(stream); }
+};
 
 // Everything a supported side and a relay may send, in every header form the
 // reader accepts, with frames whose first fields are 0 (where a cut right
@@ -85,141 +71,102 @@ QByteArray MixedStream()
            "CMD:CF:3:3:1\n"
            "OK\r\n"
            "CMD:BYE-TEST:0\n"
-        + Frame(0, 0, 1920, 1080, "/9j/4AAQSkZJRg==")
-        + Frame(-8, 0, 3200, 1800, "/9j/AAAA")
-        + "CMD:MM:10:20:0\n"
-        + Frame(0, -1080, 0, 0, "")
-        + "FRAME:8:/9j/BBBB"
-        + "FRAME:1024:768:4:/9j/"
-        + "garbage before a marker"
+        + Frame(0, 0, 1920, 1080, "/9j/4AAQSkZJRg==") + Frame(-8, 0, 3200, 1800, "/9j/AAAA") + "CMD:MM:10:20:0\n"
+        + Frame(0, -1080, 0, 0, "") + "FRAME:8:/9j/BBBB" + "FRAME:1024:768:4:/9j/" + "garbage before a marker"
         + Frame(1, 2, 3, 4, "/9j/CCCCDDDD");
 }
 
 TEST(TecnicoStreamParser, FindsTheSameMessagesHoweverTheStreamIsCut)
 {
     const QByteArray stream = MixedStream();
-    const QStringList whole = FedWhole(stream);
+    const QStringList whole = Fed(stream).handler.events;
     ASSERT_EQ(whole.size(), 12) << whole.join('\n').toStdString();
-    EXPECT_EQ(whole[4], "cmd CMD:BYE-TEST:0");
-    EXPECT_EQ(whole[5], "frame 0,0 1920x1080 /9j/4AAQSkZJRg==");
-    EXPECT_EQ(whole[9], "frame 0,0 400x225 /9j/BBBB");
-    EXPECT_EQ(whole[10], "frame 0,0 1024x768 /9j/");
+    EXPECT_EQ(whole.mid(4, 2), (QStringList{"cmd CMD:BYE-TEST:0", "frame 0,0 1920x1080 /9j/4AAQSkZJRg=="}));
+    EXPECT_EQ(whole.mid(9, 2), (QStringList{"frame 0,0 400x225 /9j/BBBB", "frame 0,0 1024x768 /9j/"}));
 
     for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
-        RecordingTecnico handler;
-        TecnicoStreamParser parser(handler);
-        linktest::FeedCutAt(stream, cut, [&](QByteArrayView bytes) { parser.Feed(bytes); });
-        ASSERT_EQ(handler.events, whole) << "cut at " << cut;
-        EXPECT_EQ(parser.Pending(), 0);
+        Fed f;
+        linktest::FeedCutAt(stream, cut, [&](QByteArrayView bytes) { f.parser.Feed(bytes); });
+        ASSERT_EQ(f.handler.events, whole) << "cut at " << cut;
+        EXPECT_EQ(f.parser.Pending(), 0);
     }
+    Fed f;
+    linktest::FeedByteByByte(stream, [&](QByteArrayView bytes) { f.parser.Feed(bytes); });
+    EXPECT_EQ(f.handler.events, whole);
+}
 
-    RecordingTecnico handler;
-    TecnicoStreamParser parser(handler);
-    linktest::FeedByteByByte(stream, [&](QByteArrayView bytes) { parser.Feed(bytes); });
-    EXPECT_EQ(handler.events, whole);
+// One chunk fed whole: what is reported and what waits for more.
+TEST(TecnicoStreamParser, ReportsAndKeepsByTheTable)
+{
+    const QByteArray one = Frame(0, 0, 1, 1, "/9j/"), ten = Frame(0, 0, 10, 10, "/9j/");
+    const QString oneSeen = "frame 0,0 1x1 /9j/";
+    const struct {
+        const char* why;
+        QByteArray stream;
+        QStringList events;
+        qsizetype pending;
+    } cases[] = {
+        {"letters as second field: the short form", "FRAME:4:abc:rest", {"frame 0,0 400x225 abc:"}, 4},
+        {"the last header waits for its second field", "FRAME:8::/9j/AAAFRAME:640:480:3::abFRAME:5:",
+         {"frame 0,0 400x225 :/9j/AAA", "frame 0,0 640x480 :ab"}, 8},
+        {"invalid header: the buffer goes, unlogged", "FRAME:abc:0:0:1:4:/9j/" + one, {}, 0},
+        {"invalid header", "FRAME:x" + one, {}, 0},
+        {"invalid header", "FRAME:1:2:x:" + one, {}, 0},
+        {"invalid header", "FRAME:1:2:3:4:y" + one, {}, 0},
+        {"invalid header", "FRAME:-:1:" + one, {}, 0},
+        {"text before a marker is skipped", "junk" + Frame(5, 6, 7, 8, "/9j/"), {"frame 5,6 7x8 /9j/"}, 0},
+        {"accept then a frame", "OK\n" + ten, {"accept", "frame 0,0 10x10 /9j/"}, 0},
+        {"a Goodbye before any Accept", "CMD:BYE:s1:0\n", {"cmd CMD:BYE:s1:0"}, 0},
+        {"a command right behind the Accept is not lost", "OK\nCMD:MM:1:2:0\n" + ten,
+         {"accept", "cmd CMD:MM:1:2:0", "frame 0,0 10x10 /9j/"}, 0},
+        {"two relay replies in one chunk", "OK|AGUARDANDO\nOK|CONECTADO\n",
+         {"relay OK|AGUARDANDO", "relay OK|CONECTADO"}, 0},
+        {"only a buffer starting with the reply is one", " OK|CONECTADO\n", {}, 14},
+        {"a Goodbye stops the reading", "CMD:BYE:s1:0\n" + ten, {"cmd CMD:BYE:s1:0"}, ten.size()},
+        {"a relay refusal stops the reading", "ERR|sessao invalida\r\nOK\n", {"relay ERR|sessao invalida"}, 3},
+        {"a command line that never ends is dropped", "CMD:" + QByteArray(64 * 1024, 'a'),
+         {"log Linha de tela descartada: mais de 65536 caracteres sem fim de linha."}, 0},
+    };
+    for (const auto& c : cases) {
+        Fed f(c.stream);
+        EXPECT_EQ(f.handler.events, c.events) << c.why;
+        EXPECT_EQ(f.parser.Pending(), c.pending) << c.why;
+        if (c.events.isEmpty() && c.pending == 0 && c.stream.startsWith("FRAME")) {
+            f.parser.Feed(one);
+            EXPECT_EQ(f.handler.events, QStringList{oneSeen}) << c.why << ": starts clean";
+        }
+    }
 }
 
 TEST(TecnicoStreamParser, WaitsForAFieldThatCouldStillBeANumber)
 {
     for (const QByteArray& start : {QByteArray("FRAME:"), QByteArray("FRAME:0"), QByteArray("FRAME:0:"),
-                                    QByteArray("FRAME:0:0:800:"),
-                                    QByteArray("FRAME:0:0:800:600:")}) {
-        RecordingTecnico handler;
-        TecnicoStreamParser parser(handler);
-        parser.Feed(start);
-        EXPECT_TRUE(handler.events.isEmpty()) << start.constData();
-        EXPECT_EQ(parser.Pending(), start.size());
-        parser.Feed(Frame(0, 0, 800, 600, "/9j/").sliced(start.size()));
-        EXPECT_EQ(handler.events, QStringList{"frame 0,0 800x600 /9j/"}) << start.constData();
+                                    QByteArray("FRAME:0:0:800:"), QByteArray("FRAME:0:0:800:600:")}) {
+        Fed f(start);
+        EXPECT_TRUE(f.handler.events.isEmpty()) << start.constData();
+        EXPECT_EQ(f.parser.Pending(), start.size());
+        f.parser.Feed(Frame(0, 0, 800, 600, "/9j/").sliced(start.size()));
+        EXPECT_EQ(f.handler.events, QStringList{"frame 0,0 800x600 /9j/"}) << start.constData();
     }
-}
-
-TEST(TecnicoStreamParser, ReadsShorterHeadersWhenTheFieldCannotBeANumber)
-{
-    RecordingTecnico handler;
-    TecnicoStreamParser parser(handler);
-    parser.Feed("FRAME:4:abc:rest");
-    EXPECT_EQ(handler.events, QStringList{"frame 0,0 400x225 abc:"}) << "letters as second field";
-    EXPECT_EQ(handler.left, 0);
-
-    handler.events.clear();
-    parser.Clear();
-    parser.Feed("FRAME:8::/9j/AAAFRAME:640:480:3::abFRAME:5:");
-    EXPECT_EQ(handler.events, (QStringList{"frame 0,0 400x225 :/9j/AAA", "frame 0,0 640x480 :ab"}));
-    EXPECT_EQ(parser.Pending(), 8) << "the last header waits for its second field";
-}
-
-TEST(TecnicoStreamParser, StoresTheOriginAsSoonAsTheHeaderIsWhole)
-{
-    RecordingTecnico handler;
-    TecnicoStreamParser parser(handler);
-    parser.Feed("FRAME:-8:-1080:3840:2160:8:/9j");
-    EXPECT_EQ(handler.left, -8);
-    EXPECT_EQ(handler.top, -1080);
-    EXPECT_TRUE(handler.events.isEmpty());
-    parser.Feed("/AAAA");
-    EXPECT_EQ(handler.events, QStringList{"frame -8,-1080 3840x2160 /9j/AAAA"});
-}
-
-TEST(TecnicoStreamParser, EmptiesTheBufferOnAnInvalidHeaderWithoutLogging)
-{
-    for (const QByteArray& bad : {QByteArray("FRAME:abc:0:0:1:4:/9j/"), QByteArray("FRAME:x"),
-                                  QByteArray("FRAME:1:2:x:"), QByteArray("FRAME:1:2:3:4:y"),
-                                  QByteArray("FRAME:-:1:")}) {
-        RecordingTecnico handler;
-        TecnicoStreamParser parser(handler);
-        parser.Feed(bad + Frame(0, 0, 1, 1, "/9j/"));
-        EXPECT_TRUE(handler.events.isEmpty()) << bad.constData();
-        EXPECT_EQ(parser.Pending(), 0) << bad.constData();
-    }
+    // The origin is stored as soon as the header is whole.
+    Fed f("FRAME:-8:-1080:3840:2160:8:/9j");
+    EXPECT_EQ(std::pair(f.handler.left, f.handler.top), std::pair(-8, -1080));
+    EXPECT_TRUE(f.handler.events.isEmpty());
+    f.parser.Feed("/AAAA");
+    EXPECT_EQ(f.handler.events, QStringList{"frame -8,-1080 3840x2160 /9j/AAAA"});
 }
 
 TEST(TecnicoStreamParser, KeepsTextWithoutMarkerOnlyUpTo2048Characters)
 {
-    RecordingTecnico handler;
-    TecnicoStreamParser parser(handler);
-    parser.Feed(QByteArray(100, 'x'));
-    EXPECT_EQ(parser.Pending(), 100);
-    parser.Feed(QByteArray(2900, 'y'));
-    EXPECT_EQ(parser.Pending(), 0);
-
+    Fed f(QByteArray(100, 'x'));
+    EXPECT_EQ(f.parser.Pending(), 100);
+    f.parser.Feed(QByteArray(2900, 'y'));
+    EXPECT_EQ(f.parser.Pending(), 0);
     // A marker whose first letters end the discarded text still counts.
-    parser.Feed(QByteArray(3000, 'z') + "FRA");
-    EXPECT_EQ(parser.Pending(), 3);
-    parser.Feed(Frame(0, 0, 2, 2, "/9j/").sliced(3));
-    EXPECT_EQ(handler.events, QStringList{"frame 0,0 2x2 /9j/"});
-
-    handler.events.clear();
-    parser.Feed("junk" + Frame(5, 6, 7, 8, "/9j/"));
-    EXPECT_EQ(handler.events, QStringList{"frame 5,6 7x8 /9j/"}) << "text before a marker is skipped";
-}
-
-TEST(TecnicoStreamParser, HandlesAcceptAndCommandsBeforeAndBehindIt)
-{
-    EXPECT_EQ(FedWhole("OK\n" + Frame(0, 0, 10, 10, "/9j/")),
-              (QStringList{"accept", "frame 0,0 10x10 /9j/"}));
-    EXPECT_EQ(FedWhole("CMD:BYE:s1:0\n"), QStringList{"cmd CMD:BYE:s1:0"}) << "a Goodbye before any Accept";
-    EXPECT_EQ(FedWhole("OK\nCMD:MM:1:2:0\n" + Frame(0, 0, 10, 10, "/9j/")),
-              (QStringList{"accept", "cmd CMD:MM:1:2:0", "frame 0,0 10x10 /9j/"}))
-        << "a command right behind the Accept is not lost";
-    EXPECT_EQ(FedWhole("OK|AGUARDANDO\nOK|CONECTADO\n"), (QStringList{"relay OK|AGUARDANDO", "relay OK|CONECTADO"}))
-        << "two relay replies in one chunk";
-    EXPECT_EQ(FedWhole(" OK|CONECTADO\n"), QStringList{}) << "only a buffer starting with the reply is one";
-}
-
-TEST(TecnicoStreamParser, StopsWhenTheSessionHasEnded)
-{
-    RecordingTecnico handler;
-    TecnicoStreamParser parser(handler);
-    const QByteArray frame = Frame(0, 0, 10, 10, "/9j/");
-    parser.Feed("CMD:BYE:s1:0\n" + frame);
-    EXPECT_EQ(handler.events, QStringList{"cmd CMD:BYE:s1:0"});
-    EXPECT_EQ(parser.Pending(), frame.size());
-
-    RecordingTecnico relay;
-    TecnicoStreamParser relayParser(relay);
-    relayParser.Feed("ERR|sessao invalida\r\nOK\n");
-    EXPECT_EQ(relay.events, QStringList{"relay ERR|sessao invalida"});
+    f.parser.Feed(QByteArray(3000, 'z') + "FRA");
+    EXPECT_EQ(f.parser.Pending(), 3);
+    f.parser.Feed(Frame(0, 0, 2, 2, "/9j/").sliced(3));
+    EXPECT_EQ(f.handler.events, QStringList{"frame 0,0 2x2 /9j/"});
 }
 
 TEST(TecnicoStreamParser, LogsUnusableHeadersAndFramesAndStartsClean)
@@ -229,48 +176,33 @@ TEST(TecnicoStreamParser, LogsUnusableHeadersAndFramesAndStartsClean)
          {QByteArray("FRAME:0:0:800:600:-4:"), QByteArray("FRAME:0:0:800:600:2147483648:"),
           QByteArray("FRAME:-2147483649:0:800:600:4:"), QByteArray("FRAME:99999999999999999999999:"),
           QByteArray("FRAME:0:0:800:600:") + QByteArray::number(kMaxFramePayloadChars + 1) + ":"}) {
-        RecordingTecnico handler;
-        TecnicoStreamParser parser(handler);
-        parser.Feed(bad + "/9j/AAAA");
-        ASSERT_EQ(handler.events.size(), 1) << bad.constData();
-        EXPECT_TRUE(handler.events[0].startsWith("log Erro ao processar tela: ")) << bad.constData();
-        EXPECT_EQ(parser.Pending(), 0);
-        parser.Feed(next);
-        EXPECT_EQ(handler.events.last(), "frame 0,0 1x1 /9j/");
+        Fed f(bad + "/9j/AAAA");
+        ASSERT_EQ(f.handler.events.size(), 1) << bad.constData();
+        EXPECT_TRUE(f.handler.events[0].startsWith("log Erro ao processar tela: ")) << bad.constData();
+        EXPECT_EQ(f.parser.Pending(), 0);
+        f.parser.Feed(next);
+        EXPECT_EQ(f.handler.events.last(), "frame 0,0 1x1 /9j/");
     }
-
-    RecordingTecnico handler;
-    TecnicoStreamParser parser(handler);
-    handler.frameError = "imagem invalida";
-    parser.Feed(next + next);
-    EXPECT_EQ(handler.events, (QStringList{"frame 0,0 1x1 /9j/", "log Erro ao processar tela: imagem invalida"}));
-    EXPECT_EQ(parser.Pending(), 0) << "the frame behind the failed one went with the buffer";
-}
-
-TEST(TecnicoStreamParser, DiscardsACommandLineThatNeverEnds)
-{
-    RecordingTecnico handler;
-    TecnicoStreamParser parser(handler);
-    parser.Feed("CMD:" + QByteArray(64 * 1024, 'a'));
-    EXPECT_EQ(handler.events.size(), 1);
-    EXPECT_EQ(parser.Pending(), 0);
+    Fed f;
+    f.handler.frameError = "imagem invalida";
+    f.parser.Feed(next + next);
+    EXPECT_EQ(f.handler.events, (QStringList{"frame 0,0 1x1 /9j/", "log Erro ao processar tela: imagem invalida"}));
+    EXPECT_EQ(f.parser.Pending(), 0) << "the frame behind the failed one went with the buffer";
 }
 
 TEST(TecnicoStreamParser, ReadsBytesFedFromInsideAHandlerAfterIt)
 {
-    RecordingTecnico handler;
-    TecnicoStreamParser parser(handler);
-    handler.onCommand = [&] {
-        handler.onCommand = nullptr;
-        parser.Feed(Frame(0, 0, 3, 3, "/9j/"));
+    Fed f;
+    f.handler.onCommand = [&] {
+        f.handler.onCommand = nullptr;
+        f.parser.Feed(Frame(0, 0, 3, 3, "/9j/"));
     };
-    parser.Feed("CMD:MM:1:1:0\n");
-    EXPECT_EQ(handler.events, (QStringList{"cmd CMD:MM:1:1:0", "frame 0,0 3x3 /9j/"}));
-
-    handler.events.clear();
-    handler.onCommand = [&] { parser.Clear(); };
-    parser.Feed("CMD:MM:2:2:0\nCMD:MM:3:3:0\n");
-    EXPECT_EQ(handler.events, QStringList{"cmd CMD:MM:2:2:0"}) << "a handler that clears drops the rest";
+    f.parser.Feed("CMD:MM:1:1:0\n");
+    EXPECT_EQ(f.handler.events, (QStringList{"cmd CMD:MM:1:1:0", "frame 0,0 3x3 /9j/"}));
+    f.handler.events.clear();
+    f.handler.onCommand = [&] { f.parser.Clear(); };
+    f.parser.Feed("CMD:MM:2:2:0\nCMD:MM:3:3:0\n");
+    EXPECT_EQ(f.handler.events, QStringList{"cmd CMD:MM:2:2:0"}) << "a handler that clears drops the rest";
 }
 
 }  // namespace

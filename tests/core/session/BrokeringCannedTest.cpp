@@ -1,6 +1,7 @@
 // Session brokering against a canned service: the cases a real server
 // cannot be made to produce on demand.
 #include "core/session/SessionButtons.h"
+#include "core/session/SessionCredentials.h"
 #include "support/CannedService.h"
 #include "support/MainWindowHarness.h"
 
@@ -12,8 +13,6 @@ using testing_support::MainWindowHarness;
 
 namespace {
 
-const QString kReady = "Pronto para receber suporte. Informe seu codigo ao tecnico.";
-
 QString Status(const QString& fields) { return R"({"ok":true,)" + fields + "}"; }
 
 class Brokering : public ::testing::Test {
@@ -22,6 +21,12 @@ protected:
     shell::frmMain& w() { return device.w(); }
     session::SessionRecord& s() { return device.w().s; }
     bool Logged(const QString& text) { return w().log.text().contains(text); }
+    QString Label() { return w().c.lblStatus.text(); }
+    void Poll(const QString& fields)
+    {
+        service.Reply("status_codigo.php", Status(fields));
+        w().status.ConsultarStatus();
+    }
 
     CannedService service;
     MainWindowHarness device;
@@ -37,17 +42,15 @@ TEST_F(Brokering, ACodeWithoutIdTakesItFromAnImmediatePollAndOneWithAnIdResetsTh
     EXPECT_EQ(service.Count("status_codigo.php"), 1u);
     EXPECT_EQ(s().codigo_id, "77");
     EXPECT_EQ(w().c.txtCodigoReceber.text(), "123 456");
-    EXPECT_EQ(w().c.lblStatus.text(), kReady);
+    EXPECT_EQ(Label(), "Pronto para receber suporte. Informe seu codigo ao tecnico.");
 
     service.Reply("gerar_codigo.php", R"({"ok":true,"codigo_id":"","id":"17","codigo":"9"})");
-    s().sessao_id = "s1";
-    s().stream_key = "k";
+    s().sessao_id = s().stream_key = "s1";
     s().SessaoEncerrada = true;
     w().code.GerarCodigo(true);
     EXPECT_EQ(service.Count("status_codigo.php"), 1u);
     EXPECT_EQ(s().codigo_id, "17");
-    EXPECT_TRUE(s().sessao_id.isEmpty() && s().stream_key.isEmpty());
-    EXPECT_FALSE(s().SessaoEncerrada);
+    EXPECT_TRUE(s().sessao_id.isEmpty() && s().stream_key.isEmpty() && !s().SessaoEncerrada);
     EXPECT_TRUE(Logged("Codigo de suporte atualizado."));
 }
 
@@ -56,13 +59,13 @@ TEST_F(Brokering, ARefusedCodeOrAnIncompleteAccountLeavesTheRecordAndSaysSo)
     s().codigo_id = "old";
     w().code.GerarCodigo(false);
     EXPECT_EQ(s().codigo_id, "old");
-    EXPECT_EQ(w().c.lblStatus.text(), "Nao foi possivel gerar o codigo de suporte.");
+    EXPECT_EQ(Label(), "Nao foi possivel gerar o codigo de suporte.");
     EXPECT_TRUE(w().log.text().isEmpty());
 
     const size_t asked = service.Total();
     device.SaveAccount("Ana", "ana@example.com", "   ");
     w().code.GerarCodigo(true);
-    EXPECT_EQ(w().c.lblStatus.text(), "Ative sua conta para gerar o codigo de suporte.");
+    EXPECT_EQ(Label(), "Ative sua conta para gerar o codigo de suporte.");
     w().c.txtToken.setText("");
     w().status.tmrStatus_Timer();
     EXPECT_EQ(service.Total(), asked);
@@ -73,7 +76,7 @@ TEST_F(Brokering, TheCopyButtonCopiesTheUntrimmedCodeOrNothing)
     w().c.txtCodigoReceber.setText("   ");
     w().code.cmdCopiarCodigo_Click();
     EXPECT_TRUE(device.clipboard.texts.isEmpty());
-    EXPECT_EQ(w().c.lblStatus.text(), "Nenhuma sessao ativa.");
+    EXPECT_EQ(Label(), "Nenhuma sessao ativa.");
     w().c.txtCodigoReceber.setText(" 123 ");
     w().code.cmdCopiarCodigo_Click();
     EXPECT_EQ(device.clipboard.texts, QStringList{" 123 "});
@@ -84,24 +87,18 @@ TEST_F(Brokering, TheRequestPromptIsShownAndHighlightedOnEveryPoll)
 {
     service.Reply("status_codigo.php", Status(R"("status":"solicitado","papel":"cliente","id":"5","tecnico_nome":"Joao")"));
     w().status.tmrStatus_Timer();
-    EXPECT_EQ(w().c.lblStatus.text(), "Joao quer acessar este computador.");
-    EXPECT_EQ(w().c.cmdPermitir.text(), "PERMITIR ACESSO");
-    EXPECT_TRUE(w().c.lblStatus.look().bold);
-    EXPECT_TRUE(w().c.cmdPermitir.enabled() && w().c.cmdRecusar.enabled());
-    EXPECT_FALSE(w().c.cmdEncerrar.enabled());
+    EXPECT_TRUE(w().c.lblStatus.look().bold && w().c.cmdRecusar.enabled() && !w().c.cmdEncerrar.enabled());
     session::DestacarSolicitacao(w().c, false);
-    EXPECT_EQ(w().c.lblStatus.text(), "Joao quer acessar este computador.");
     EXPECT_EQ(w().c.cmdPermitir.text(), "Permitir acesso");
-    service.Reply("status_codigo.php", Status(R"("status":"solicitado","papel":"cliente","id":"5")"));
-    w().status.ConsultarStatus();
-    EXPECT_EQ(w().c.lblStatus.text(), " quer acessar este computador.");
+    Poll(R"("status":"solicitado","papel":"cliente","id":"5")");
+    EXPECT_EQ(Label(), " quer acessar este computador.");
     EXPECT_TRUE(w().log.text().isEmpty()) << "status polling writes nothing to the log";
 }
 
 TEST_F(Brokering, AnAnswerNeedsACodeIdAndAFailedOneGivesTheButtonsBack)
 {
     w().access.cmdPermitir_Click();
-    EXPECT_EQ(w().c.lblStatus.text(), "Aguarde a solicitacao carregar e tente novamente.");
+    EXPECT_EQ(Label(), "Aguarde a solicitacao carregar e tente novamente.");
     EXPECT_EQ(service.Count("responder_acesso.php"), 0u);
 
     s().codigo_id = "5";
@@ -129,7 +126,7 @@ TEST_F(Brokering, TheFastPollWindowLooksUpFromFiveSecondsUntilEighteenAndAdoptsA
     w().access.cmdSolicitar_Click();
     EXPECT_NE(service.Bodies("solicitar_acesso.php").back().find("&codigo=+123+"), std::string::npos);
     EXPECT_EQ(w().tmrStatus.interval(), 700);
-    EXPECT_EQ(w().c.lblStatus.text(), "Solicitacao enviada. Aguardando o cliente permitir.");
+    EXPECT_EQ(Label(), "Solicitacao enviada. Aguardando o cliente permitir.");
     const size_t afterRequest = service.Count("status_codigo.php");
 
     device.clock.Advance(4.9f);  // one poll per tick, no lookup
@@ -140,7 +137,6 @@ TEST_F(Brokering, TheFastPollWindowLooksUpFromFiveSecondsUntilEighteenAndAdoptsA
     const auto bodies = service.Bodies("status_codigo.php");
     EXPECT_EQ(bodies.size(), afterRequest + 3);
     EXPECT_EQ(bodies.back().find("codigo_id"), std::string::npos);
-
     device.clock.Advance(13.1f);  // past 18 s: the normal interval, no more lookups
     w().status.tmrStatus_Timer();
     EXPECT_EQ(w().tmrStatus.interval(), 2000);
@@ -157,8 +153,7 @@ TEST_F(Brokering, TheFastPollWindowLooksUpFromFiveSecondsUntilEighteenAndAdoptsA
         return reply;
     });
     w().status.ConsultarStatus();
-    EXPECT_EQ(s().sessao_id, "s7");
-    EXPECT_EQ(w().c.lblStatus.text(), "Acesso permitido. Sessao s7");
+    EXPECT_EQ(Label(), "Acesso permitido. Sessao s7");
     EXPECT_EQ(s().InicioSolicitacao, 0.0f);
     EXPECT_EQ(w().tmrStatus.interval(), 2000);
     EXPECT_TRUE(Logged("Sessao aceita localizada automaticamente."));
@@ -169,29 +164,21 @@ TEST_F(Brokering, AFailedUnknownOrLateStatusOnlyCopiesTheFields)
     s().codigo_id = "c";
     w().status.ConsultarStatus();  // the default canned reply is a refusal
     EXPECT_EQ(s().codigo_id, "c");
-
-    service.Reply("status_codigo.php", Status(R"("status":"pausado","papel":"tecnico","id":"","sessao_id":"s3")"));
     w().c.lblStatus.setText("antes");
-    w().status.ConsultarStatus();
-    EXPECT_EQ(s().papel, "tecnico");
-    EXPECT_EQ(s().codigo_id, "");
-    EXPECT_EQ(s().sessao_id, "s3");
-    EXPECT_EQ(w().c.lblStatus.text(), "antes");
+    Poll(R"("status":"pausado","papel":"tecnico","id":"","sessao_id":"s3")");
+    EXPECT_EQ((QStringList{s().papel, s().codigo_id, s().sessao_id, Label()}), (QStringList{"tecnico", "", "s3", "antes"}));
 
     // An acceptance arriving after the user ended starts nothing.
     s().SessaoEncerrada = true;
     s().InicioSolicitacao = device.clock.Timer();
     w().tmrStatus.setInterval(700);
-    service.Reply("status_codigo.php", Status(R"("status":"aceito","papel":"cliente","id":"c1","sessao_id":"s2")"));
-    w().status.ConsultarStatus();
-    EXPECT_EQ(s().papel, "cliente");
-    EXPECT_EQ(s().sessao_id, "s2");
+    Poll(R"("status":"aceito","papel":"cliente","id":"c1","sessao_id":"s2")");
+    EXPECT_EQ((QStringList{s().papel, s().sessao_id}), (QStringList{"cliente", "s2"}));
     EXPECT_EQ(s().InicioSolicitacao, 0.0f);
     EXPECT_EQ(w().tmrStatus.interval(), 2000);
     EXPECT_EQ(service.Count("credenciais_sessao.php"), 0u);
     EXPECT_FALSE(s().TransmissaoIniciada);
-    EXPECT_TRUE(w().link.ListenIsClosed());
-    EXPECT_TRUE(w().log.text().isEmpty());
+    EXPECT_TRUE(w().link.ListenIsClosed() && w().log.text().isEmpty());
 }
 
 TEST_F(Brokering, EncerradoEndsTheSessionOnceGivingTheClienteANewCodeAndTheTecnicoNone)
@@ -199,26 +186,20 @@ TEST_F(Brokering, EncerradoEndsTheSessionOnceGivingTheClienteANewCodeAndTheTecni
     s().papel = "cliente";
     s().sessao_id = "s1";
     s().TransmissaoIniciada = true;
-    service.Reply("status_codigo.php", Status(R"("status":"encerrado","papel":"cliente","id":"c1")"));
     service.Reply("gerar_codigo.php", R"({"ok":true,"codigo_id":"c2","codigo":"222"})");
-    w().status.ConsultarStatus();
+    Poll(R"("status":"encerrado","papel":"cliente","id":"c1")");
     EXPECT_EQ(s().codigo_id, "c2");
     EXPECT_EQ(w().c.txtCodigoReceber.text(), "222");
-    EXPECT_TRUE(s().sessao_id.isEmpty());
-    EXPECT_FALSE(s().TransmissaoIniciada);
+    EXPECT_TRUE(s().sessao_id.isEmpty() && !s().TransmissaoIniciada);
 
-    MainWindowHarness tecnico;
-    tecnico.SaveAccount();
-    tecnico.w().s.papel = "tecnico";
-    tecnico.w().s.sessao_id = "s1";
-    service.Reply("status_codigo.php", Status(R"("status":"encerrado","papel":"tecnico","id":"c1")"));
-    tecnico.w().status.ConsultarStatus();
-    EXPECT_TRUE(tecnico.w().s.SessaoEncerrada);
-    EXPECT_EQ(tecnico.w().c.lblStatus.text(), "Sessao encerrada.");
-    EXPECT_TRUE(tecnico.w().s.codigo_id.isEmpty());
-    tecnico.w().c.lblStatus.setText("x");  // again: already ended, nothing more
-    tecnico.w().status.ConsultarStatus();
-    EXPECT_EQ(tecnico.w().c.lblStatus.text(), "x");
+    s().papel = "tecnico";
+    s().sessao_id = "s1";
+    Poll(R"("status":"encerrado","papel":"tecnico","id":"c1")");
+    EXPECT_TRUE(s().SessaoEncerrada && s().codigo_id.isEmpty());
+    EXPECT_EQ(Label(), "Sessao encerrada.");
+    w().c.lblStatus.setText("x");  // again: already ended, nothing more
+    w().status.ConsultarStatus();
+    EXPECT_EQ(Label(), "x");
     EXPECT_EQ(service.Count("gerar_codigo.php"), 1u);
 }
 
@@ -229,8 +210,7 @@ TEST_F(Brokering, EndingSendsOneEndRequestWithTheRoleOrClienteWithoutOne)
     s().sessao_id = "s1";
     w().end.SolicitarEncerrarTelaRemota();
     EXPECT_NE(service.Bodies("encerrar_sessao.php").at(0).find("motivo=cliente"), std::string::npos);
-    EXPECT_EQ(s().codigo_id, "c3");
-    EXPECT_EQ(s().papel, "cliente");
+    EXPECT_EQ((QStringList{s().codigo_id, s().papel}), (QStringList{"c3", "cliente"}));
 
     s().papel = "tecnico";
     s().sessao_id = "s9";
@@ -241,4 +221,101 @@ TEST_F(Brokering, EndingSendsOneEndRequestWithTheRoleOrClienteWithoutOne)
     EXPECT_NE(bodies[1].find("&sessao_id=s9&motivo=tecnico"), std::string::npos);
     EXPECT_TRUE(s().codigo_id.isEmpty());
     EXPECT_TRUE(Logged("Sessao encerrada."));
+}
+
+TEST(AddressRules, UsableAndPrivateAddresses)
+{
+    for (const char* yes : {" 10.0.0.5 ", "50555"})
+        EXPECT_TRUE(session::EnderecoUtil(yes)) << yes;
+    for (const char* absent : {"", "   ", "null", "NuLL", "0.0.0.0", " 0.0.0.0 "})
+        EXPECT_FALSE(session::EnderecoUtil(absent)) << absent;
+    // Only the first two parts count.
+    for (const char* yes : {"172.16.x.y", "10.1.2.3", " 192.168.0.10 "})
+        EXPECT_TRUE(session::IpPrivado(yes)) << yes;
+    for (const char* no : {"172.32.0.1", "192.169.0.1", "10.0.1", "a.b.c.d"})
+        EXPECT_FALSE(session::IpPrivado(no)) << no;
+}
+
+// Same network: the local address first; other networks: the public one;
+// no public address: the local one alone; no usable port or address: nothing.
+TEST(TargetChoice, ReadsTheFirstAndAlternativeTargetsOncePerRoute)
+{
+    const struct {
+        const char *publico, *atual, *local, *porta;
+        const char *first, *alternative;  // "" when none
+        bool privateFirst;
+    } targets[] = {
+        {"203.0.113.5", "203.0.113.5", "192.168.0.10", "50555", "192.168.0.10", "203.0.113.5", true},
+        {"203.0.113.5", "198.51.100.7", "192.168.0.10", "50555", "203.0.113.5", "192.168.0.10", false},
+        {"null", "198.51.100.7", "10.0.0.5", "50555", "10.0.0.5", "", true},
+        {"203.0.113.5", "", "", "0.0.0.0", "", "", false},
+        {"203.0.113.5", "", "", "", "", "", false},
+        {"", "1.2.3.4", "0.0.0.0", "50555", "", "", false},
+    };
+    CannedService service;  // credentials refused: reading never leads to a connection
+    for (const auto& t : targets) {
+        MainWindowHarness device;
+        device.SaveAccount();
+        device.w().s.papel = "tecnico";
+        device.w().s.sessao_id = "s1";
+        const auto read = [&](const QString& publico) {
+            device.w().creds.ReceberDadosTela(
+                QString(R"({"ok":true,"ip_cliente":"%1","ip_atual":"%2","ip_local_cliente":"%3","porta_cliente":"%4"})")
+                    .arg(publico, t.atual, t.local, t.porta));
+        };
+        read(t.publico);
+        if (device.w().s.DadosTelaRecebidos)
+            read("198.51.100.9");  // once per route: a second reading changes nothing
+        const session::SessionRecord& s = device.w().s;
+        EXPECT_EQ(device.w().c.txtTelaIp.text(), t.first) << t.publico << " " << t.atual << " " << t.local;
+        EXPECT_EQ(std::tuple(s.IpAlternativo, s.PortaAlternativa, s.DestinoPrivado, s.DadosTelaRecebidos),
+                  std::tuple(QString(t.alternative), *t.alternative ? 50555 : 0, t.privateFirst, *t.first != 0))
+            << t.first;
+        if (*t.first)
+            EXPECT_TRUE(device.w().log.text().contains("Tela do cliente localizada."));
+    }
+}
+
+TEST_F(Brokering, RegistrationRenewsEverySixSecondsAndAtOnceWhenTheAddressChangesAndLogsAFailureOnlyWhenAsked)
+{
+    s().sessao_id = "s1";
+    w().creds.RegistrarConexao("cliente", "10.0.0.1", 1, false);
+    EXPECT_TRUE(w().log.text().isEmpty());
+    w().creds.RegistrarConexao("cliente", "10.0.0.1", 1, true);
+    EXPECT_TRUE(Logged("Nao foi possivel preparar a conexao."));
+    EXPECT_TRUE(s().IpRegistrado.isEmpty());
+
+    service.Reply("registrar_conexao.php", R"({"ok":true,"sessao_id":"s1"})");
+    s().PapelTela = "cliente";
+    s().TransmissaoIniciada = true;
+    w().creds.RegistrarConexao("cliente", "", 50555, true);
+    EXPECT_NE(service.Bodies("registrar_conexao.php").back().find("&papel=cliente&ip_local=0.0.0.0&porta=50555"),
+              std::string::npos);
+    EXPECT_EQ(s().IpRegistrado, "0.0.0.0");
+
+    // The machine's real address differs from the one registered: at once.
+    const size_t before = service.Count("registrar_conexao.php");
+    w().creds.AtualizarRotaLocal();
+    if (s().IpRegistrado == "0.0.0.0")
+        GTEST_SKIP() << "this machine has no usable IPv4 address to register";
+    EXPECT_EQ(service.Count("registrar_conexao.php"), before + 1);
+    EXPECT_TRUE(Logged("Rota local atualizada automaticamente."));
+    for (const auto& [later, count] : {std::pair(5.9f, 1u), std::pair(0.1f, 2u)}) {
+        device.clock.Advance(later);
+        w().creds.AtualizarRotaLocal();
+        EXPECT_EQ(service.Count("registrar_conexao.php"), before + count) << later;
+    }
+}
+
+TEST_F(Brokering, OpeningTheDirectRouteForgetsTheLastRegistration)
+{
+    service.Reply("registrar_conexao.php", R"({"ok":false})");
+    s().sessao_id = "s1";
+    s().stream_key = "k1";
+    s().IpRegistrado = "10.0.0.1";
+    s().PortaRegistrada = 50555;
+    w().c.txtTelaPorta.setText("0");  // any free port
+    w().routes.cmdClienteTransmitirTela_Click();
+    EXPECT_TRUE(s().TransmissaoIniciada);
+    EXPECT_EQ(std::pair(s().IpRegistrado, s().PortaRegistrada), std::pair(QString(), 0));
 }

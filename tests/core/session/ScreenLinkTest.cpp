@@ -59,9 +59,7 @@ TEST_P(EitherLinkVersion, ValidatesTheHelloMarksBothSidesConnectedAndSaysHowTheL
 {
     Linked pair(GetParam());
     shell::frmMain& cliente = pair.cliente.w();
-    EXPECT_TRUE(cliente.s.TransmissaoIniciada);
-    EXPECT_TRUE(cliente.tmrFrame.isActive());
-    EXPECT_TRUE(cliente.c.scrNitidez.enabled());
+    EXPECT_TRUE(cliente.s.TransmissaoIniciada && cliente.tmrFrame.isActive() && cliente.c.scrNitidez.enabled());
     EXPECT_TRUE(pair.tecnico.w().c.cmdPararRemoto.enabled());
     EXPECT_GT(pair.tecnico.w().s.UltimoFrameEm, 0.0f);
     EXPECT_TRUE(cliente.log.text().contains("Tela remota autorizada. Transmissao iniciada."));
@@ -144,26 +142,14 @@ TEST(DirectLink, NewcomersAreClosedAloneUntilOneProvesItselfAndThenTheNewestWins
     EXPECT_FALSE(cliente.log.text().contains("Tela remota desconectada.")) << "a replaced link is no loss";
 }
 
+// The technician's Goodbye is the end-to-end session's own end; here the other way.
 TEST_P(EitherLinkVersion, GoodbyeEndsTheSessionOnTheOtherSideWhichOnlyTheSenderReports)
 {
-    {
-        Linked pair(GetParam());
-        pair.tecnico.w().end.SolicitarEncerrarTelaRemota();
-        shell::frmMain& cliente = pair.cliente.w();
-        // The supported side ends too and is handed a fresh code at once.
-        ASSERT_TRUE(WaitUntil([&] { return cliente.s.codigo_id == "c2"; }));
-        EXPECT_EQ(cliente.c.lblStatus.text(), "Pronto para receber suporte. Informe seu codigo ao tecnico.");
-        EXPECT_TRUE(cliente.s.sessao_id.isEmpty());
-        EXPECT_FALSE(cliente.s.SessaoEncerrada);
-        EXPECT_TRUE(cliente.link.ListenIsClosed());
-        EXPECT_EQ(pair.service.Count("encerrar_sessao.php"), 1u);
-    }
     Linked pair(GetParam());
     pair.cliente.w().end.SolicitarEncerrarTelaRemota();
     ASSERT_TRUE(WaitUntil([&] { return pair.tecnico.w().s.SessaoEncerrada; }));
     EXPECT_EQ(pair.tecnico.w().c.lblStatus.text(), "Sessao encerrada pelo outro computador.");
-    EXPECT_TRUE(pair.tecnico.w().s.codigo_id.isEmpty());
-    EXPECT_FALSE(pair.tecnico.w().c.cmdPararRemoto.enabled());
+    EXPECT_TRUE(pair.tecnico.w().s.codigo_id.isEmpty() && !pair.tecnico.w().c.cmdPararRemoto.enabled());
     EXPECT_EQ(pair.service.Count("encerrar_sessao.php"), 1u);
 }
 
@@ -175,10 +161,8 @@ TEST_P(EitherLinkVersion, APeerClosingAValidatedLinkIsALossThatKeepsTheSession)
     ASSERT_TRUE(WaitUntil([&] { return !tecnico.s.TelaConectada; }));
     EXPECT_TRUE(tecnico.log.text().contains("Conexao de tela perdida. Tentando recuperar automaticamente."));
     EXPECT_EQ(tecnico.c.lblStatus.text(), "Conexao de tela perdida. Tentando reconectar.");
-    EXPECT_EQ(tecnico.s.sessao_id, "sess-1");
-    EXPECT_EQ(tecnico.s.stream_key, "key-1");
-    EXPECT_FALSE(tecnico.s.DadosTelaRecebidos || tecnico.s.SessaoEncerrada);
-    EXPECT_TRUE(tecnico.c.cmdPararRemoto.enabled());
+    EXPECT_EQ(tecnico.s.sessao_id + tecnico.s.stream_key, "sess-1key-1");
+    EXPECT_FALSE(tecnico.s.DadosTelaRecebidos || tecnico.s.SessaoEncerrada || !tecnico.c.cmdPararRemoto.enabled());
     // The quality panel is live only while a link is validated.
     EXPECT_FALSE(tecnico.c.scrNitidez.enabled() || tecnico.c.scrAtualizacao.enabled());
 }
@@ -208,7 +192,6 @@ TEST_P(EitherLinkVersion, TheTechniciansSharpnessTravelsAndStopsAutomaticChanges
     tecnico.c.scrNitidez.setValue(4);
     tecnico.quality.scrNitidez_Change();
     ASSERT_TRUE(WaitUntil([&] { return cliente.quality.state().NivelNitidez() == 4; }));
-    EXPECT_EQ(cliente.quality.state().QualidadeJpeg(false), 70);
     EXPECT_EQ(cliente.c.lblNitidez.text(), "Nitidez: maxima");
     cliente.quality.AjustarQualidadeAutomatica(3.0f);
     EXPECT_EQ(cliente.quality.state().NivelNitidez(), 4);

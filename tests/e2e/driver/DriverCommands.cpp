@@ -1,6 +1,5 @@
 #include "DriverCommands.h"
 
-#include "LineText.h"
 #include "WidgetFinder.h"
 #include "ui/RemotePreview.h"
 
@@ -13,11 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include <optional>
-
 // After Qt: Xlib defines None, Bool, Status.
 #include <X11/Xlib.h>
-#include <X11/keysym.h>
 #undef KeyPress
 #undef KeyRelease
 
@@ -25,22 +21,20 @@ namespace driver {
 namespace {
 
 using Args = QStringList;
-using Handler = QString (*)(const Args&, const DriverContext&);
 
 struct Command {
     const char* name;
-    int arguments;  // the last one takes the rest of the line
-    const char* usage;
-    Handler run;
+    qsizetype least, most;  // arguments
+    QJsonArray (*run)(const Args&);
 };
 
-QString Ok(const QStringList& fields = {}) { return fields.isEmpty() ? "ok" : "ok " + fields.join('\t'); }
-QString Err(const QString& why) { return "err " + EscapeLine(why); }
+QJsonArray Ok(const QStringList& fields = {}) { return QJsonArray::fromStringList(QStringList{"ok"} + fields); }
+QJsonArray Err(const QString& why) { return {"err", why}; }
 QString Flag(bool value) { return value ? "1" : "0"; }
 
-// Runs a user's action on `widget` once the answer has gone out.
+// Runs a user's action on `target` once the answer has gone out.
 template <typename Target, typename Action>
-QString Later(Target* target, Action action)
+QJsonArray Later(Target* target, Action action)
 {
     QTimer::singleShot(0, target, [target, action] { action(target); });
     return Ok();
@@ -48,26 +42,19 @@ QString Later(Target* target, Action action)
 
 // Runs `body` on the widget named `path`, or answers why there is none.
 template <typename Body>
-QString WithWidget(const QString& path, Body body)
+QJsonArray WithWidget(const QString& path, Body body)
 {
     QString error;
     QWidget* widget = FindWidget(path, &error);
     return widget ? body(widget) : Err(error);
 }
 
-QString Ready(const Args&, const DriverContext& context)
+QJsonArray Text(const Args& a)
 {
-    return context.mainWindow ? Ok() : Err("main window not shown yet");
+    return WithWidget(a[0], [](QWidget* w) { return Ok({Flag(w->isEnabled()), Flag(w->isVisible()), WidgetText(w)}); });
 }
 
-QString Text(const Args& a, const DriverContext&)
-{
-    return WithWidget(a[0], [](QWidget* w) {
-        return Ok({Flag(w->isEnabled()), Flag(w->isVisible()), EscapeLine(WidgetText(w))});
-    });
-}
-
-QString Type(const Args& a, const DriverContext&)
+QJsonArray Type(const Args& a)
 {
     return WithWidget(a[0], [&a](QWidget* w) {
         QTest::mouseClick(w, Qt::LeftButton);
@@ -80,96 +67,77 @@ QString Type(const Args& a, const DriverContext&)
     });
 }
 
-QString Click(const Args& a, const DriverContext&)
+// At the centre, or at x y in widget pixels.
+QJsonArray Click(const Args& a)
 {
-    return WithWidget(a[0], [&a](QWidget* w) {
+    bool okX = true, okY = true;
+    const QPoint at = a.size() == 3 ? QPoint(a[1].toInt(&okX), a[2].toInt(&okY)) : QPoint();
+    if (!okX || !okY || a.size() == 2)
+        return Err("click: x and y must be numbers");
+    return WithWidget(a[0], [&a, at](QWidget* w) {
         if (!w->isVisible() || !w->isEnabled())
             return Err(a[0] + " is hidden or disabled");
-        return Later(w, [](QWidget* target) { QTest::mouseClick(target, Qt::LeftButton); });
-    });
-}
-
-QString ClickAt(const Args& a, const DriverContext&)
-{
-    bool okX = false, okY = false;
-    const QPoint at(a[1].toInt(&okX), a[2].toInt(&okY));
-    if (!okX || !okY)
-        return Err("click-at: x and y must be numbers");
-    return WithWidget(a[0], [at](QWidget* w) {
         return Later(w, [at](QWidget* target) { QTest::mouseClick(target, Qt::LeftButton, {}, at); });
     });
 }
 
-// The viewer reads keys as the X platform delivers them, by keycode and X
-// state: each key goes with the keycode this display gives its symbol.
-void SendKeyEvent(QWidget* target, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, KeySym keysym)
+// The viewer reads keys as the X platform delivers them, by keycode: each
+// key goes with the keycode this display gives its symbol (e.g. "A", "Tab").
+void ClickKey(QWidget* target, int key, KeySym keysym)
 {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     const unsigned keycode = x11 ? XKeysymToKeycode(x11->display(), keysym) : 0;
-    QKeyEvent event(type, key, modifiers, keycode, 0, modifiers.testFlag(Qt::ControlModifier) ? ControlMask : 0);
-    QApplication::sendEvent(target, &event);
+    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, key, {}, keycode, 0, 0);
+        QApplication::sendEvent(target, &event);
+    }
 }
 
-void ClickKey(QWidget* target, QKeyCombination key)
-{
-    QString name = QKeySequence(key.key()).toString(QKeySequence::PortableText);
-    if (name == "Esc")
-        name = "Escape";
-    const KeySym keysym = XStringToKeysym(name.toLatin1().constData());
-    const bool ctrl = key.keyboardModifiers().testFlag(Qt::ControlModifier);
-    if (ctrl)
-        SendKeyEvent(target, QEvent::KeyPress, Qt::Key_Control, {}, XK_Control_L);
-    SendKeyEvent(target, QEvent::KeyPress, key.key(), key.keyboardModifiers(), keysym);
-    SendKeyEvent(target, QEvent::KeyRelease, key.key(), key.keyboardModifiers(), keysym);
-    if (ctrl)
-        SendKeyEvent(target, QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier, XK_Control_L);
-}
-
-QString Key(const Args& a, const DriverContext&)
+QJsonArray Key(const Args& a)
 {
     const QKeySequence sequence = QKeySequence::fromString(a[1], QKeySequence::PortableText);
-    if (sequence.isEmpty())
+    const KeySym keysym = XStringToKeysym(a[1].toLatin1().constData());
+    if (sequence.isEmpty() || keysym == NoSymbol)
         return Err("key: unknown key " + a[1]);
-    const QKeyCombination key = sequence[0];
-    return WithWidget(a[0], [key](QWidget* w) {
-        return Later(w, [key](QWidget* target) { ClickKey(target, key); });
+    const int key = sequence[0].key();
+    return WithWidget(a[0], [key, keysym](QWidget* w) {
+        return Later(w, [key, keysym](QWidget* target) { ClickKey(target, key, keysym); });
     });
 }
 
-QString Trigger(const Args& a, const DriverContext&)
+QJsonArray Trigger(const Args& a)
 {
     QString error;
     QAction* action = FindAction(a[0], &error);
-    if (!action)
-        return Err(error);
-    if (!action->isEnabled())
-        return Err(a[0] + " is disabled");
+    if (!action || !action->isEnabled())
+        return Err(action ? a[0] + " is disabled" : error);
     return Later(action, [](QAction* item) { item->trigger(); });
 }
 
-QString Modal(const Args&, const DriverContext&)
+QJsonArray Modal(const Args&)
 {
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal)
         return Ok();
     const QString name = modal->objectName().isEmpty() ? modal->metaObject()->className() : modal->objectName();
-    return Ok({EscapeLine(name), EscapeLine(modal->windowTitle()), EscapeLine(WidgetText(modal))});
+    return Ok({name, modal->windowTitle(), WidgetText(modal)});
 }
 
-QString ModalClick(const Args& a, const DriverContext&)
+QJsonArray ModalClick(const Args& a)
 {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal)
-        return Err("no modal window");
-    for (QAbstractButton* button : modal->findChildren<QAbstractButton*>())
+    for (QAbstractButton* button : modal ? modal->findChildren<QAbstractButton*>() : QList<QAbstractButton*>())
         if (button->isVisible() && QString(button->text()).remove('&') == a[0])
             return Later(static_cast<QWidget*>(button), [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); });
-    return Err("no button " + a[0] + " in the modal window");
+    return Err("no button " + a[0] + " in a modal window");
 }
 
-QString Geometry(const Args& a, const DriverContext&)
+// The picture and the geometry taken at one moment, so they agree.
+QJsonArray Grab(const Args& a)
 {
-    return WithWidget(a[0], [](QWidget* w) {
+    return WithWidget(a[0], [&a](QWidget* w) {
+        if (!w->grab().save(a[1], "PNG"))
+            return Err("grab: cannot write " + a[1]);
         QStringList fields{QString::number(w->width()), QString::number(w->height())};
         if (auto* preview = qobject_cast<ui::RemotePreview*>(w); preview && !preview->picture().isNull()) {
             const QRect r = preview->pictureRect();
@@ -180,61 +148,32 @@ QString Geometry(const Args& a, const DriverContext&)
     });
 }
 
-QString Grab(const Args& a, const DriverContext&)
-{
-    return WithWidget(a[0], [&a](QWidget* w) {
-        const QImage image = w->grab().toImage();
-        if (!image.save(a[1], "PNG"))
-            return Err("grab: cannot write " + a[1]);
-        return Ok({QString::number(image.width()), QString::number(image.height())});
-    });
-}
-
 constexpr Command kCommands[] = {
-    {"ready", 0, "ready: ok once the main window is shown", Ready},
-    {"text", 1, "text <widget>: ok <enabled 0|1> <visible 0|1> <text>, tab-separated", Text},
-    {"type", 2, "type <widget> <text>: click into a box, select all, type the text", Type},
-    {"click", 1, "click <widget>: left click at its centre", Click},
-    {"click-at", 3, "click-at <widget> <x> <y>: left click at that point, widget pixels", ClickAt},
-    {"key", 2, "key <widget> <key>: press and release, e.g. A, Tab, Ctrl+Esc", Key},
-    {"trigger", 1, "trigger <action>: choose a menu item", Trigger},
-    {"modal", 0, "modal: ok <name> <title> <text> of the active modal window, tab-separated; ok alone when none", Modal},
-    {"modal-click", 1, "modal-click <caption>: click that button of the active modal window", ModalClick},
-    {"geometry", 1, "geometry <widget>: ok <w> <h>, then <x> <y> <w> <h> of a drawn remote picture, tab-separated", Geometry},
-    {"grab", 2, "grab <widget> <png path>: save what the widget shows; ok <w> <h>, tab-separated", Grab},
+    {"text", 1, 1, Text},                // <widget>: ok <enabled 0|1> <visible 0|1> <text>
+    {"type", 2, 2, Type},                // <widget> <text>: click into a box, select all, type the text
+    {"click", 1, 3, Click},              // <widget> [<x> <y>]: left click
+    {"key", 2, 2, Key},                  // <widget> <key>: press and release, e.g. A
+    {"trigger", 1, 1, Trigger},          // <action>: choose a menu item
+    {"modal", 0, 0, Modal},              // ok <name> <title> <text> of the active modal window; ok alone when none
+    {"modal-click", 1, 1, ModalClick},   // <caption>: click that button of the active modal window
+    {"grab", 2, 2, Grab},                // <widget> <png>: save it; ok <w> <h>, then <x> <y> <w> <h> of a remote picture
 };
-
-// Splits the words after the command name; the last argument keeps its spaces.
-std::optional<Args> SplitArguments(const QString& rest, int count)
-{
-    Args args;
-    QString remaining = rest;
-    for (int i = 0; i + 1 < count; ++i) {
-        const qsizetype space = remaining.indexOf(' ');
-        if (space < 0)
-            return std::nullopt;
-        args.append(remaining.left(space));
-        remaining = remaining.mid(space + 1);
-    }
-    if (count > 0)
-        args.append(UnescapeLine(remaining));
-    return args;
-}
 
 }  // namespace
 
-QString RunCommand(const QString& line, const DriverContext& context)
+QJsonArray RunCommand(const QJsonArray& request)
 {
-    const qsizetype space = line.indexOf(' ');
-    const QString name = space < 0 ? line : line.left(space);
-    const QString rest = space < 0 ? QString() : line.mid(space + 1);
+    QStringList words;
+    for (const QJsonValue& word : request)
+        words << word.toString();
+    const QString name = words.value(0);
     for (const Command& command : kCommands) {
         if (name != QLatin1String(command.name))
             continue;
-        const std::optional<Args> args = SplitArguments(rest, command.arguments);
-        if (!args)
-            return Err(QString("usage: ") + command.usage);
-        return command.run(*args, context);
+        const Args args = words.mid(1);
+        if (args.size() < command.least || args.size() > command.most)
+            return Err(name + ": wrong number of arguments");
+        return command.run(args);
     }
     return Err("unknown command " + name);
 }

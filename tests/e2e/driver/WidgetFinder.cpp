@@ -14,25 +14,20 @@
 namespace driver {
 namespace {
 
+// Widgets called by the name after the slash: anywhere, or in (or being) the
+// top-level window named before it.
 QList<QWidget*> Named(const QString& path)
 {
     const qsizetype slash = path.indexOf('/');
-    const QString name = slash < 0 ? path : path.mid(slash + 1);
+    const QString name = path.mid(slash + 1);
     QList<QWidget*> found;
     if (slash < 0) {
-        for (QWidget* widget : QApplication::allWidgets())
-            if (widget->objectName() == name)
-                found.append(widget);
-        return found;
+        found = QApplication::allWidgets();
+        found.removeIf([&name](const QWidget* widget) { return widget->objectName() != name; });
     }
-    const QString window = path.left(slash);
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() != window)
-            continue;
-        if (top->objectName() == name)
-            found.append(top);
-        found.append(top->findChildren<QWidget*>(name));
-    }
+    for (QWidget* top : slash < 0 ? QWidgetList() : QApplication::topLevelWidgets())
+        if (top->objectName() == path.left(slash))
+            found += top->objectName() == name ? QWidgetList{top} : top->findChildren<QWidget*>(name);
     return found;
 }
 
@@ -42,12 +37,10 @@ QWidget* FindWidget(const QString& path, QString* error)
 {
     QList<QWidget*> found = Named(path);
     if (found.size() > 1) {
-        QList<QWidget*> visible;
-        for (QWidget* widget : found)
-            if (widget->isVisible())
-                visible.append(widget);
-        if (!visible.isEmpty())
-            found = visible;
+        const QList<QWidget*> all = found;
+        found.removeIf([](QWidget* widget) { return !widget->isVisible(); });
+        if (found.isEmpty())
+            found = all;
     }
     if (found.size() == 1)
         return found.front();
@@ -58,7 +51,7 @@ QWidget* FindWidget(const QString& path, QString* error)
 QAction* FindAction(const QString& name, QString* error)
 {
     for (QWidget* top : QApplication::topLevelWidgets())
-        for (QAction* action : top->findChildren<QAction*>(name))
+        if (QAction* action = top->findChild<QAction*>(name))
             return action;
     *error = "no action " + name;
     return nullptr;

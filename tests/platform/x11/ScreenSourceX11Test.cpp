@@ -2,11 +2,11 @@
 #include "core/imaging/modScreen.h"
 #include "platform/x11/ScreenSourceX11.h"
 
-#include <QProcess>
+#include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -38,7 +38,11 @@ public:
             return;
         window_ = testing_support::OpenFullScreenWindow(display_, &width_, &height_);
         gc_ = XCreateGC(display_, window_, 0, nullptr);
-        Hide();
+        // A cursor with no visible pixel, as programs hide the pointer.
+        const Pixmap empty = XCreatePixmap(display_, window_, 1, 1, 1);
+        XColor black{};
+        Use(XCreatePixmapCursor(display_, empty, empty, &black, &black, 0, 0));
+        XFreePixmap(display_, empty);
     }
     ~Painter()
     {
@@ -52,57 +56,28 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
-    // Noise with every channel independent: the hardest case for a scaler.
-    void PaintNoise(unsigned seed)
-    {
-        std::vector<uint32_t> pixels(static_cast<size_t>(width_) * height_);
-        std::mt19937 random(seed);
-        for (uint32_t& p : pixels)
-            p = random() & 0xffffff;
-        Put(pixels);
-    }
-
-    // Smooth ramps in every channel with a few flat panels: content whose
-    // JPEG error stays small, so that a wrong colour shows.
-    void PaintRamps()
+    // Every pixel from `colour` (0xRRGGBB), row by row.
+    void Paint(const std::function<uint32_t(int x, int y)>& colour)
     {
         std::vector<uint32_t> pixels(static_cast<size_t>(width_) * height_);
         for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x) {
-                const uint32_t r = x * 255u / width_, g = y * 255u / height_, b = (x + y) * 255u / (width_ + height_);
-                const bool panel = (x / 320 + y / 240) % 3 == 0;
-                pixels[static_cast<size_t>(y) * width_ + x] = panel ? 0x2b579au : (r << 16 | g << 8 | b);
-            }
+            for (int x = 0; x < width_; ++x)
+                pixels[static_cast<size_t>(y) * width_ + x] = colour(x, y);
         Put(pixels);
     }
 
-    void PaintFlat(uint8_t grey)
-    {
-        Put(std::vector<uint32_t>(static_cast<size_t>(width_) * height_, grey * 0x010101u));
-    }
-
-    // The screen as this client reads it: B, G, R, X per pixel.
-    std::vector<uint8_t> ReadScreen()
+    // The screen as this client reads it, in a frame's pixel layout.
+    QImage ReadScreen()
     {
         XImage* image = XGetImage(display_, DefaultRootWindow(display_), 0, 0, width_, height_, AllPlanes, ZPixmap);
-        std::vector<uint8_t> bytes(static_cast<size_t>(width_) * height_ * 4);
+        QImage shown(width_, height_, QImage::Format_RGB32);
         for (int y = 0; y < height_; ++y)
-            std::memcpy(bytes.data() + static_cast<size_t>(y) * width_ * 4,
-                        image->data + static_cast<size_t>(y) * image->bytes_per_line, static_cast<size_t>(width_) * 4);
+            std::memcpy(shown.scanLine(y), image->data + static_cast<size_t>(y) * image->bytes_per_line, width_ * 4);
         XDestroyImage(image);
-        return bytes;
+        return shown;
     }
 
     void ShowTextCursor() { Use(XCreateFontCursor(display_, XC_xterm)); }
-
-    // A cursor with no visible pixel, as programs hide the pointer.
-    void Hide()
-    {
-        const Pixmap empty = XCreatePixmap(display_, window_, 1, 1, 1);
-        XColor black{};
-        Use(XCreatePixmapCursor(display_, empty, empty, &black, &black, 0, 0));
-        XFreePixmap(display_, empty);
-    }
 
     void MovePointer(int x, int y)
     {
@@ -160,36 +135,13 @@ protected:
 
     double DeviationFromExactAverage(int maxWidth, int maxHeight, QSize expected)
     {
-        const std::vector<uint8_t> shown = painter.ReadScreen();
+        const QImage shown = painter.ReadScreen();
         const Frame& frame = Capture(maxWidth, maxHeight);
         EXPECT_EQ(QSize(frame.width(), frame.height()), expected);
         if (frame.empty())
             return 255;
-        return LargestDeviation(frame, ExactAreaAverage(shown.data(), painter.width(), painter.height(),
-                                                        painter.width() * 4, frame.width(), frame.height()));
-    }
-
-    // A JPEG file decoded by an independent decoder: B G R X like a frame.
-    static Frame DecodeWithDjpeg(const QString& path)
-    {
-        QProcess djpeg;
-        djpeg.start(QStringLiteral("djpeg"), {QStringLiteral("-pnm"), path});
-        Frame picture;
-        if (!djpeg.waitForFinished(-1) || djpeg.exitCode() != 0)
-            return picture;
-        const QByteArray ppm = djpeg.readAllStandardOutput();
-        int width = 0, height = 0, end = 0;
-        if (std::sscanf(ppm.constData(), "P6 %d %d 255%n", &width, &height, &end) != 2 || width <= 0 || height <= 0
-            || ppm.size() != end + 1 + qsizetype{width} * height * 3)
-            return picture;
-        picture.Resize(width, height);
-        const char* rgb = ppm.constData() + end + 1;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x, rgb += 3) {
-                uint8_t* p = picture.row(y) + x * 4;
-                p[0] = rgb[2], p[1] = rgb[1], p[2] = rgb[0], p[3] = 0xff;
-            }
-        return picture;
+        return LargestDeviation(frame, ExactAreaAverage(shown.constBits(), shown.width(), shown.height(),
+                                                        shown.bytesPerLine(), frame.width(), frame.height()));
     }
 
     struct Difference {
@@ -197,13 +149,13 @@ protected:
         int largest = 0;
     };
 
-    static Difference Compare(const Frame& a, const Frame& b)
+    static Difference Compare(const QImage& a, const QImage& b)
     {
         Difference d;
         for (int y = 0; y < a.height(); ++y)
             for (int x = 0; x < a.width(); ++x)
                 for (int c = 0; c < 3; ++c) {
-                    const int delta = std::abs(a.row(y)[x * 4 + c] - b.row(y)[x * 4 + c]);
+                    const int delta = std::abs(a.constScanLine(y)[x * 4 + c] - b.constScanLine(y)[x * 4 + c]);
                     d.mean[c] += delta;
                     d.largest = std::max(d.largest, delta);
                 }
@@ -217,19 +169,23 @@ protected:
     std::unique_ptr<modScreen> screen;
 };
 
+// Noise with every channel independent: the hardest case for a scaler.
+uint32_t Noise(int, int)
+{
+    static std::mt19937 random(1);
+    return random() & 0xffffff;
+}
+
 }  // namespace
 
 TEST_F(ScreenSourceX11Test, CapturesAtFullSizeExactlyWhatAnotherClientReads)
 {
-    painter.PaintNoise(1);
-    const std::vector<uint8_t> shown = painter.ReadScreen();
+    painter.Paint(Noise);
+    const QImage shown = painter.ReadScreen();
     for (int round = 0; round < 2; ++round) {  // the second through the kept segment
-        const Frame& frame = Capture(0, 0);
-        ASSERT_EQ(QSize(frame.width(), frame.height()), QSize(painter.width(), painter.height()));
-        for (int y = 0; y < frame.height(); ++y)
-            for (int x = 0; x < frame.width(); ++x)
-                ASSERT_EQ(std::memcmp(frame.row(y) + x * 4, shown.data() + (static_cast<size_t>(y) * frame.width() + x) * 4, 3), 0)
-                    << "pixel " << x << "," << y;
+        const QImage frame = Capture(0, 0).View();
+        ASSERT_EQ(frame.size(), shown.size());
+        EXPECT_EQ(Compare(frame, shown).largest, 0);
     }
     EXPECT_TRUE(source->SharedMemory());
     // The root window is the virtual screen.
@@ -244,94 +200,77 @@ constexpr double kHalfLevel = 0.5 + 1.0 / 128;
 TEST_F(ScreenSourceX11Test, ShrinksWithinHalfALevelOfTheExactAreaAverage)
 {
     ASSERT_EQ(QSize(painter.width(), painter.height()), QSize(2560, 1440)) << "the ratios below assume this screen";
-    painter.PaintNoise(2);
-    EXPECT_LE(DeviationFromExactAverage(1920, 1080, {1920, 1080}), kHalfLevel);  // 4:3
-    EXPECT_LE(DeviationFromExactAverage(1920, 960, {1707, 960}), kHalfLevel);    // 3:2
-    EXPECT_LE(DeviationFromExactAverage(1280, 720, {1280, 720}), kHalfLevel);    // 2:1
+    painter.Paint(Noise);
+    // The scaler's own ratios and edges are tested in the core; here the root's pixels and stride reach it.
+    EXPECT_LE(DeviationFromExactAverage(1920, 960, {1707, 960}), kHalfLevel);  // 3:2
     EXPECT_LE(DeviationFromExactAverage(1, 1, {1, 1}), kHalfLevel);
 }
 
-TEST_F(ScreenSourceX11Test, DrawsThePointerWithItsHotSpotWhereThePointerIsAndNothingWhenItIsHidden)
+// Where the pointer lands in a scaled frame is the core's business; here, that
+// XFixes' image and hot spot arrive whole. (A hidden pointer drawing nothing is
+// shown by the exact full-size capture above: the painter hides it.)
+TEST_F(ScreenSourceX11Test, DrawsThePointerWithItsHotSpotWhereThePointerIs)
 {
-    painter.PaintFlat(kGrey);
+    painter.Paint([](int, int) { return kGrey * 0x010101u; });
     painter.ShowTextCursor();
     painter.MovePointer(1001, 601);
     XFixesCursorImage* cursor = painter.CursorNow();
     ASSERT_NE(cursor, nullptr);
     ASSERT_GT(cursor->xhot + cursor->yhot, 0) << "the I-beam's hot spot is not its corner";
-
-    struct Case {
-        int maxWidth, maxHeight;
-        QPoint pointer;  // where the pointer is in the frame
-    };
-    for (const Case& c : {Case{0, 0, {1001, 601}}, Case{1280, 720, {500, 300}}}) {
-        const Frame& frame = Capture(c.maxWidth, c.maxHeight);
-        ASSERT_FALSE(frame.empty());
-        const QImage view = frame.View();
-        int opaque = 0;
-        for (int j = 0; j < static_cast<int>(cursor->height); ++j)
-            for (int i = 0; i < static_cast<int>(cursor->width); ++i) {
-                const auto argb = static_cast<uint32_t>(cursor->pixels[j * cursor->width + i]);
-                const QPoint at = c.pointer + QPoint(i - cursor->xhot, j - cursor->yhot);
-                if (argb >> 24 == 0xff) {
-                    ++opaque;
-                    EXPECT_EQ(view.pixel(at) & 0xffffff, argb & 0xffffff) << "image pixel " << i << "," << j;
-                } else if (argb >> 24 == 0) {
-                    EXPECT_EQ(qGray(view.pixel(at)), kGrey) << "image pixel " << i << "," << j;
-                }
+    const QImage view = Capture(0, 0).View();
+    ASSERT_FALSE(view.isNull());
+    int opaque = 0;
+    for (int j = 0; j < static_cast<int>(cursor->height); ++j)
+        for (int i = 0; i < static_cast<int>(cursor->width); ++i) {
+            const auto argb = static_cast<uint32_t>(cursor->pixels[j * cursor->width + i]);
+            const QPoint at = QPoint(1001 + i - cursor->xhot, 601 + j - cursor->yhot);
+            if (argb >> 24 == 0xff) {
+                ++opaque;
+                EXPECT_EQ(view.pixel(at) & 0xffffff, argb & 0xffffff) << "image pixel " << i << "," << j;
+            } else if (argb >> 24 == 0) {
+                EXPECT_EQ(qGray(view.pixel(at)), kGrey) << "image pixel " << i << "," << j;
             }
-        EXPECT_GT(opaque, 0);
-    }
+        }
+    EXPECT_GT(opaque, 0);
     XFree(cursor);
-
-    // A hidden pointer leaves the frame alone.
-    painter.Hide();
-    const Frame& frame = Capture(0, 0);
-    ASSERT_FALSE(frame.empty());
-    for (int y = 580; y < 620; ++y)
-        for (int x = 980; x < 1020; ++x)
-            ASSERT_EQ(qGray(frame.View().pixel(x, y)), kGrey) << x << "," << y;
 }
 
 // The sender's JPEG is made from planes filled row by row, not from the RGB
-// frame: decoded by djpeg it must show the frame CaptureScreenPicture gives
-// (pointer included) within JPEG's own error, and nearly the same picture as
-// the frame encoded the plain way.
+// frame: decoded, it must show the frame CaptureScreenPicture gives (pointer
+// included) within JPEG's own error, and nearly the same picture as the frame
+// encoded the plain way.
 TEST_F(ScreenSourceX11Test, SendsTheJpegOfThePictureItCaptures)
 {
-    painter.PaintRamps();
+    // Smooth ramps in every channel with a few flat panels: content whose
+    // JPEG error stays small, so that a wrong colour shows.
+    painter.Paint([w = painter.width(), h = painter.height()](int x, int y) {
+        const uint32_t r = x * 255u / w, g = y * 255u / h, b = (x + y) * 255u / (w + h);
+        return (x / 320 + y / 240) % 3 == 0 ? 0x2b579au : (r << 16 | g << 8 | b);
+    });
     painter.ShowTextCursor();
     painter.MovePointer(1001, 601);
     QTemporaryDir folder;
     const QString sent = folder.path() + "/marquelin_frame.jpg";
-    const QString plain = folder.path() + "/plain.jpg";
 
-    const Frame rgb = Capture(1920, 1080);
+    const Frame rgb = Capture(1920, 1080);  // a copy: the JPEG capture reuses the buffer
     ASSERT_EQ(QSize(rgb.width(), rgb.height()), QSize(1920, 1080));
     QString error;
     ASSERT_TRUE(screen->CaptureScreenJpeg(sent, 64, 1920, 1080, &error)) << error.toStdString();
     JpegEncoder encoder;
-    ASSERT_TRUE(encoder.Encode(rgb, 64, &error) && modScreen::WriteFileBytes(plain, encoder.bytes(), &error))
-        << error.toStdString();
+    ASSERT_TRUE(encoder.Encode(rgb, 64, &error)) << error.toStdString();
+    // Decoded by a decoder other than ours, into a frame's pixel layout.
+    const QImage decoded = QImage(sent, "JPEG").convertToFormat(QImage::Format_RGB32);
+    const QImage plain = QImage::fromData(encoder.bytes(), "JPEG").convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(decoded.size(), QSize(1920, 1080));
+    ASSERT_EQ(plain.size(), QSize(1920, 1080));
 
-    const Frame decoded = DecodeWithDjpeg(sent);
-    ASSERT_EQ(QSize(decoded.width(), decoded.height()), QSize(1920, 1080));
-    const Frame plainDecoded = DecodeWithDjpeg(plain);
-    ASSERT_EQ(QSize(plainDecoded.width(), plainDecoded.height()), QSize(1920, 1080));
-
-    // From the picture: JPEG's error, and no more than the plain way's.
-    const Difference fromPicture = Compare(decoded, rgb);
-    const Difference plainFromPicture = Compare(plainDecoded, rgb);
+    // From the picture: JPEG's error. From the plain JPEG: the rounding of the
+    // two colour conversions apart, where a quantiser step may flip; a missing
+    // pointer would differ by far more.
+    const Difference fromPicture = Compare(decoded, rgb.View()), fromPlain = Compare(decoded, plain);
     for (int c = 0; c < 3; ++c) {
         EXPECT_LT(fromPicture.mean[c], 1.5) << "channel " << c;
-        EXPECT_LE(fromPicture.mean[c], plainFromPicture.mean[c] + 0.1) << "channel " << c;
-    }
-    EXPECT_LE(fromPicture.largest, plainFromPicture.largest + 8);
-
-    // From the plain JPEG: the rounding of the two colour conversions apart,
-    // where a quantiser step may flip; a missing pointer would differ by far more.
-    const Difference fromPlain = Compare(decoded, plainDecoded);
-    for (int c = 0; c < 3; ++c)
         EXPECT_LT(fromPlain.mean[c], 0.5) << "channel " << c;
+    }
     EXPECT_LE(fromPlain.largest, 32);
 }

@@ -1,9 +1,11 @@
-// The supported side's real display streamed over a loopback link, plain and
-// inside TLS: pacing of the frame timer on the settable clock, the stall
-// write-off, what the technician ends up seeing, strangers that must not
-// interrupt it, and what a sniffer on the path reads.
+// The screen link between two main windows with a real X display behind the
+// supported side, plain and inside TLS: pacing of the frame timer on the
+// settable clock, the stall write-off, strangers that must not interrupt the
+// picture, input left held when the link is lost, and what a sniffer on the
+// path reads.
 #include "core/imaging/DrawSurface.h"
 #include "core/link/LinkMessages.h"
+#include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "support/LinkPair.h"
 #include "support/TcpForwarder.h"
@@ -33,17 +35,21 @@ protected:
         QString error;
         screen = platform::ScreenSourceX11::Open(nullptr, &error);
         ASSERT_TRUE(screen) << error.toStdString();
-        pair = std::make_unique<LinkPair>(nullptr, screen.get());
+        sink = platform::InputSinkXTest::Open(nullptr, &error);
+        ASSERT_TRUE(sink) << error.toStdString();
+        pair = std::make_unique<LinkPair>(sink.get(), screen.get());
         pair->UseVersion(GetParam());
         tecnico().picRemote = &preview;
         pair->ConnectDirect();
         ASSERT_TRUE(pair->BothValidated());
         // The test is the frame timer from here on.
         cliente().tmrFrame.stop();
-        ASSERT_TRUE(WaitUntil([this] { return !cliente().s.FrameEmTransito; }));
+        ASSERT_TRUE(CompletionArrives());
         testing_support::RunEvents(300);  // frames of the real timer still on their way
         frames0 = preview.refreshes();
     }
+    // Whatever a failed case left pressed must not leak into other tests.
+    void TearDown() override { pair.reset(); }
 
     shell::frmMain& cliente() { return pair->cliente.w(); }
     shell::frmMain& tecnico() { return pair->tecnico.w(); }
@@ -61,31 +67,29 @@ protected:
         At(seconds);
         const float before = cliente().s.FrameEnviadoEm;
         cliente().frames.EnviarFrame();
-        const bool sent = cliente().s.FrameEnviadoEm != before;
-        return sent && CompletionArrives();
-    }
-    // What the system holds of the supported side's link: unsent or unacknowledged.
-    int KernelQueued()
-    {
-        int queued = 0;
-        ioctl(static_cast<int>(cliente().link.Remote()->socketDescriptor()), SIOCOUTQ, &queued);
-        return queued;
+        return cliente().s.FrameEnviadoEm != before && CompletionArrives();
     }
     bool CompletionArrives() { return WaitUntil([this] { return !cliente().s.FrameEmTransito; }); }
     bool TecnicoHasFrames(int count)
     {
         return WaitUntil([this, count] { return preview.refreshes() - frames0 >= count; });
     }
+    void CutTheLink()
+    {
+        tecnico().link.Remote()->abort();
+        ASSERT_TRUE(WaitUntil([this] { return !cliente().s.TelaConectada; }));
+    }
 
     link_x11::XScene scene;
     std::unique_ptr<platform::ScreenSourceX11> screen;
+    std::unique_ptr<platform::InputSinkXTest> sink;
     std::unique_ptr<LinkPair> pair;
     imaging::ImageSurface preview{QSize(640, 360), Qt::black};
     float start = 36000.0f;
     int frames0 = 0;
 };
 
-TEST_P(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSend)
+TEST_P(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSendAndOneInTransitMakesTheNextWait)
 {
     for (int i = 0; i < 4; ++i) {
         At(i * kTick);
@@ -94,11 +98,7 @@ TEST_P(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSend)
         At(i * kTick + 0.3f);
         ASSERT_TRUE(CompletionArrives()) << "tick " << i;
     }
-    EXPECT_TRUE(TecnicoHasFrames(4));
-}
-
-TEST_P(FramesOverLink, AFrameInTransitMakesTheFollowingTicksWait)
-{
+    start += 10;
     At(0);
     Tick();
     const float handedOver = cliente().s.FrameEnviadoEm;
@@ -113,7 +113,7 @@ TEST_P(FramesOverLink, AFrameInTransitMakesTheFollowingTicksWait)
     Tick();
     EXPECT_TRUE(cliente().s.FrameEmTransito);
     EXPECT_EQ(cliente().s.FrameEnviadoEm, start + 4 * kTick);
-    EXPECT_TRUE(TecnicoHasFrames(2));
+    EXPECT_TRUE(TecnicoHasFrames(6));
 }
 
 TEST_P(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSecondsLoweringOnlyAnAutomaticSharpness)
@@ -151,27 +151,6 @@ TEST_P(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNex
     EXPECT_TRUE(TecnicoHasFrames(3));
 }
 
-TEST_P(FramesOverLink, TheTechnicianSeesTheSupportedDisplayFittedInItsPreview)
-{
-    At(0);
-    Tick();
-    ASSERT_TRUE(TecnicoHasFrames(1));
-    EXPECT_EQ(tecnico().s.RemoteWidth, scene.width());
-    EXPECT_EQ(tecnico().s.RemoteHeight, scene.height());
-    EXPECT_TRUE(tecnico().viewer.visible());
-
-    const QImage& seen = preview.canvas();
-    for (const double fy : {0.25, 0.75})
-        for (const double fx : {0.25, 0.75}) {
-            const QColor got = seen.pixelColor(int(fx * seen.width()), int(fy * seen.height()));
-            const QColor want = QColor::fromRgb(link_x11::XScene::ExpectedAt(fx, fy));
-            // JPEG at the link's qualities keeps flat areas within a few levels.
-            EXPECT_NEAR(got.red(), want.red(), 12) << fx << "," << fy;
-            EXPECT_NEAR(got.green(), want.green(), 12) << fx << "," << fy;
-            EXPECT_NEAR(got.blue(), want.blue(), 12) << fx << "," << fy;
-        }
-}
-
 TEST_P(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemoryBounded)
 {
     // The technician takes no more bytes from the system: the kernel's buffers
@@ -180,8 +159,7 @@ TEST_P(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemo
     QTcpSocket* stuck = tecnico().link.Remote();
     stuck->setReadBufferSize(1);
     stuck->blockSignals(true);
-    qint64 mostQueued = 0;
-    qint64 largestFrame = 0;
+    qint64 mostQueued = 0, largestFrame = 0;
     for (int i = 0; i < 40; ++i) {
         At(i * 5.1f);
         const qint64 before = cliente().link.QueuedBytes();
@@ -193,9 +171,11 @@ TEST_P(FramesOverLink, ATechnicianThatStopsReadingLowersTheSharpnessAndHoldsMemo
     EXPECT_EQ(cliente().quality.state().NivelNitidez(), 1) << "lowered at each write-off, down to the lowest";
     EXPECT_GT(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes) << "the bound was never reached";
     EXPECT_LE(mostQueued, screenlink::FrameStreaming::kMaxQueuedBytes + largestFrame);
-    // The system's share stays near two round trips of loopback, where by
-    // itself it would grow to megabytes.
-    EXPECT_LE(KernelQueued(), 512 * 1024);
+    // The system's share (unsent or unacknowledged) stays near two round trips
+    // of loopback, where by itself it would grow to megabytes.
+    int kernelQueued = 0;
+    ioctl(static_cast<int>(cliente().link.Remote()->socketDescriptor()), SIOCOUTQ, &kernelQueued);
+    EXPECT_LE(kernelQueued, 512 * 1024);
     EXPECT_TRUE(cliente().s.TelaConectada) << "a slow reader is no lost link";
 }
 
@@ -246,8 +226,7 @@ TEST_P(FramesOverLink, StrangersAtThePortNeverStopTheTechniciansPictureForASecon
 
 TEST_P(FramesOverLink, NothingIsSentOnceTheLinkIsDown)
 {
-    pair->tecnico.w().link.Remote()->abort();
-    ASSERT_TRUE(WaitUntil([this] { return !cliente().s.TelaConectada; }));
+    CutTheLink();
     At(1);
     Tick();
     EXPECT_FALSE(cliente().s.FrameEmTransito);
@@ -269,5 +248,32 @@ TEST_P(FramesOverLink, ASnifferOnThePathReadsNoKeyHelloFrameOrCommandOfAProtecte
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, FramesOverLink, ::testing::Values(1, 2));
+
+// A link lost while the technician holds a button or a key must not leave it
+// held on the supported display.
+using InputReleaseOnLoss = FramesOverLink;
+
+TEST_P(InputReleaseOnLoss, AButtonHeldInADragIsReleased)
+{
+    tecnico().remoteInput.SendMouseCommand("MD", 100, 100, 1);
+    tecnico().remoteInput.SendMouseCommand("MM", 300, 200, 1);
+    ASSERT_TRUE(WaitUntil([this] { return scene.ButtonMask() == Button1Mask; }));
+    CutTheLink();
+    EXPECT_TRUE(WaitUntil([this] { return scene.ButtonMask() == 0; }));
+}
+
+TEST_P(InputReleaseOnLoss, AHeldShiftIsReleasedAndAReleasedKeyStaysUp)
+{
+    tecnico().remoteInput.SendKeyCommand("KD", 16);
+    tecnico().remoteInput.SendKeyCommand("KD", 65);
+    tecnico().remoteInput.SendKeyCommand("KU", 65);
+    const auto shift = [this] { return scene.KeyDown(XK_Shift_L) || scene.KeyDown(XK_Shift_R); };
+    ASSERT_TRUE(WaitUntil(shift));
+    CutTheLink();
+    EXPECT_TRUE(WaitUntil([&] { return !shift(); }));
+    EXPECT_FALSE(scene.KeyDown(XK_a));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, InputReleaseOnLoss, ::testing::Values(1, 2));
 
 }  // namespace

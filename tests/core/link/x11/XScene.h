@@ -19,7 +19,7 @@ namespace link_x11 {
 
 class XScene {
 public:
-    // Four quadrants of distinct flat colours: survives scaling and JPEG.
+    // Four quadrants of distinct flat colours: a screen that stays as it is.
     static constexpr std::array<QRgb, 4> kQuadrants{0xd02020, 0x20a040, 0x2040d0, 0xe0e0e0};
 
     XScene() : display_(XOpenDisplay(nullptr))
@@ -27,10 +27,14 @@ public:
         if (!display_)
             return;
         window_ = testing_support::OpenFullScreenWindow(display_, &width_, &height_);
-        Paint();
-        // The pointer out of the way of the samples.
-        XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, width_ - 1, height_ - 1);
-        XSync(display_, False);
+        GC gc = XCreateGC(display_, window_, 0, nullptr);
+        const int halfW = width_ / 2, halfH = height_ / 2;
+        for (int q = 0; q < 4; ++q) {
+            XSetForeground(display_, gc, kQuadrants[q]);
+            XFillRectangle(display_, window_, gc, q % 2 ? halfW : 0, q / 2 ? halfH : 0, width_ - halfW, height_ - halfH);
+        }
+        XFreeGC(display_, gc);
+        MovePointer();  // out of the way of the samples
     }
     ~XScene()
     {
@@ -43,9 +47,6 @@ public:
     bool Ready() const { return display_ != nullptr; }
     int width() const { return width_; }
     int height() const { return height_; }
-
-    // Quadrant colour at a point given as fractions of the screen.
-    static QRgb ExpectedAt(double fx, double fy) { return kQuadrants[(fy >= 0.5 ? 2 : 0) + (fx >= 0.5 ? 1 : 0)]; }
 
     unsigned ButtonMask()
     {
@@ -86,29 +87,16 @@ public:
     // sender blends it into every frame.
     void MovePointer()
     {
-        ++moves_;
-        XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, width_ - 100 - moves_ % 50,
+        XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, width_ - 100 - moves_++ % 50,
                      height_ - 100);
         XSync(display_, False);
     }
 
 private:
-    void Paint()
-    {
-        GC gc = XCreateGC(display_, window_, 0, nullptr);
-        const int halfW = width_ / 2, halfH = height_ / 2;
-        for (int q = 0; q < 4; ++q) {
-            XSetForeground(display_, gc, kQuadrants[q]);
-            XFillRectangle(display_, window_, gc, q % 2 ? halfW : 0, q / 2 ? halfH : 0, width_ - halfW, height_ - halfH);
-        }
-        XFreeGC(display_, gc);
-    }
-
     int moves_ = 0;
     Display* display_;
     Window window_ = 0;
-    int width_ = 0;
-    int height_ = 0;
+    int width_ = 0, height_ = 0;
 };
 
 }  // namespace link_x11
