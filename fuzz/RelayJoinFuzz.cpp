@@ -1,10 +1,11 @@
 // The first bytes of every relay connection come from anyone: the Join line
-// reader must never read past what it was given, and a line it accepts must
-// be exactly the one the program writes.
+// reader must never read past what it was given, and a Join or proof line it
+// accepts must be exactly the one the program writes.
 #include "relay/JoinLine.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,16 +30,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
 
     std::string_view line = received.substr(0, scan.lineChars);
+    const std::optional<std::string> proof = relay::ParseProofLine(line);
+    if (proof && (proof->size() != 64 || line.substr(6, 64) != *proof))
+        __builtin_trap();
     const relay::JoinParse parse = relay::ParseJoinLine(line);
     if (!parse.request)
         return 0;
     const relay::JoinRequest& join = *parse.request;
-    if (!IsCleanIdentifier(join.sessaoId) || !IsCleanIdentifier(join.streamKey))
+    const bool v2 = join.version == 2;
+    if (!IsCleanIdentifier(join.sessaoId) || (v2 ? !join.streamKey.empty() : !IsCleanIdentifier(join.streamKey)))
         __builtin_trap();
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
-    const std::string rebuilt = "JOIN|" + join.sessaoId + "|" + join.streamKey + "|" +
-                                std::string(relay::RoleName(join.role)) + "|marquelin-relay-v1";
+    const std::string role(relay::RoleName(join.role));
+    const std::string rebuilt = v2 ? "JOIN2|" + join.sessaoId + "|" + role + "|marquelin-relay-v2"
+                                   : "JOIN|" + join.sessaoId + "|" + join.streamKey + "|" + role + "|marquelin-relay-v1";
     if (rebuilt != line)
         __builtin_trap();
     return 0;

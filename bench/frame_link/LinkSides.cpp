@@ -253,6 +253,7 @@ namespace {
 class AcceptEverySession final : public relay::SessionCheck {
 public:
     bool IsAcceptedSession(const std::string&, const std::string&) override { return true; }
+    std::optional<std::string> ProvableSessionKey(const std::string&) override { return std::nullopt; }
 };
 
 }  // namespace

@@ -17,6 +17,7 @@ namespace relaybench {
 class AcceptEverySession final : public relay::SessionCheck {
 public:
     bool IsAcceptedSession(const std::string&, const std::string&) override { return true; }
+    std::optional<std::string> ProvableSessionKey(const std::string&) override { return std::nullopt; }
 };
 
 // The relay on a free loopback port with its io_context on its own thread, as

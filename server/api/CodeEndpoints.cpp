@@ -45,6 +45,9 @@ const char* ReportedStatus(const store::Code& code, store::Millis now)
     return store::CodeStateName(code.state);
 }
 
+// "2" from a program that speaks the version-2 link; older ones send nothing.
+int AnnouncedLinkVersion(const FormFields& form) { return form.Get("versao_link") == "2" ? 2 : 1; }
+
 }  // namespace
 
 EndpointReply GerarCodigo(EndpointContext& ctx)
@@ -102,7 +105,7 @@ EndpointReply SolicitarAcesso(EndpointContext& ctx)
     const bool askedByMe = code->state == store::CodeState::Requested && code->tecnicoDeviceId == tecnico.id;
     if (!free && !askedByMe)
         return Refuse(erro::CodigoIndisponivel);
-    ctx.store.RecordRequest(code->id, tecnico.id, tecnico.nome);
+    ctx.store.RecordRequest(code->id, tecnico.id, tecnico.nome, AnnouncedLinkVersion(ctx.form));
     return Ok(JsonReply().Bool("ok", true).String("codigo_id", std::to_string(code->id)).Finish());
 }
 
@@ -126,7 +129,8 @@ EndpointReply ResponderAcesso(EndpointContext& ctx)
         ctx.store.RefuseRequest(code->id, ctx.now);
         return Ok(reply.String("status", "recusado").Finish());
     }
-    const store::Id sessionId = ctx.store.AcceptRequest(*code, security::RandomHex(16), ctx.clientAddress, ctx.now);
+    const store::Id sessionId = ctx.store.AcceptRequest(*code, security::RandomHex(16), ctx.clientAddress,
+                                                        AnnouncedLinkVersion(ctx.form), ctx.now);
     return Ok(reply.String("status", "aceito").String("sessao_id", std::to_string(sessionId)).Finish());
 }
 

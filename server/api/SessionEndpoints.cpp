@@ -64,6 +64,7 @@ EndpointReply CredenciaisSessao(EndpointContext& ctx)
                   .String("codigo_id", std::to_string(session->codeId))
                   .String("papel", RoleOf(*session, *auth.device))
                   .String("stream_key", session->streamKey)
+                  .String("versao_link", std::to_string(session->VersaoLink()))
                   .Finish());
 }
 

@@ -8,18 +8,33 @@
 
 namespace api {
 
-bool StoreSessionCheck::IsAcceptedSession(const std::string& sessaoId, const std::string& streamKey)
+std::optional<store::AcceptedKey> StoreSessionCheck::Find(const std::string& sessaoId)
 {
     const store::Id id = ParseId(sessaoId);
-    if (!id || streamKey.empty())
-        return false;
+    if (!id)
+        return std::nullopt;
     try {
-        const std::optional<std::string> key = store_.AcceptedStreamKey(id);
-        return key && security::ConstantTimeEqual(*key, streamKey);
+        return store_.AcceptedStreamKey(id);
     } catch (const std::exception& e) {
         ServerLog("relay: session check failed: %s", e.what());
-        return false;
+        return std::nullopt;
     }
+}
+
+bool StoreSessionCheck::IsAcceptedSession(const std::string& sessaoId, const std::string& streamKey)
+{
+    if (streamKey.empty())
+        return false;
+    const std::optional<store::AcceptedKey> key = Find(sessaoId);
+    return key && key->versaoLink == 1 && security::ConstantTimeEqual(key->streamKey, streamKey);
+}
+
+std::optional<std::string> StoreSessionCheck::ProvableSessionKey(const std::string& sessaoId)
+{
+    std::optional<store::AcceptedKey> key = Find(sessaoId);
+    if (!key || key->versaoLink != 2 || key->streamKey.empty())
+        return std::nullopt;
+    return std::move(key->streamKey);
 }
 
 }  // namespace api

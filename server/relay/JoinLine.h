@@ -15,11 +15,15 @@ enum class Role { Cliente, Tecnico };
 std::string_view RoleName(Role role);
 Role OtherRole(Role role);
 
-// "JOIN|<sessao_id>|<stream_key>|<cliente|tecnico>|marquelin-relay-v1"
+// Version 1: "JOIN|<sessao_id>|<stream_key>|<cliente|tecnico>|marquelin-relay-v1".
+// Version 2: "JOIN2|<sessao_id>|<cliente|tecnico>|marquelin-relay-v2", then a
+// challenge from the relay and the side's proof, so the key never travels.
+// The session id is the second field in both, for whoever balances on it.
 struct JoinRequest {
     std::string sessaoId;
-    std::string streamKey;
+    std::string streamKey;  // version 2: the store's, once the proof holds
     Role role = Role::Cliente;
+    int version = 1;
 };
 
 struct JoinParse {
@@ -31,6 +35,12 @@ struct JoinParse {
 // identifiers must be printable ASCII without "|" or ":" (the Hello line that
 // follows the pairing separates them with ":"), which also keeps them safe to log.
 JoinParse ParseJoinLine(std::string_view line);
+
+// "PROVA|<64 lowercase hex>": the proof, or nullopt for any other line.
+std::optional<std::string> ParseProofLine(std::string_view line);
+
+// 32 bytes from the system's generator as 64 lowercase hex; nullopt if it fails.
+std::optional<std::string> NewChallenge();
 
 // Where the Join line ends in what a connection has sent so far.
 struct JoinScan {

@@ -12,8 +12,9 @@ struct RefusalRow {
     std::string_view logName;  // to the log
 };
 
-constexpr std::array<RefusalRow, 11> kRefusals{{
+constexpr std::array<RefusalRow, 12> kRefusals{{
     {Refusal::BadJoinLine, "linha JOIN invalida", "bad-join-line"},
+    {Refusal::BadProofLine, "linha PROVA invalida", "bad-proof-line"},
     {Refusal::UnknownProtocol, "protocolo do relay nao suportado", "unknown-protocol"},
     {Refusal::BadRole, "papel invalido", "bad-role"},
     {Refusal::JoinLineTooLong, "linha JOIN longa demais", "join-line-too-long"},

@@ -2,7 +2,9 @@
 
 #include <boost/asio/error.hpp>
 #include <exception>
+#include <utility>
 
+#include "core/link/LinkKeys.h"
 #include "relay/RelayState.h"
 
 namespace relay {
@@ -56,19 +58,94 @@ void RelaySide::OnJoinLine(std::size_t lineChars)
     join_ = *parse.request;
     joined_ = true;
     earlyStart_ = lineChars + 1;
+    if (join_.version == 2)
+        return SendChallenge();
     if (EarlyBytesOverflow())
         return Refuse(Refusal::TooManyEarlyBytes);
     if (!IsAccepted())
         return Refuse(Refusal::NotAccepted);
+    Admit();
+}
+
+// A version-2 side proves that it holds the key by answering a challenge no
+// one has seen before, so a captured Join and proof are worth nothing. Any
+// session gets one, so the relay tells no one which sessions exist.
+void RelaySide::SendChallenge()
+{
+    std::optional<std::string> challenge = NewChallenge();
+    if (!challenge) {
+        state_->log.Write("no random challenge to be had " + Describe());
+        return Refuse(Refusal::NotAccepted);
+    }
+    challenge_ = std::move(*challenge);
+    if (!WriteNow(std::string(kChallengePrefix) + challenge_ + '\n'))
+        return CloseNow();
+    ReadProof();
+}
+
+// What came after the Join line may already hold the proof line.
+void RelaySide::ReadProof()
+{
+    for (;;) {
+        const JoinScan scan = ScanJoinLine(EarlyBytes(), state_->limits.maxJoinLine);
+        if (scan.status == JoinScan::Status::Found)
+            return OnProofLine(scan.lineChars);
+        if (scan.status == JoinScan::Status::TooLong)
+            return Refuse(Refusal::JoinLineTooLong);
+        if (EarlyBytesOverflow())
+            return Refuse(Refusal::TooManyEarlyBytes);
+        error_code ec;
+        ReadPending(ec);
+        if (ec == asio::error::would_block)
+            return AwaitReadable(&RelaySide::ReadProof);
+        if (ec)
+            return Lost(ec);
+    }
+}
+
+void RelaySide::OnProofLine(std::size_t lineChars)
+{
+    const std::optional<std::string> proof = ParseProofLine(EarlyBytes().substr(0, lineChars));
+    if (!proof)
+        return Refuse(Refusal::BadProofLine);
+    earlyStart_ += lineChars + 1;
+    if (EarlyBytesOverflow())
+        return Refuse(Refusal::TooManyEarlyBytes);
+    if (!IsProven(*proof))
+        return Refuse(Refusal::NotAccepted);
+    Admit();
+}
+
+void RelaySide::Admit()
+{
     state_->log.Write("join " + Describe());
     state_->rendezvous.Join(shared_from_this());
 }
 
-// The store is another component: whatever it throws counts as "not accepted".
 bool RelaySide::IsAccepted()
 {
+    return AskStore([this] { return state_->sessions.IsAcceptedSession(join_.sessaoId, join_.streamKey); });
+}
+
+// Sides then meet under the store's key, as version-1 sides meet under theirs.
+bool RelaySide::IsProven(const std::string& proof)
+{
+    const std::string challenge = std::exchange(challenge_, {});
+    return AskStore([&] {
+        std::optional<std::string> key = state_->sessions.ProvableSessionKey(join_.sessaoId);
+        if (!key
+            || !linkkeys::SameText(linkkeys::RelayJoinProof(*key, join_.sessaoId, RoleName(join_.role), challenge),
+                                   proof))
+            return false;
+        join_.streamKey = std::move(*key);
+        return true;
+    });
+}
+
+bool RelaySide::AskStore(const std::function<bool()>& question)
+{
     try {
-        return state_->sessions.IsAcceptedSession(join_.sessaoId, join_.streamKey);
+        return question();
     } catch (const std::exception& e) {
         state_->log.Write("session check failed " + Describe() + ": " + e.what());
     } catch (...) {

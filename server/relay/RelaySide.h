@@ -3,6 +3,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,7 +57,14 @@ private:
 
     void ReadJoin();
     void OnJoinLine(std::size_t lineChars);
+    void SendChallenge();
+    void ReadProof();
+    void OnProofLine(std::size_t lineChars);
+    void Admit();
     bool IsAccepted();
+    bool IsProven(const std::string& proof);
+    // The store is another component: whatever it throws counts as "no".
+    bool AskStore(const std::function<bool()>& question);
     void ReadEarly();
     void Drain();
     void OnJoinDeadline();
@@ -79,6 +87,7 @@ private:
     Phase phase_ = Phase::Joining;
     bool joined_ = false;
     JoinRequest join_;
+    std::string challenge_;  // version 2, until the proof is read
     // The Join line and what followed it. Room for the longest line first,
     // then for the early bytes allowed; always one byte more, so a read that
     // fills it shows an overflow.

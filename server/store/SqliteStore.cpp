@@ -89,16 +89,23 @@ DROP TABLE devices;
 ALTER TABLE devices_v2 RENAME TO devices;
 )sql";
 
-constexpr std::array<const char*, SqliteStore::kSchemaVersion> kSteps{kSchemaV1, kDevicesPerAccount};
+// Version 3: the link version each side announced (1 for sessions from before).
+constexpr const char* kLinkVersions = R"sql(
+ALTER TABLE codes ADD COLUMN versao_link_tecnico INTEGER NOT NULL DEFAULT 1;
+ALTER TABLE sessions ADD COLUMN versao_link_cliente INTEGER NOT NULL DEFAULT 1;
+ALTER TABLE sessions ADD COLUMN versao_link_tecnico INTEGER NOT NULL DEFAULT 1;
+)sql";
+
+constexpr std::array<const char*, SqliteStore::kSchemaVersion> kSteps{kSchemaV1, kDevicesPerAccount, kLinkVersions};
 
 // One place for the column list of a code, so every reader agrees.
 #define CODE_COLUMNS \
     "c.id, c.codigo, c.cliente_device_id, c.expires_at, c.state, c.tecnico_device_id, c.tecnico_nome, " \
-    "c.ip_cliente, c.session_id"
-constexpr int kCodeColumnCount = 9;
+    "c.ip_cliente, c.session_id, c.versao_link_tecnico"
+constexpr int kCodeColumnCount = 10;
 #define SESSION_COLUMNS \
     "s.id, s.code_id, s.cliente_device_id, s.tecnico_device_id, s.stream_key, s.ip_local_cliente, " \
-    "s.porta_cliente, s.ended"
+    "s.porta_cliente, s.ended, s.versao_link_cliente, s.versao_link_tecnico"
 
 struct StateName {
     CodeState state;
@@ -124,6 +131,7 @@ Code ReadCode(const Query& q, int first = 0)
     c.tecnicoNome = q.Text(first + 6);
     c.ipCliente = q.Text(first + 7);
     c.sessionId = q.Int(first + 8);
+    c.versaoLinkTecnico = static_cast<int>(q.Int(first + 9));
     return c;
 }
 
@@ -138,6 +146,8 @@ Session ReadSession(const Query& q, int first = 0)
     s.ipLocalCliente = q.Text(first + 5);
     s.portaCliente = static_cast<int>(q.Int(first + 6));
     s.ended = q.Int(first + 7) != 0;
+    s.versaoLinkCliente = static_cast<int>(q.Int(first + 8));
+    s.versaoLinkTecnico = static_cast<int>(q.Int(first + 9));
     return s;
 }
 
@@ -337,13 +347,15 @@ std::optional<Code> SqliteStore::FindCode(Id codeId)
     return ReadCode(q);
 }
 
-void SqliteStore::RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome)
+void SqliteStore::RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome,
+                                int versaoLinkTecnico)
 {
     Transaction t(db_);
     {
         Query q = db_.Prepare(
-            "UPDATE codes SET state = 'solicitado', tecnico_device_id = ?2, tecnico_nome = ?3 WHERE id = ?1");
-        q.Bind(1, codeId).Bind(2, tecnicoDeviceId).Bind(3, tecnicoNome).Run();
+            "UPDATE codes SET state = 'solicitado', tecnico_device_id = ?2, tecnico_nome = ?3, "
+            "versao_link_tecnico = ?4 WHERE id = ?1");
+        q.Bind(1, codeId).Bind(2, tecnicoDeviceId).Bind(3, tecnicoNome).Bind(4, versaoLinkTecnico).Run();
     }
     {
         Query q = db_.Prepare("UPDATE devices SET latest_code_id = ?2 WHERE id = ?1");
@@ -359,16 +371,16 @@ void SqliteStore::RefuseRequest(Id codeId, Millis now)
 }
 
 Id SqliteStore::AcceptRequest(const Code& code, const std::string& streamKey, const std::string& ipCliente,
-                              Millis now)
+                              int versaoLinkCliente, Millis now)
 {
     Transaction t(db_);
     Id sessionId = 0;
     {
         Query q = db_.Prepare(
-            "INSERT INTO sessions (code_id, cliente_device_id, tecnico_device_id, stream_key, created_at) "
-            "VALUES (?1, ?2, ?3, ?4, ?5)");
+            "INSERT INTO sessions (code_id, cliente_device_id, tecnico_device_id, stream_key, created_at, "
+            "versao_link_cliente, versao_link_tecnico) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         q.Bind(1, code.id).Bind(2, code.clienteDeviceId).Bind(3, code.tecnicoDeviceId).Bind(4, streamKey);
-        q.Bind(5, now).Run();
+        q.Bind(5, now).Bind(6, versaoLinkCliente).Bind(7, code.versaoLinkTecnico).Run();
         sessionId = db_.LastInsertId();
     }
     {
@@ -432,13 +444,14 @@ std::optional<CodeStatus> SqliteStore::StatusFor(Id deviceId, Id codeId)
     return status;
 }
 
-std::optional<std::string> SqliteStore::AcceptedStreamKey(Id sessionId)
+std::optional<AcceptedKey> SqliteStore::AcceptedStreamKey(Id sessionId)
 {
-    Query q = db_.Prepare("SELECT stream_key FROM sessions WHERE id = ?1 AND ended = 0");
+    Query q = db_.Prepare(
+        "SELECT stream_key, MIN(versao_link_cliente, versao_link_tecnico) FROM sessions WHERE id = ?1 AND ended = 0");
     q.Bind(1, sessionId);
     if (!q.Step())
         return std::nullopt;
-    return q.Text(0);
+    return AcceptedKey{q.Text(0), static_cast<int>(q.Int(1))};
 }
 
 ThrottleCounter SqliteStore::LoadCounter(const std::string& key)

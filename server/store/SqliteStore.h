@@ -27,10 +27,11 @@ public:
                  Millis now) override;
     std::optional<Code> FindLiveCode(const std::string& codigo, Millis now) override;
     std::optional<Code> FindCode(Id codeId) override;
-    void RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome) override;
+    void RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome,
+                       int versaoLinkTecnico) override;
     void RefuseRequest(Id codeId, Millis now) override;
     Id AcceptRequest(const Code& code, const std::string& streamKey, const std::string& ipCliente,
-                     Millis now) override;
+                     int versaoLinkCliente, Millis now) override;
 
     std::optional<Session> FindSession(Id sessionId) override;
     void RegisterConnection(const Session& session, const std::string& ipLocal, int porta,
@@ -38,13 +39,13 @@ public:
     void EndSession(const Session& session, const std::string& motivo, Millis now) override;
 
     std::optional<CodeStatus> StatusFor(Id deviceId, Id codeId) override;
-    std::optional<std::string> AcceptedStreamKey(Id sessionId) override;
+    std::optional<AcceptedKey> AcceptedStreamKey(Id sessionId) override;
 
     ThrottleCounter LoadCounter(const std::string& key) override;
     void SaveCounter(const std::string& key, const ThrottleCounter& counter) override;
     int Purge(Millis before) override;
 
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     // The SQL that takes the schema from `version` - 1 to `version` (1 makes
     // the first one), so tests can build a database as an older server left it.
     static const char* SchemaStep(int version);

@@ -55,6 +55,7 @@ struct Code {
     std::string tecnicoNome;
     std::string ipCliente;  // public address the cliente last reached us from
     Id sessionId = 0;
+    int versaoLinkTecnico = 1;  // the link version the requesting technician announced
 };
 
 struct Session {
@@ -66,6 +67,17 @@ struct Session {
     std::string ipLocalCliente;
     int portaCliente = 0;
     bool ended = false;
+    // The link version each side announced; the session runs the lower one.
+    int versaoLinkCliente = 1;
+    int versaoLinkTecnico = 1;
+
+    int VersaoLink() const { return versaoLinkCliente < versaoLinkTecnico ? versaoLinkCliente : versaoLinkTecnico; }
+};
+
+// What the relay needs of an accepted, not ended session.
+struct AcceptedKey {
+    std::string streamKey;
+    int versaoLink = 1;
 };
 
 // A code with its session, as the status poll reports it.
@@ -106,10 +118,12 @@ public:
                          const std::string& ipCliente, Millis now) = 0;
     virtual std::optional<Code> FindLiveCode(const std::string& codigo, Millis now) = 0;
     virtual std::optional<Code> FindCode(Id codeId) = 0;
-    virtual void RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome) = 0;
+    virtual void RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome,
+                               int versaoLinkTecnico) = 0;
     virtual void RefuseRequest(Id codeId, Millis now) = 0;
-    virtual Id AcceptRequest(const Code& code, const std::string& streamKey,
-                             const std::string& ipCliente, Millis now) = 0;
+    // The session takes the technician's link version from the code.
+    virtual Id AcceptRequest(const Code& code, const std::string& streamKey, const std::string& ipCliente,
+                             int versaoLinkCliente, Millis now) = 0;
 
     // Sessions.
     virtual std::optional<Session> FindSession(Id sessionId) = 0;
@@ -120,8 +134,8 @@ public:
     // The hot path: one code and its session. codeId 0 asks for the device's
     // latest code, whichever role it had.
     virtual std::optional<CodeStatus> StatusFor(Id deviceId, Id codeId) = 0;
-    // The relay's question: the stream key of an accepted, not ended session.
-    virtual std::optional<std::string> AcceptedStreamKey(Id sessionId) = 0;
+    // The relay's question: the stream key and link version of an accepted, not ended session.
+    virtual std::optional<AcceptedKey> AcceptedStreamKey(Id sessionId) = 0;
 
     // Guessing counters, by key ("dispositivo:12", "endereco:203.0.113.5", ...).
     virtual ThrottleCounter LoadCounter(const std::string& key) = 0;

@@ -68,25 +68,54 @@ TEST_F(ContractTest, TwoDevicesGoFromSignUpToTheEndOfASession)
         EXPECT_EQ(log.find(secret.toStdString()), std::string::npos) << "a secret reached the log";
 }
 
+// Older programs announce nothing; an unknown version counts as none.
+TEST_F(ContractTest, TheLinkVersionIsTwoOnlyWhenBothSidesAnnounceIt)
+{
+    ActivateBoth();
+    const struct {
+        const char* tecnico;
+        const char* cliente;
+        const char* versao;
+    } cases[] = {{"2", "2", "2"}, {"2", "", "1"}, {"", "2", "1"}, {"", "", "1"}, {"3", "2", "1"}};
+    for (const auto& c : cases) {
+        const QString sessaoId = OpenSession(nullptr, c.tecnico, c.cliente);
+        for (const TestDevice* side : {&cliente, &tecnico})
+            EXPECT_EQ(Field(PostAs(*side, "credenciais_sessao.php", {{"sessao_id", sessaoId}}), "versao_link"), c.versao)
+                << c.tecnico << "/" << c.cliente;
+        PostAs(cliente, "encerrar_sessao.php", {{"sessao_id", sessaoId}});
+    }
+}
+
+// For each version: a Join of the session's version with the right key
+// pairs; a wrong key, the other version's Join and an ended session do not.
 TEST_F(ContractTest, TheRelayPairsOnlyWhatTheStoreAccepted)
 {
     ActivateBoth();
-    const QString sessaoId = OpenSession();
-    const std::string key =
-        Field(PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", sessaoId}}), "stream_key").toStdString();
-    auto join = [&](const std::string& streamKey, const char* role) {
-        auto wire = std::make_unique<RelayWire>(server.RelayPort());
-        wire->Send(JoinLine(sessaoId.toStdString(), streamKey, role));
-        return wire;
-    };
-    EXPECT_EQ(join(std::string(key.size(), '0'), "cliente")->ReadLine().rfind("ERR|", 0), 0u);
-    const auto sideA = join(key, "cliente");
-    EXPECT_NE(sideA->ReadLine().find("AGUARDANDO"), std::string::npos);
-    const auto sideB = join(key, "tecnico");
-    EXPECT_NE(sideB->ReadLine().find("CONECTADO"), std::string::npos);
+    for (const QString versao : {"1", "2"}) {
+        const QString sessaoId = OpenSession(nullptr, versao, versao);
+        const std::string key =
+            Field(PostAs(cliente, "credenciais_sessao.php", {{"sessao_id", sessaoId}}), "stream_key").toStdString();
+        // The first reply that is not a challenge.
+        auto join = [&](bool v2, const std::string& streamKey, const char* role) {
+            auto wire = std::make_unique<RelayWire>(server.RelayPort());
+            if (!v2)
+                wire->Send(JoinLine(sessaoId.toStdString(), streamKey, role));
+            else
+                EXPECT_FALSE(SendJoinV2(*wire, sessaoId.toStdString(), streamKey, role).empty());
+            std::string reply = wire->ReadLine();
+            return std::pair(std::move(wire), std::move(reply));
+        };
+        const bool v2 = versao == "2";
+        EXPECT_EQ(join(v2, std::string(key.size(), '0'), "cliente").second, "ERR|sessao nao autorizada\n");
+        EXPECT_EQ(join(!v2, key, "cliente").second, "ERR|sessao nao autorizada\n") << "the other version";
+        const auto sideA = join(v2, key, "cliente");
+        EXPECT_NE(sideA.second.find("AGUARDANDO"), std::string::npos);
+        const auto sideB = join(v2, key, "tecnico");
+        EXPECT_NE(sideB.second.find("CONECTADO"), std::string::npos);
 
-    EXPECT_TRUE(IsOk(PostAs(cliente, "encerrar_sessao.php", {{"sessao_id", sessaoId}, {"motivo", "cliente"}})));
-    EXPECT_EQ(join(key, "cliente")->ReadLine().rfind("ERR|", 0), 0u) << "an ended session no longer pairs";
+        EXPECT_TRUE(IsOk(PostAs(cliente, "encerrar_sessao.php", {{"sessao_id", sessaoId}, {"motivo", "cliente"}})));
+        EXPECT_EQ(join(v2, key, "cliente").second.rfind("ERR|", 0), 0u) << "an ended session no longer pairs";
+    }
 }
 
 TEST_F(ContractTest, PagesAnswerTheVersionDownloadAndHelp)

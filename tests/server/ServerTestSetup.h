@@ -23,6 +23,7 @@ namespace server_tests {
 // with deadlines, for the Join line, for raw bytes and for raw HTTPS.
 using RelayWire = relaytest::RelayTestClient;
 using relaytest::JoinLine;
+using relaytest::SendJoinV2;
 
 using Fields = std::vector<std::pair<const char*, QString>>;
 
@@ -87,22 +88,32 @@ protected:
         return PostAs(device, "status_codigo.php", {{"codigo_id", codeId}});
     }
 
+    // The field a program announces its link version with; none, as an older one, for "".
+    static Fields WithVersion(Fields fields, const QString& versaoLink)
+    {
+        if (!versaoLink.isEmpty())
+            fields.emplace_back("versao_link", versaoLink);
+        return fields;
+    }
+
     // The cliente's code and the technician's request on it; returns the code id.
-    QString RequestAccess()
+    QString RequestAccess(const QString& versaoTecnico = {})
     {
         const QString code = PostAs(cliente, "gerar_codigo.php");
-        const QString request = PostAs(tecnico, "solicitar_acesso.php", {{"codigo", Field(code, "codigo")}});
+        const QString request =
+            PostAs(tecnico, "solicitar_acesso.php", WithVersion({{"codigo", Field(code, "codigo")}}, versaoTecnico));
         EXPECT_TRUE(IsOk(code) && IsOk(request)) << code.toStdString() << request.toStdString();
         return Field(code, "codigo_id");
     }
 
-    // RequestAccess and permission; returns the session id.
-    QString OpenSession(QString* codeId = nullptr)
+    // RequestAccess and permission, each side announcing the link version given; returns the session id.
+    QString OpenSession(QString* codeId = nullptr, const QString& versaoTecnico = {}, const QString& versaoCliente = {})
     {
-        const QString id = RequestAccess();
+        const QString id = RequestAccess(versaoTecnico);
         if (codeId)
             *codeId = id;
-        const QString answer = PostAs(cliente, "responder_acesso.php", {{"acao", "permitir"}, {"codigo_id", id}});
+        const QString answer = PostAs(cliente, "responder_acesso.php",
+                                      WithVersion({{"acao", "permitir"}, {"codigo_id", id}}, versaoCliente));
         EXPECT_TRUE(IsOk(answer)) << answer.toStdString();
         return Field(answer, "sessao_id");
     }

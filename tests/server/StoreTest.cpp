@@ -56,22 +56,25 @@ TEST_F(StoreTest, CodesLiveUntilReplacedExpiredOrEnded)
     EXPECT_TRUE(s.IsLiveCode("222222222", 999));
     EXPECT_FALSE(s.IsLiveCode("222222222", 1000)) << "expired";
 
-    s.RecordRequest(current, Device(s, "b@x", "uid-b"), "Beto");
-    const Id session = s.AcceptRequest(*s.FindCode(current), "k", "198.51.100.1", 40);
+    s.RecordRequest(current, Device(s, "b@x", "uid-b"), "Beto", 2);
+    const Id session = s.AcceptRequest(*s.FindCode(current), "k", "198.51.100.1", 2, 40);
     EXPECT_TRUE(s.IsLiveCode("222222222", 5000)) << "a session keeps its code alive";
-    EXPECT_EQ(s.AcceptedStreamKey(session).value_or(""), "k");
+    EXPECT_EQ(s.AcceptedStreamKey(session).value_or(AcceptedKey{}).streamKey, "k");
+    EXPECT_EQ(s.AcceptedStreamKey(session)->versaoLink, 2) << "both sides announced version 2";
     s.EndSession(*s.FindSession(session), "cliente", 50);
     EXPECT_FALSE(s.AcceptedStreamKey(session));
     EXPECT_EQ(s.Purge(51), 3) << "both codes and the session were ended before";
 }
 
 // A database as the first server version left it, opened by this one.
-TEST_F(StoreTest, DevicesAndTheirTokensSurviveTheStepToDevicesPerAccount)
+TEST_F(StoreTest, DevicesTokensAndSessionsSurviveEveryStep)
 {
     {
         SqliteDatabase old(path);
         old.Exec(SqliteStore::SchemaStep(1));
         old.Exec("INSERT INTO accounts (id, email, nome, active, created_at) VALUES (1, 'ana@x', 'Ana', 1, 0);"
+                 "INSERT INTO sessions (id, code_id, cliente_device_id, tecnico_device_id, stream_key, created_at) "
+                 "VALUES (5, 1, 7, 8, 'k', 0);"
                  "PRAGMA user_version=1;");
         old.Prepare("INSERT INTO devices (id, uid, account_id, token_hash, bound_at) VALUES (7, 'uid-a', 1, ?1, 0)")
             .BindBlob(1, security::Sha256("token-a"))
@@ -83,4 +86,5 @@ TEST_F(StoreTest, DevicesAndTheirTokensSurviveTheStepToDevicesPerAccount)
     EXPECT_EQ(device->id, 7);
     EXPECT_EQ(device->email, "ana@x");
     EXPECT_NE(Device(s, "beto@x", "uid-a"), 7) << "a device per account";
+    EXPECT_EQ(s.AcceptedStreamKey(5).value_or(AcceptedKey{}).versaoLink, 1) << "sessions from before ran version 1";
 }

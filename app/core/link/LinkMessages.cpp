@@ -1,5 +1,7 @@
 #include "core/link/LinkMessages.h"
 
+#include "core/link/LinkKeys.h"
+
 namespace screenlink {
 
 QByteArray HelloMessage(const QString& sessaoId, const QString& streamKey)
@@ -15,6 +17,21 @@ QByteArray JoinMessage(const QString& sessaoId, const QString& streamKey, const 
 {
     return "JOIN|" + sessaoId.toLatin1() + '|' + streamKey.toLatin1() + '|' + papelRelay.toLatin1()
         + "|marquelin-relay-v1\n";
+}
+
+QByteArray Join2Message(const QString& sessaoId, const QString& papelRelay)
+{
+    const std::string_view tag = linkkeys::kRelayProtocolV2;
+    return "JOIN2|" + sessaoId.toLatin1() + '|' + papelRelay.toLatin1() + '|'
+        + QByteArray(tag.data(), static_cast<qsizetype>(tag.size())) + '\n';
+}
+
+QByteArray ProofMessage(const QString& streamKey, const QString& sessaoId, const QString& papelRelay,
+                        const QByteArray& challengeHex)
+{
+    const std::string proof = linkkeys::RelayJoinProof(streamKey.toStdString(), sessaoId.toStdString(),
+                                                       papelRelay.toStdString(), challengeHex.toStdString());
+    return "PROVA|" + QByteArray::fromStdString(proof) + '\n';
 }
 
 QByteArray MouseCommand(const QString& action, int x, int y, int button)

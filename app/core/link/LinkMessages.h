@@ -14,6 +14,12 @@ QByteArray HelloMessage(const QString& sessaoId, const QString& streamKey);
 QByteArray AcceptMessage();
 QByteArray GoodbyeMessage(const QString& sessaoId);
 QByteArray JoinMessage(const QString& sessaoId, const QString& streamKey, const QString& papelRelay);
+// The version-2 Join carries no key; the relay's challenge is answered with
+// ProofMessage, a MAC over it keyed from the key (throws std::runtime_error
+// only if OpenSSL fails).
+QByteArray Join2Message(const QString& sessaoId, const QString& papelRelay);
+QByteArray ProofMessage(const QString& streamKey, const QString& sessaoId, const QString& papelRelay,
+                        const QByteArray& challengeHex);
 QByteArray MouseCommand(const QString& action, int x, int y, int button);
 QByteArray KeyCommand(const QString& action, int keyCode);
 QByteArray QualityCommand(int nitidez, int atualizacao);

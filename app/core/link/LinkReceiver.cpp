@@ -7,6 +7,8 @@
 #include "core/link/RelayReply.h"
 #include "core/shell/frmMain.h"
 
+#include <exception>
+
 namespace screenlink {
 
 using session::kCliente;
@@ -112,6 +114,18 @@ void LinkReceiver::Clear()
 {
     tecnico_.Clear();
     cliente_.Clear();
+    desafioPendente_.clear();
+}
+
+QByteArray LinkReceiver::PedidoRelay()
+{
+    const session::SessionRecord& s = w_.s;
+    if (s.versao_link != 2) {
+        desafioPendente_.clear();
+        return JoinMessage(s.sessao_id, s.stream_key, s.PapelRelay);
+    }
+    desafioPendente_ = w_.link.Remote();
+    return Join2Message(s.sessao_id, s.PapelRelay);
 }
 
 bool LinkReceiver::TratarRespostaRelay(const QByteArray& line)
@@ -130,8 +144,28 @@ bool LinkReceiver::TratarRespostaRelay(const QByteArray& line)
         w_.LogEvent("Erro no relay TCP: " + reply.reason);
         w_.loss.PararTelaRemota(false);
         return true;
+    case RelayReply::Kind::Challenge: return ResponderDesafio(reply.challenge);
     }
     return false;
+}
+
+// Answered once, and only on the relay connection that sent the version-2
+// Join: a proof made for a challenge that came any other way would let
+// whoever sent it join the relay in this side's place. Otherwise the line is
+// no relay reply.
+bool LinkReceiver::ResponderDesafio(const QByteArray& challenge)
+{
+    if (!desafioPendente_ || desafioPendente_ != w_.link.Remote())
+        return false;
+    desafioPendente_.clear();
+    const session::SessionRecord& s = w_.s;
+    try {
+        w_.link.Send(ProofMessage(s.stream_key, s.sessao_id, s.PapelRelay, challenge));
+    } catch (const std::exception& e) {
+        w_.LogEvent(QStringLiteral("Erro no relay TCP: prova da sessao indisponivel (%1).").arg(e.what()));
+        w_.loss.PararTelaRemota(false);
+    }
+    return true;
 }
 
 void LinkReceiver::ValidarHello(const QByteArray& line)

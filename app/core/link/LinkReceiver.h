@@ -5,6 +5,8 @@
 #include "core/link/TecnicoStreamParser.h"
 
 #include <QByteArray>
+#include <QPointer>
+#include <QTcpSocket>
 
 namespace shell { class frmMain; }
 
@@ -24,6 +26,10 @@ public:
     // Releases whatever remote commands pressed and did not release.
     void SoltarEntradaRemota() { input_.ReleaseAllHeld(); }
 
+    // The Join line for the link socket just connected to the relay. On a
+    // version-2 session it carries no key, and that socket may then answer
+    // the relay's one challenge.
+    QByteArray PedidoRelay();
     // `TratarRespostaRelay`: true when the line was a relay reply.
     bool TratarRespostaRelay(const QByteArray& line);
     void ValidarHello(const QByteArray& line);
@@ -39,12 +45,16 @@ private:
     class TecnicoSide;
     class ClienteSide;
 
+    bool ResponderDesafio(const QByteArray& challenge);
+
     shell::frmMain& w_;
     input::modRemoteInput input_;
     std::unique_ptr<TecnicoSide> tecnicoSide_;
     std::unique_ptr<ClienteSide> clienteSide_;
     TecnicoStreamParser tecnico_;
     ClienteLineParser cliente_;
+    // The relay connection whose challenge is still to be answered.
+    QPointer<QTcpSocket> desafioPendente_;
 };
 
 }  // namespace screenlink

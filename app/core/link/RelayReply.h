@@ -14,10 +14,12 @@ struct RelayReply {
         Waiting,   // "OK|" with "AGUARDANDO" and without "CONECTADO"
         Accepted,  // "OK|" with neither word
         Refused,   // "ERR|" with a reason
+        Challenge, // "DESAFIO|" and 64 lowercase hex digits, to a version-2 Join
     };
 
     Kind kind = Kind::NotAReply;
-    QString reason;  // Refused only
+    QString reason;        // Refused only
+    QByteArray challenge;  // Challenge only
 };
 
 // CRs are deleted and spaces trimmed at both ends before the line is read.

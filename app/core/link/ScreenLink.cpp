@@ -239,7 +239,7 @@ void ScreenLink::OnConnected()
     OnLinkUp();
     const session::SessionRecord& s = w_.s;
     if (!s.PapelRelay.isEmpty() && s.RotaAutomatica) {
-        Send(JoinMessage(s.sessao_id, s.stream_key, s.PapelRelay));
+        Send(receiver_->PedidoRelay());
         w_.LogEvent("Relay TCP conectado. Aguardando pareamento.");
         return;
     }

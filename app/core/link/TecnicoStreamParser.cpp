@@ -2,6 +2,9 @@
 
 #include "core/link/FrameHeader.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace screenlink {
 
 namespace {
@@ -12,9 +15,9 @@ constexpr qsizetype kMaxTextWithoutMarker = 2048;
 // A relay or command line is a few dozen characters.
 constexpr qsizetype kMaxLineChars = 64 * 1024;
 
-bool StartsWithAny(QByteArrayView text, QByteArrayView a, QByteArrayView b)
+bool StartsWithAny(QByteArrayView text, std::initializer_list<QByteArrayView> prefixes)
 {
-    return text.startsWith(a) || text.startsWith(b);
+    return std::any_of(prefixes.begin(), prefixes.end(), [&](QByteArrayView p) { return text.startsWith(p); });
 }
 
 // The longest end of `text` that a marker split by the network could start with.
@@ -81,7 +84,7 @@ TecnicoStreamParser::Line TecnicoStreamParser::TakeLine(QByteArray& line)
 
 TecnicoStreamParser::Step TecnicoStreamParser::TakeRelayLine()
 {
-    if (!StartsWithAny(buffer_.Rest(), "ERR|", "OK|"))
+    if (!StartsWithAny(buffer_.Rest(), {"ERR|", "OK|", "DESAFIO|"}))
         return Step::NotHere;
     QByteArray line;
     if (TakeLine(line) != Line::Taken)

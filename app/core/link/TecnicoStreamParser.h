@@ -30,7 +30,7 @@ class TecnicoStreamHandler {
 public:
     virtual ~TecnicoStreamHandler() = default;
 
-    // A line that began with "OK|" or "ERR|", CRs deleted.
+    // A line that began with "OK|", "ERR|" or "DESAFIO|", CRs deleted.
     virtual void OnRelayLine(const QByteArray& line) = 0;
     // A "CMD:" line without its LF, CRs deleted.
     virtual LinkOutcome OnCommandLine(const QByteArray& line) = 0;

@@ -12,9 +12,17 @@ namespace session {
 using api::FormField;
 using api::JsonGetValue;
 
+namespace {
+
+// Goes last in the body. Older programs send nothing and the service then
+// agrees on version 1 with whoever is on the other side.
+QString VersaoLinkAnunciada() { return FormField("versao_link", QString::number(kVersaoLinkPropria)); }
+
+}  // namespace
+
 void AccessRequest::cmdSolicitar_Click()
 {
-    const QString body = w_.ContaParams() + FormField("codigo", w_.c.txtCodigoAcessar.text());
+    const QString body = w_.ContaParams() + FormField("codigo", w_.c.txtCodigoAcessar.text()) + VersaoLinkAnunciada();
     const QString reply = api::ApiPost("solicitar_acesso.php", body);
     w_.LogEvent("Solicitar acesso: " + reply);
     if (!api::JsonIsOk(reply))
@@ -24,6 +32,7 @@ void AccessRequest::cmdSolicitar_Click()
     s.SessaoEncerrada = false;
     s.DadosTelaRecebidos = false;
     s.stream_key.clear();
+    s.versao_link = 1;
     s.sessao_id.clear();
     s.InicioSolicitacao = w_.Now();
     s.InicioBuscaAceite = w_.Now();
@@ -46,7 +55,8 @@ void AccessRequest::ResponderAcesso(const QString& acao)
     // Disabled before the request, so a second click cannot send a second answer.
     w_.c.cmdPermitir.setEnabled(false);
     w_.c.cmdRecusar.setEnabled(false);
-    const QString body = w_.ContaParams() + FormField("acao", acao) + FormField("codigo_id", s.codigo_id);
+    const QString body =
+        w_.ContaParams() + FormField("acao", acao) + FormField("codigo_id", s.codigo_id) + VersaoLinkAnunciada();
     const QString reply = api::ApiPost("responder_acesso.php", body);
     w_.LogEvent("Responder acesso: " + reply);
     if (api::JsonIsOk(reply)) {

@@ -9,6 +9,9 @@ namespace session {
 inline const QString kCliente = QStringLiteral("cliente");
 inline const QString kTecnico = QStringLiteral("tecnico");
 
+// The highest link version this program speaks, announced to the service.
+inline constexpr int kVersaoLinkPropria = 2;
+
 // The one current support session of this machine, as the main window holds
 // it: a local copy of what the service last said plus the local progress of
 // the screen route. Every part of the main window reads and writes it

@@ -30,7 +30,7 @@ TEST(HelloCheck, AcceptsOnlyThisSessionsIdAndKeyFromThreeParts)
         EXPECT_EQ(CheckHello(c.line, c.id, c.key), c.verdict) << c.line;
 }
 
-TEST(RelayReply, TellsPairedWaitingAcceptedAndRefused)
+TEST(RelayReply, TellsPairedWaitingAcceptedRefusedAndChallenge)
 {
     EXPECT_EQ(ClassifyRelayReply("OK|CONECTADO").kind, RelayReply::Kind::Paired);
     EXPECT_EQ(ClassifyRelayReply("OK|par conectado com sucesso").kind, RelayReply::Kind::Paired);
@@ -40,6 +40,8 @@ TEST(RelayReply, TellsPairedWaitingAcceptedAndRefused)
     EXPECT_EQ(ClassifyRelayReply("ok|CONECTADO").kind, RelayReply::Kind::NotAReply);
     EXPECT_EQ(ClassifyRelayReply("HELLO:s1:k1").kind, RelayReply::Kind::NotAReply);
     EXPECT_EQ(ClassifyRelayReply("  \r ").kind, RelayReply::Kind::NotAReply);
+    EXPECT_EQ(ClassifyRelayReply("DESAFIO|" + QByteArray(64, 'f') + "\r").challenge, QByteArray(64, 'f'));
+    EXPECT_EQ(ClassifyRelayReply("DESAFIO|" + QByteArray(64, 'F')).kind, RelayReply::Kind::NotAReply);
 }
 
 TEST(RelayReply, GivesTheRefusalReasonAsSentWithoutTrailingBlanks)

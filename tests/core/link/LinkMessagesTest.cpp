@@ -11,6 +11,7 @@ TEST(LinkMessages, EveryMessageIsWrittenByteForByte)
     EXPECT_EQ(AcceptMessage(), "OK\n");
     EXPECT_EQ(GoodbyeMessage("s12"), "CMD:BYE:s12:0\n");
     EXPECT_EQ(JoinMessage("s12", "k-Ab9", "tecnico"), "JOIN|s12|k-Ab9|tecnico|marquelin-relay-v1\n");
+    EXPECT_EQ(Join2Message("s12", "cliente"), "JOIN2|s12|cliente|marquelin-relay-v2\n");
     EXPECT_EQ(MouseCommand("MD", 1919, -3, 1), "CMD:MD:1919:-3:1\n");
     EXPECT_EQ(KeyCommand("KU", 65), "CMD:KU:65:0:1\n");
     EXPECT_EQ(QualityCommand(4, 2), "CMD:CF:4:2:1\n");

@@ -1,15 +1,24 @@
 // Session brokering against a canned service: the cases a real server
 // cannot be made to produce on demand.
+#include "core/account/Activation.h"
+#include "core/api/ApiClient.h"
+#include "core/api/FormEncoding.h"
+#include "core/api/Json.h"
 #include "core/session/SessionButtons.h"
 #include "core/session/SessionCredentials.h"
 #include "support/CannedService.h"
 #include "support/MainWindowHarness.h"
+#include "support/ScopedEnv.h"
+#include "support/ServerFixture.h"
+#include "support/WaitUntil.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using testing_support::CannedService;
 using testing_support::MainWindowHarness;
+using testing_support::ScopedEnv;
+using testing_support::WaitUntil;
 
 namespace {
 
@@ -110,7 +119,7 @@ TEST_F(Brokering, AnAnswerNeedsACodeIdAndAFailedOneGivesTheButtonsBack)
     EXPECT_FALSE(w().c.cmdPermitir.enabled());
     EXPECT_EQ(service.Bodies("responder_acesso.php").back(),
               "email=ana%40example.com&dispositivo_uid=" + w().c.txtDispositivo.text().toStdString()
-                  + "&token=tok&acao=recusar&codigo_id=5");
+                  + "&token=tok&acao=recusar&codigo_id=5&versao_link=2");
     // A failed refusal leaves the permit button as it finds it: here a poll
     // run during the request has enabled it again.
     QTimer::singleShot(0, [this] { w().c.cmdPermitir.setEnabled(true); });
@@ -124,7 +133,7 @@ TEST_F(Brokering, TheFastPollWindowLooksUpFromFiveSecondsUntilEighteenAndAdoptsA
     service.Reply("status_codigo.php", Status(R"("status":"solicitado","papel":"tecnico","id":"c9")"));
     w().c.txtCodigoAcessar.setText(" 123 ");
     w().access.cmdSolicitar_Click();
-    EXPECT_NE(service.Bodies("solicitar_acesso.php").back().find("&codigo=+123+"), std::string::npos);
+    EXPECT_NE(service.Bodies("solicitar_acesso.php").back().find("&codigo=+123+&versao_link=2"), std::string::npos);
     EXPECT_EQ(w().tmrStatus.interval(), 700);
     EXPECT_EQ(Label(), "Solicitacao enviada. Aguardando o cliente permitir.");
     const size_t afterRequest = service.Count("status_codigo.php");
@@ -271,8 +280,7 @@ TEST(TargetChoice, ReadsTheFirstAndAlternativeTargetsOncePerRoute)
         EXPECT_EQ(std::tuple(s.IpAlternativo, s.PortaAlternativa, s.DestinoPrivado, s.DadosTelaRecebidos),
                   std::tuple(QString(t.alternative), *t.alternative ? 50555 : 0, t.privateFirst, *t.first != 0))
             << t.first;
-        if (*t.first)
-            EXPECT_TRUE(device.w().log.text().contains("Tela do cliente localizada."));
+        EXPECT_EQ(device.w().log.text().contains("Tela do cliente localizada."), *t.first != 0) << t.first;
     }
 }
 
@@ -318,4 +326,52 @@ TEST_F(Brokering, OpeningTheDirectRouteForgetsTheLastRegistration)
     w().routes.cmdClienteTransmitirTela_Click();
     EXPECT_TRUE(s().TransmissaoIniciada);
     EXPECT_EQ(std::pair(s().IpRegistrado, s().PortaRegistrada), std::pair(QString(), 0));
+}
+
+// An older service names no link version: the session runs version 1.
+TEST(Credentials, TheLinkVersionIsTwoOnlyWhenTheServiceSaysSo)
+{
+    CannedService service;
+    MainWindowHarness device;
+    device.SaveAccount();
+    device.w().s.sessao_id = "s1";
+    const std::pair<const char*, int> cases[] = {{R"(,"versao_link":"2")", 2}, {R"(,"versao_link":"3")", 1}, {"", 1}};
+    for (const auto& [member, versao] : cases) {
+        service.Reply("credenciais_sessao.php", QString(R"({"ok":true,"stream_key":"k"%1})").arg(member));
+        EXPECT_TRUE(device.w().creds.ObterCredenciais());
+        EXPECT_EQ(device.w().s.versao_link, versao) << member;
+    }
+}
+
+// Two programs of this version agree on link version 2 through the real
+// service and pair on the real relay by proof alone, no key on the wire.
+TEST(Credentials, TwoCurrentProgramsAgreeOnVersionTwoAndPairOnTheRelayByProof)
+{
+    const testing_support::ServerFixture server;
+    const ScopedEnv site("MARQUELIN_SITE", QByteArray::fromStdString(server.SiteOrigin()));
+    const ScopedEnv ca("MARQUELIN_CA_FILE", QByteArray::fromStdString(server.CaFile()));
+    const ScopedEnv relay("MARQUELIN_RELAY", QByteArray::fromStdString(server.RelayEndpoint()));
+    MainWindowHarness cliente;
+    MainWindowHarness tecnico;
+    for (auto [device, email] : {std::pair{&cliente, "ana@example.com"}, {&tecnico, "beto@example.com"}}) {
+        ASSERT_TRUE(api::JsonIsOk(api::ApiPost("cadastro.php", "nome=Ana" + api::FormField("email", email))));
+        const QString code = QString::fromStdString(server.LatestCode(email));
+        const QString body = account::ActivationBody(email, code, device->store.GetDeviceUid());
+        device->SaveAccount("Ana", email, api::JsonGetValue(api::ApiPost("ativar.php", body), "token"));
+    }
+    cliente.w().code.GerarCodigo(false);
+    tecnico.w().c.txtCodigoAcessar.setText(cliente.w().c.txtCodigoReceber.text());
+    tecnico.w().access.cmdSolicitar_Click();
+    cliente.w().status.ConsultarStatus();
+    cliente.w().access.cmdPermitir_Click();
+    ASSERT_TRUE(tecnico.w().creds.ObterCredenciais());
+    EXPECT_EQ(cliente.w().s.versao_link + tecnico.w().s.versao_link, 4);
+
+    cliente.w().s.RotaAutomatica = tecnico.w().s.RotaAutomatica = true;
+    cliente.w().routes.IniciarRelayTcp("cliente");
+    tecnico.w().routes.IniciarRelayTcp("tecnico");
+    EXPECT_TRUE(WaitUntil([&] { return cliente.w().s.TelaConectada && tecnico.w().s.TelaConectada; }))
+        << tecnico.w().log.text().toStdString();
+    const std::string log = server.Log();
+    EXPECT_NE(log.find("paired session=" + cliente.w().s.sessao_id.toStdString()), std::string::npos) << log;
 }

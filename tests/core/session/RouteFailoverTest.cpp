@@ -146,22 +146,32 @@ TEST_F(Failover, TheSupportedSideTakesTheRelayAfterFiveSecondsWithoutATechnician
     EXPECT_TRUE(cliente.w().log.text().contains("Rota direta sem conexao. Usando rota segura."));
 }
 
-// On a version-2 session the relay's pairing line is the last plain one: the
-// technician's TLS records may follow it in the same write.
-TEST_F(Failover, AVersionTwoClienteStartsTlsRightBehindTheRelaysPairingLine)
+// A version-2 session joins without its key and answers only the first
+// challenge on its relay connection: an answer to any other could be a proof
+// bought for someone joining in this side's place. The pairing line is the
+// last plain one: the technician's TLS records may follow it in the same write.
+TEST_F(Failover, AVersionTwoSessionJoinsByProofAnswersOneChallengeAndStartsTlsRightBehindThePairingLine)
 {
     MainWindowHarness cliente;
     JoinSession(cliente, "cliente");
     cliente.w().s.versao_link = 2;
     cliente.w().routes.IniciarRelayTcp("cliente");
-    ASSERT_TRUE(WaitUntil([&] { return !relay.FirstLine().isEmpty(); }));
-    QByteArray out = "OK|CONECTADO\n";
+    ASSERT_TRUE(WaitUntil([&] { return relay.FirstLine() == "JOIN2|sess-1|cliente|marquelin-relay-v2"; }));
+    const QByteArray challenge(64, 'c');
+    relay.Answer("DESAFIO|" + challenge + "\n");
+    const QByteArray proof = QByteArray::fromStdString(
+        "PROVA|" + linkkeys::RelayJoinProof("key-1", "sess-1", "cliente", challenge.toStdString()) + "\n");
+    const QByteArray expected = relay.FirstLine() + "\n" + proof;
+    EXPECT_TRUE(WaitUntil([&] { return relay.FirstBytes() == expected; })) << relay.FirstBytes().toStdString();
+
+    QByteArray out = "DESAFIO|" + QByteArray(64, 'd') + "\nOK|CONECTADO\n";
     screenlink::LinkTls tecnico(screenlink::LinkTls::Side::Client, linkkeys::LinkPsk("key-1", "sess-1"),
                                 [&out](QByteArrayView cipher) { out.append(cipher); });
     ASSERT_TRUE(tecnico.Start());
     tecnico.Send(screenlink::HelloMessage("sess-1", screenlink::HelloKey(cliente.w().s)));
-    qsizetype read = relay.FirstLine().size() + 1;
+    qsizetype read = expected.size();
     QByteArray plain;
+    // A second answer would reach the technician's TLS as garbage.
     ASSERT_TRUE(WaitUntil([&] {
         relay.Answer(std::exchange(out, {}));
         const QByteArray from = relay.FirstBytes();
@@ -170,6 +180,7 @@ TEST_F(Failover, AVersionTwoClienteStartsTlsRightBehindTheRelaysPairingLine)
         return plain == "OK\n";
     }));
     EXPECT_TRUE(cliente.w().s.TelaConectada);
+    EXPECT_TRUE(cliente.w().log.text().contains("Rota segura pronta."));
 }
 
 TEST_F(Failover, AValidatedLinkWithoutFramesFor8SecondsIsRebuiltOnTheNextAcceptedPoll)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "relay/JoinLine.h"
 
 namespace relay {
@@ -15,6 +17,9 @@ TEST(JoinLine, ReadsBothRolesAndToleratesOneCarriageReturn)
         EXPECT_EQ(parse.request->streamKey, "k9Zx");
         EXPECT_EQ(parse.request->role, role);
     }
+    const JoinParse v2 = ParseJoinLine("JOIN2|s-42|tecnico|marquelin-relay-v2\r");
+    ASSERT_TRUE(v2.request);
+    EXPECT_EQ(std::tie(v2.request->sessaoId, v2.request->streamKey, v2.request->version), std::tuple("s-42", "", 2));
 }
 
 TEST(JoinLine, NamesWhatIsWrongWithABadLine)
@@ -35,6 +40,10 @@ TEST(JoinLine, NamesWhatIsWrongWithABadLine)
         {"JOIN|s 1|k|cliente|marquelin-relay-v1", Refusal::BadJoinLine},
         {"JOIN|s|k\x01|cliente|marquelin-relay-v1", Refusal::BadJoinLine},
         {"JOIN|s|k|cliente|marquelin-relay-v1\r\r", Refusal::UnknownProtocol},
+        {"JOIN2|s|cliente|marquelin-relay-v1", Refusal::UnknownProtocol},
+        {"JOIN2|s|k|cliente|marquelin-relay-v2", Refusal::BadJoinLine},  // no key in version 2
+        {"JOIN2|s|admin|marquelin-relay-v2", Refusal::BadRole},
+        {"JOIN2||cliente|marquelin-relay-v2", Refusal::BadJoinLine},
         {"", Refusal::BadJoinLine},
     };
     for (const auto& c : cases) {

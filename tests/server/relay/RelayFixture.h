@@ -4,6 +4,7 @@
 
 #include <boost/asio/io_context.hpp>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -29,11 +30,23 @@ public:
         std::lock_guard lock(mutex_);
         accepted_.emplace(sessaoId, streamKey);
     }
+    void AcceptV2(const std::string& sessaoId, const std::string& streamKey)
+    {
+        std::lock_guard lock(mutex_);
+        provable_[sessaoId] = streamKey;
+    }
     bool IsAcceptedSession(const std::string& sessaoId, const std::string& streamKey) override
     {
         std::lock_guard lock(mutex_);
         ++calls_;
         return accepted_.count({sessaoId, streamKey}) > 0;
+    }
+    std::optional<std::string> ProvableSessionKey(const std::string& sessaoId) override
+    {
+        std::lock_guard lock(mutex_);
+        ++calls_;
+        const auto it = provable_.find(sessaoId);
+        return it == provable_.end() ? std::nullopt : std::optional(it->second);
     }
     int Calls() const
     {
@@ -44,6 +57,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::set<std::pair<std::string, std::string>> accepted_;
+    std::map<std::string, std::string> provable_;
     int calls_ = 0;
 };
 

@@ -103,6 +103,32 @@ TEST_P(RelayForwarding, ASlowReaderStallsItsWriterAndTheRelayHoldsLittle)
 
 INSTANTIATE_TEST_SUITE_P(SplicedAndCopied, RelayForwarding, ::testing::Bool());
 
+// Each version-2 side proves that it holds the key for a fresh challenge, so
+// the bytes of a Join caught on the wire neither join again nor break the pair.
+TEST_F(RelayPairing, VersionTwoSidesPairOnProofAndACapturedJoinIsWorthNothing)
+{
+    sessions_.AcceptV2("s2", "key-two");
+    auto cliente = Connect();
+    const std::string captured = SendJoinV2(*cliente, "s2", "key-two", "cliente");
+    EXPECT_EQ(cliente->ReadLine(), kWaiting);
+    auto tecnico = Connect();
+    SendJoinV2(*tecnico, "s2", "key-two", "tecnico");
+    EXPECT_EQ(tecnico->ReadLine(), kPaired);
+    EXPECT_EQ(cliente->ReadLine(), kPaired);
+
+    auto replay = Connect();
+    replay->Send(captured);
+    EXPECT_EQ(replay->ReadLine().rfind("DESAFIO|", 0), 0u);
+    EXPECT_EQ(replay->ReadLine(), "ERR|sessao nao autorizada\n");
+    tecnico->Send("HELLO:s2:x\n");
+    EXPECT_EQ(cliente->ReadLine(), "HELLO:s2:x\n") << "the live pair goes on";
+    // A side that proves itself replaces its predecessor, as in version 1.
+    auto rejoined = Connect();
+    SendJoinV2(*rejoined, "s2", "key-two", "cliente");
+    EXPECT_EQ(rejoined->ReadLine(), kWaiting);
+    EXPECT_TRUE(cliente->WaitClosed() && tecnico->WaitClosed());
+}
+
 // An eager peer writes its first message in the same segment as its Join
 // line; a slow link delivers the line a byte at a time.
 TEST_F(RelayPairing, BytesSentRightAfterTheJoinLineAreForwardedAfterTheReply)

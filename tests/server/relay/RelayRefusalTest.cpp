@@ -43,6 +43,19 @@ TEST_F(RelayRefusal, AJoinTheStoreDoesNotKnowOrCannotReadIsRefusedWithItsReason)
     }
     EXPECT_EQ(sessions_.Calls(), 2) << "only well-formed lines reach the store";
 
+    // Version 2: unknown session and wrong key answer alike, after a challenge all the same.
+    sessions_.AcceptV2("s2", "v2-key");
+    for (const char* session : {"s2", "s9"}) {
+        auto client = Connect();
+        ASSERT_FALSE(SendJoinV2(*client, session, "wrong-key", "cliente").empty());
+        ExpectRefused(*client, "ERR|sessao nao autorizada\n");
+    }
+    auto badProof = Connect();
+    badProof->Send(Join2Line("s2", "tecnico"));
+    badProof->ReadLine();
+    badProof->Send("PROVA|v2-key\n");
+    ExpectRefused(*badProof, "ERR|linha PROVA invalida\n");
+
     {
         auto [cliente, tecnico] = Pair("s1", "right-key");
         cliente->Send("abc");
@@ -65,6 +78,12 @@ TEST_F(RelayRefusal, TheJoinLineIsBoundedInLengthAndInTime)
     silent->Send("JOIN|s1|right-");
     ExpectRefused(*silent, "ERR|tempo esgotado esperando a linha JOIN\n");
     EXPECT_GE(std::chrono::steady_clock::now() - start, kWaits);
+
+    // The deadline covers the version-2 proof too.
+    auto noProof = Connect();
+    noProof->Send(Join2Line("s1", "cliente"));
+    EXPECT_EQ(noProof->ReadLine().rfind("DESAFIO|", 0), 0u);
+    ExpectRefused(*noProof, "ERR|tempo esgotado esperando a linha JOIN\n");
 }
 
 TEST_F(RelayRefusal, AnUnpairedSideIsSentAwayAfterTheTimeOut)

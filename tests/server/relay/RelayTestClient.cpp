@@ -1,5 +1,7 @@
 #include "RelayTestClient.h"
 
+#include "core/link/LinkKeys.h"
+
 #include <openssl/ssl.h>
 
 #include <algorithm>
@@ -135,6 +137,28 @@ std::string JoinLine(std::string_view sessaoId, std::string_view streamKey, std:
 {
     return "JOIN|" + std::string(sessaoId) + "|" + std::string(streamKey) + "|" + std::string(role) + "|"
         + std::string(tag) + "\n";
+}
+
+std::string Join2Line(std::string_view sessaoId, std::string_view role)
+{
+    std::string line = "JOIN2|";
+    line.append(sessaoId).append("|").append(role).append("|marquelin-relay-v2\n");
+    return line;
+}
+
+std::string SendJoinV2(RelayTestClient& client, const std::string& sessaoId, const std::string& streamKey,
+                       const std::string& role)
+{
+    const std::string join = Join2Line(sessaoId, role);
+    client.Send(join);
+    const std::string prefix = "DESAFIO|";
+    const std::string challenge = client.ReadLine();
+    if (challenge.rfind(prefix, 0) != 0 || challenge.size() != prefix.size() + 65)
+        return {};
+    const std::string proof =
+        "PROVA|" + linkkeys::RelayJoinProof(streamKey, sessaoId, role, challenge.substr(prefix.size(), 64)) + "\n";
+    client.Send(proof);
+    return join + proof;
 }
 
 }  // namespace relaytest

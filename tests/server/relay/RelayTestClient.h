@@ -61,5 +61,11 @@ private:
 
 std::string JoinLine(std::string_view sessaoId, std::string_view streamKey, std::string_view role,
                      std::string_view tag = "marquelin-relay-v1");
+std::string Join2Line(std::string_view sessaoId, std::string_view role);
+
+// A version-2 Join: the line, then the proof for the challenge the relay
+// sends, made with `streamKey`. Returns every byte sent, "" when no challenge came.
+std::string SendJoinV2(RelayTestClient& client, const std::string& sessaoId, const std::string& streamKey,
+                       const std::string& role);
 
 }  // namespace relaytest
