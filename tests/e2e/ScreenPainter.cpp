@@ -151,14 +151,4 @@ bool ShowsScreen(const QImage& grab, const QRect& picture, const ScreenPainter& 
     return compared > 0 && wrong <= compared * kWrongShare;
 }
 
-bool IsFittedAndCentred(const QRect& picture, QSize view, QSize screen)
-{
-    const double scale = std::min(static_cast<double>(view.width()) / screen.width(),
-                                  static_cast<double>(view.height()) / screen.height());
-    const double width = screen.width() * scale, height = screen.height() * scale;
-    const auto near = [](double a, double b) { return std::abs(a - b) <= 1.5; };
-    return near(picture.width(), width) && near(picture.height(), height)
-        && near(picture.x(), (view.width() - width) / 2) && near(picture.y(), (view.height() - height) / 2);
-}
-
 }  // namespace e2e

@@ -63,8 +63,4 @@ private:
 // first differences.
 bool ShowsScreen(const QImage& grab, const QRect& picture, const ScreenPainter& painter, std::string* detail);
 
-// The fit rule, independently: the largest centred rectangle of the screen's
-// aspect inside the view, give or take a pixel of rounding.
-bool IsFittedAndCentred(const QRect& picture, QSize view, QSize screen);
-
 }  // namespace e2e

@@ -32,12 +32,7 @@ public:
         answers.pop_front();
         return answer;
     }
-    void ShowModal(account::frmCadastro& window) override
-    {
-        ++cadastroShown;
-        if (onCadastro)
-            onCadastro(window);
-    }
+    void ShowModal(account::frmCadastro&) override { ++cadastroShown; }
     void ShowModal(shell::frmSobre& window) override
     {
         ++sobreShown;
@@ -55,7 +50,6 @@ public:
 
     std::vector<Shown> shown;
     std::deque<shell::MessageAnswer> answers;
-    std::function<void(account::frmCadastro&)> onCadastro;
     std::function<void(shell::frmSobre&)> onSobre;
     int cadastroShown = 0;
     int sobreShown = 0;

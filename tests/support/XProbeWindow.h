@@ -108,14 +108,6 @@ public:
         return std::any_of(std::begin(keys), std::end(keys), [](char byte) { return byte != 0; });
     }
 
-    bool KeyDown(KeySym keysym)
-    {
-        char keys[32] = {};
-        XQueryKeymap(display_, keys);
-        const KeyCode code = XKeysymToKeycode(display_, keysym);
-        return keys[code / 8] & (1 << (code % 8));
-    }
-
     QString text;
 
 private:

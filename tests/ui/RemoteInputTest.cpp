@@ -57,10 +57,6 @@ class RemoteInputWidgets : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testing_support::MainWindowHarness& c = pair.cliente;
-        c.window = std::make_unique<shell::frmMain>(
-            shell::MainServices{c.clock, c.dialogs, c.clipboard, c.urls, c.store, nullptr, &sink});
-        testing_support::JoinSession(c, "cliente");
         tecnico().svc.keyboard = &keyboard;
         window = std::make_unique<ui::MainWindow>(tecnico());
         window->show();
@@ -95,8 +91,8 @@ protected:
         sink.events.clear();
     }
 
-    testing_support::LinkPair pair;
     RecordingInputSink sink;
+    testing_support::LinkPair pair{&sink};
     testing_support::FixedKeyboardLayout keyboard{testing_support::MapOf("us", testing_support::UsKeys())};
     std::unique_ptr<ui::MainWindow> window;
     ui::RemotePreview* picView = nullptr;

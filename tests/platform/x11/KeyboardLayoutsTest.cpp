@@ -10,6 +10,7 @@
 #include "platform/x11/XkbKeyboardLayout.h"
 #include "support/SettableClock.h"
 #include "support/WaitUntil.h"
+#include "support/XvfbDisplay.h"
 
 #include <QProcess>
 #include <clocale>
@@ -27,32 +28,7 @@ namespace {
 
 using testing_support::WaitUntil;
 using testing_support::XProbeWindow;
-
-// A private Xvfb on a display number it picks itself.
-class PrivateXvfb {
-public:
-    PrivateXvfb()
-    {
-        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "320x240x24", "-nolisten", "tcp", "-noreset"});
-        if (WaitUntil([this] { return xvfb_.canReadLine() || xvfb_.state() == QProcess::NotRunning; }))
-            name_ = ":" + xvfb_.readLine().trimmed();
-    }
-    ~PrivateXvfb()
-    {
-        xvfb_.terminate();
-        xvfb_.waitForFinished();
-    }
-    const QByteArray& Name() const { return name_; }
-    bool SetLayout(const QString& layout, const QString& variant)
-    {
-        return QProcess::execute("setxkbmap", {"-display", name_, "-model", "pc105", "-layout", layout, "-variant",
-                                               variant}) == 0;
-    }
-
-private:
-    QProcess xvfb_;
-    QByteArray name_;
-};
+using testing_support::XvfbDisplay;
 
 // The technician's command lines, carried out at once on the supported side.
 class DirectLink final : public input::CommandLink, public input::RemoteCommandTarget {
@@ -101,11 +77,11 @@ protected:
     {
         std::setlocale(LC_CTYPE, "C.UTF-8");
         XSetLocaleModifiers("@im=none");  // Xlib's own compose, as in a plain X session
-        tecnicoServer = new PrivateXvfb;
-        clienteServer = new PrivateXvfb;
+        tecnicoServer = new XvfbDisplay(320, 240, "/dev/null");
+        clienteServer = new XvfbDisplay(320, 240, "/dev/null");
         // Opened once: every change of layout below must reach them while they run.
-        sink = platform::InputSinkXTest::Open(clienteServer->Name().constData(), nullptr).release();
-        keyboard = platform::XkbKeyboardLayout::Open(tecnicoServer->Name().constData(), nullptr)
+        sink = platform::InputSinkXTest::Open(clienteServer->Name().c_str(), nullptr).release();
+        keyboard = platform::XkbKeyboardLayout::Open(tecnicoServer->Name().c_str(), nullptr)
                        .release();
     }
     static void TearDownTestSuite()
@@ -118,11 +94,14 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_FALSE(tecnicoServer->Name().isEmpty() || clienteServer->Name().isEmpty()) << "Xvfb did not start";
-        ASSERT_TRUE(tecnicoServer->SetLayout(GetParam().layout, GetParam().variant));
-        ASSERT_TRUE(clienteServer->SetLayout(GetParam().layout, GetParam().variant));
-        tecnico = std::make_unique<XProbeWindow>(tecnicoServer->Name().constData());
-        cliente = std::make_unique<XProbeWindow>(clienteServer->Name().constData());
+        for (const XvfbDisplay* server : {tecnicoServer, clienteServer}) {
+            ASSERT_TRUE(server->Ready()) << "Xvfb did not start";
+            ASSERT_EQ(QProcess::execute("setxkbmap", {"-display", QString::fromStdString(server->Name()), "-model",
+                                                      "pc105", "-layout", GetParam().layout, "-variant",
+                                                      GetParam().variant}), 0);
+        }
+        tecnico = std::make_unique<XProbeWindow>(tecnicoServer->Name().c_str());
+        cliente = std::make_unique<XProbeWindow>(clienteServer->Name().c_str());
         ASSERT_TRUE(tecnico->HasInputMethod() && cliente->HasInputMethod()) << "no window or input method";
         XAutoRepeatOff(tecnico->display());
         XAutoRepeatOff(cliente->display());
@@ -180,8 +159,8 @@ protected:
         return keys;
     }
 
-    static inline PrivateXvfb* tecnicoServer = nullptr;
-    static inline PrivateXvfb* clienteServer = nullptr;
+    static inline XvfbDisplay* tecnicoServer = nullptr;
+    static inline XvfbDisplay* clienteServer = nullptr;
     static inline platform::InputSinkXTest* sink = nullptr;
     static inline platform::XkbKeyboardLayout* keyboard = nullptr;
     std::unique_ptr<XProbeWindow> tecnico;

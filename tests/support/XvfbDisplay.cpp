@@ -1,4 +1,4 @@
-#include "XvfbDisplay.h"
+#include "support/XvfbDisplay.h"
 
 #include "support/HangLimit.h"
 
@@ -6,7 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-namespace e2e {
+namespace testing_support {
 
 // Xvfb writes its display number, then a line break, once it accepts clients.
 XvfbDisplay::XvfbDisplay(int width, int height, const std::string& logPath)
@@ -17,7 +17,7 @@ XvfbDisplay::XvfbDisplay(int width, int height, const std::string& logPath)
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     const bool started = process_.Start({"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten",
                                          "tcp", "-noreset"},
-                                        testing_support::ChildProcess::Inherited({}), logPath, fds[1]);
+                                        ChildProcess::Inherited({}), logPath, fds[1]);
     close(fds[1]);
     pollfd ready{fds[0], POLLIN, 0};
     std::string line;
@@ -31,4 +31,4 @@ XvfbDisplay::XvfbDisplay(int width, int height, const std::string& logPath)
     close(fds[0]);
 }
 
-}  // namespace e2e
+}  // namespace testing_support

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace e2e {
+namespace testing_support {
 
 // A private Xvfb on a free display number (-displayfd), ended with the object.
 class XvfbDisplay {
@@ -17,7 +17,7 @@ public:
 
 private:
     std::string name_;
-    testing_support::ChildProcess process_;
+    ChildProcess process_;
 };
 
-}  // namespace e2e
+}  // namespace testing_support
