@@ -9,6 +9,11 @@
 //   frame_link_bench [--rates 1000,5000,20000] [--routes direct,relay-tecnico,relay-cliente]
 //                    [--change 60] [--idle 60]
 // Needs root (namespaces, tun devices, tc).
+//
+//   frame_link_bench --versions [--change 60]
+// Link version 1 (plain) against version 2 (TLS) on unshaped loopback, one
+// after the other: the CPU each side spends per frame while the screen
+// changes, and the time from the technician's connect to its first picture.
 #include "LinkSides.h"
 #include "ShapedLink.h"
 
@@ -48,6 +53,7 @@ const Route kRoutes[] = {
 };
 
 struct Options {
+    bool versions = false;
     std::vector<int> ratesKbit{1000, 5000, 20000};
     std::vector<std::string> routes{"direct", "relay-tecnico", "relay-cliente"};
     int change = 60;
@@ -326,6 +332,88 @@ int Coordinate(const Options& o)
     return ok ? 0 : 1;
 }
 
+struct VersionFigures {
+    double senderMsPerFrame = NAN;
+    double receiverMsPerFrame = NAN;
+    double firstPictureMs = NAN;
+    int frames = 0;
+};
+
+// CPU milliseconds per `word` line between a log's two "cpu" lines, and how many there were.
+double CpuMsPer(const std::string& path, const char* word, int* count)
+{
+    std::vector<double> cpu;
+    *count = 0;
+    for (const auto& line : ReadLog(path)) {
+        if (line[0] == "cpu" && line.size() == 2)
+            cpu.push_back(std::stod(line[1]));
+        else if (line[0] == word && cpu.size() == 1)
+            ++*count;
+    }
+    return cpu.size() == 2 && *count > 0 ? (cpu[1] - cpu[0]) / 1e6 / *count : NAN;
+}
+
+VersionFigures RunVersion(int versao, const Options& o, const std::string& folder)
+{
+    const std::string tag = folder + "/v" + std::to_string(versao);
+    VersionFigures f;
+    const pid_t xvfb = StartXvfb(tag);
+    if (xvfb <= 0)
+        return f;
+    const std::string self = SelfPath();
+    auto side = [&](const char* role) {
+        return Spawn({self, "--role", role, "--peer", "127.0.0.1", "--port", std::to_string(kDirectPort), "--log",
+                      tag + "-" + role + ".log", "--change", std::to_string(o.change), "--idle", "0", "--versao",
+                      std::to_string(versao)});
+    };
+    const pid_t cliente = side("cliente");
+    const pid_t tecnico = WaitForReady(tag + "-cliente.log", cliente) ? side("tecnico") : -1;
+    waitpid(cliente, nullptr, 0);
+    for (int i = 0; tecnico > 0 && i < 100 && waitpid(tecnico, nullptr, WNOHANG) != tecnico; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Stop(tecnico);
+    Stop(xvfb);
+    int shown = 0;
+    f.senderMsPerFrame = CpuMsPer(tag + "-cliente.log", "sent", &f.frames);
+    f.receiverMsPerFrame = CpuMsPer(tag + "-tecnico.log", "shown", &shown);
+    std::int64_t connect = 0, first = 0;
+    for (const auto& line : ReadLog(tag + "-tecnico.log")) {
+        if (line[0] == "connect" && line.size() == 2)
+            connect = std::stoll(line[1]);
+        else if (line[0] == "shown" && line.size() == 3 && first == 0)
+            first = std::stoll(line[2]);
+    }
+    if (connect > 0 && first > 0)
+        f.firstPictureMs = static_cast<double>(first - connect) / 1e6;
+    return f;
+}
+
+int CompareVersions(const Options& o)
+{
+    char folderTemplate[] = "/tmp/link-versions-XXXXXX";
+    const std::string folder = mkdtemp(folderTemplate) ? folderTemplate : "/tmp";
+    std::printf("Link versions on loopback: %d s of a changing 1920 x 1080 screen each; logs in %s\n\n", o.change,
+                folder.c_str());
+    std::printf("| Link | frames | sender CPU per frame (ms) | receiver CPU per frame (ms) | connect to first picture "
+                "(ms) |\n|---|---|---|---|---|\n");
+    VersionFigures figures[2];
+    for (int versao : {1, 2}) {
+        const VersionFigures& f = figures[versao - 1] = RunVersion(versao, o, folder);
+        std::printf("| version %d%s | %d | %.2f | %.2f | %.0f |\n", versao, versao == 2 ? " (TLS)" : " (plain)", f.frames,
+                    f.senderMsPerFrame, f.receiverMsPerFrame, f.firstPictureMs);
+    }
+    const VersionFigures& v1 = figures[0];
+    const VersionFigures& v2 = figures[1];
+    const double sender = v2.senderMsPerFrame / v1.senderMsPerFrame;
+    const double receiver = v2.receiverMsPerFrame / v1.receiverMsPerFrame;
+    const double later = v2.firstPictureMs - v1.firstPictureMs;
+    const bool met = sender <= 1.1 && receiver <= 1.1 && later <= 100;
+    std::printf("\nVersion 2 against 1: sender CPU x%.2f, receiver CPU x%.2f (goal: at most x1.10); first picture "
+                "%+.0f ms (goal: at most +100 ms): %s\n",
+                sender, receiver, later, met ? "met" : "not met");
+    return met ? 0 : 1;
+}
+
 }  // namespace
 }  // namespace framelink
 
@@ -337,8 +425,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : "";
-        if (arg == "--relay") {
-            side.relay = true;
+        if (arg == "--relay" || arg == "--versions") {
+            (arg == "--relay" ? side.relay : options.versions) = true;
             continue;
         }
         if (arg == "--role")
@@ -359,6 +447,8 @@ int main(int argc, char** argv)
                 options.ratesKbit.push_back(std::stoi(rate));
         } else if (arg == "--routes")
             options.routes = Split(value);
+        else if (arg == "--versao")
+            side.versao = std::atoi(value);
         else {
             std::fprintf(stderr, "frame_link_bench: unknown argument %s\n", arg.c_str());
             return 2;
@@ -371,5 +461,5 @@ int main(int argc, char** argv)
         return RunTecnico(side);
     if (side.role == "relay")
         return RunRelay(side);
-    return Coordinate(options);
+    return options.versions ? CompareVersions(options) : Coordinate(options);
 }

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <sys/resource.h>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
 
@@ -65,13 +66,22 @@ private:
     std::FILE* file_;
 };
 
+long long CpuNs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000000LL
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1000LL;
+}
+
 // One device's main window with the platform seams a side needs, in an
 // accepted session whose identifiers both sides share.
 struct Device {
-    explicit Device(imaging::ScreenSource* screen)
+    Device(imaging::ScreenSource* screen, int versao)
         : window({clock, dialogs, clipboard, urls, store, nullptr, nullptr, screen})
     {
         shell::frmMain& w = window;
+        w.s.versao_link = versao;
         w.s.RotaAutomatica = true;
         w.s.sessao_id = "bench-1";
         w.s.stream_key = "bench-key";
@@ -127,7 +137,7 @@ int RunCliente(const SideOptions& o)
         return 2;
     }
     StampedSource source(*x11);
-    Device device(&source);
+    Device device(&source, o.versao);
     shell::frmMain& w = device.window;
     w.s.papel = session::kCliente;
     w.quality.RestaurarQualidade();
@@ -170,6 +180,7 @@ int RunCliente(const SideOptions& o)
             if (w.s.TelaConectada) {
                 phase = Phase::Change;
                 phaseStart = now;
+                log.Line("cpu %lld", CpuNs());
                 log.Line("phase change %lld", static_cast<long long>(now));
             } else if (elapsed > 60) {
                 std::fprintf(stderr, "cliente: no link within 60 s\n");
@@ -189,6 +200,7 @@ int RunCliente(const SideOptions& o)
             return;
         }
         if (elapsed >= o.idleSeconds) {
+            log.Line("cpu %lld", CpuNs());
             log.Line("phase end %lld", static_cast<long long>(now));
             w.loss.PararTelaRemota(true);
             QTimer::singleShot(500, &app, [&app] { app.exit(0); });
@@ -204,7 +216,7 @@ int RunTecnico(const SideOptions& o)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(g_argc, g_argv);
     EventLog log(o.logPath);
-    Device device(nullptr);
+    Device device(nullptr, o.versao);
     shell::frmMain& w = device.window;
     w.s.papel = session::kTecnico;
     StampReader preview(w.s, log);
@@ -215,6 +227,7 @@ int RunTecnico(const SideOptions& o)
     } else {
         w.c.txtTelaIp.setText(QString::fromStdString(o.peer));
         w.c.txtTelaPorta.setText(QString::number(o.port));
+        log.Line("connect %lld", static_cast<long long>(MonotonicNs()));
         w.link.Conectar();
     }
     bool linked = false;
@@ -222,10 +235,14 @@ int RunTecnico(const SideOptions& o)
     watch.setInterval(200);
     const std::int64_t started = MonotonicNs();
     QObject::connect(&watch, &QTimer::timeout, &app, [&] {
+        if (!linked && w.s.TelaConectada)
+            log.Line("cpu %lld", CpuNs());
         linked = linked || w.s.TelaConectada;
         const double elapsed = static_cast<double>(MonotonicNs() - started) / 1e9;
-        if ((linked && !w.s.TelaConectada) || elapsed > o.changeSeconds + o.idleSeconds + 120)
+        if ((linked && !w.s.TelaConectada) || elapsed > o.changeSeconds + o.idleSeconds + 120) {
+            log.Line("cpu %lld", CpuNs());
             app.exit(0);
+        }
     });
     watch.start();
     return app.exec();

@@ -13,6 +13,7 @@ struct SideOptions {
     std::string logPath;     // one event per line: "<word> <values...>"
     int changeSeconds = 60;  // the screen changes this long, then stays idle
     int idleSeconds = 60;
+    int versao = 1;          // the link version the service agreed
 };
 
 // Each runs one side as its own process (in its namespace) and returns the
@@ -21,8 +22,10 @@ struct SideOptions {
 // frame's stamp and the moment it was shown; the relay is the server's.
 //
 // Log lines: cliente "ready", "phase <change|idle|end> <ns>", "sent <stamp>
-// <grab ns> <JPEG bytes> <sharpness>"; tecnico "shown <stamp> <ns>"; relay
-// "ready". Times are CLOCK_MONOTONIC, shared by all namespaces.
+// <grab ns> <JPEG bytes> <sharpness>"; tecnico "connect <ns>", "shown <stamp>
+// <ns>"; relay "ready". Times are CLOCK_MONOTONIC, shared by all namespaces.
+// Both sides also log "cpu <ns>", the process's CPU time, when the link is
+// validated and when it ends.
 int RunCliente(const SideOptions& options);
 int RunTecnico(const SideOptions& options);
 int RunRelay(const SideOptions& options);

@@ -37,17 +37,33 @@ struct LinkPair {
         JoinSession(tecnico, "tecnico");
     }
 
-    // The supported side listens on a free port it takes itself; the
-    // technician connects to the port the box then shows.
-    quint16 ConnectDirect()
+    // Both sides as the service agreed the link version.
+    void UseVersion(int versao)
+    {
+        cliente.w().s.versao_link = versao;
+        tecnico.w().s.versao_link = versao;
+    }
+
+    // The supported side listens on a free port it takes itself, shown in its box.
+    quint16 Listen()
     {
         cliente.w().c.txtTelaPorta.setText("0");
         cliente.w().routes.cmdClienteTransmitirTela_Click();
-        const QString port = cliente.w().c.txtTelaPorta.text();
+        return cliente.w().c.txtTelaPorta.text().toUShort();
+    }
+
+    void ConnectTecnico(quint16 port)
+    {
         tecnico.w().c.txtTelaIp.setText("127.0.0.1");
-        tecnico.w().c.txtTelaPorta.setText(port);
+        tecnico.w().c.txtTelaPorta.setText(QString::number(port));
         tecnico.w().routes.cmdTecnicoConectarTela_Click();
-        return port.toUShort();
+    }
+
+    quint16 ConnectDirect()
+    {
+        const quint16 port = Listen();
+        ConnectTecnico(port);
+        return port;
     }
 
     bool BothValidated(int ms = kHangMs)

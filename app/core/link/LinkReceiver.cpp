@@ -3,6 +3,7 @@
 #include "core/imaging/DrawSurface.h"
 #include "core/link/HelloCheck.h"
 #include "core/link/LinkMessages.h"
+#include "core/link/LinkProtection.h"
 #include "core/link/RelayReply.h"
 #include "core/shell/frmMain.h"
 
@@ -35,6 +36,7 @@ public:
         w_.s.TelaConectada = true;
         w_.s.UltimoFrameEm = w_.Now();
         w_.LogEvent("Sessao de tela validada.");
+        AnunciarProtecao(w_);
         w_.quality.AtualizarAjustesTela();
     }
 
@@ -135,8 +137,8 @@ bool LinkReceiver::TratarRespostaRelay(const QByteArray& line)
     case RelayReply::Kind::Waiting: w_.LogEvent("Relay TCP aguardando outro computador."); return true;
     case RelayReply::Kind::Paired:
         w_.LogEvent("Relay TCP pareado.");
-        if (w_.s.PapelTela == kTecnico && w_.link.RemoteIsConnected())
-            w_.link.Send(HelloMessage(w_.s.sessao_id, w_.s.stream_key));
+        if (w_.link.RemoteIsConnected())
+            w_.link.BeginLink();
         return true;
     case RelayReply::Kind::Refused:
         w_.LogEvent("Erro no relay TCP: " + reply.reason);
@@ -168,7 +170,7 @@ bool LinkReceiver::ResponderDesafio(const QByteArray& challenge)
 
 void LinkReceiver::ValidarHello(const QByteArray& line)
 {
-    const HelloVerdict verdict = CheckHello(line, w_.s.sessao_id.toLatin1(), w_.s.stream_key.toLatin1());
+    const HelloVerdict verdict = CheckHello(line, w_.s.sessao_id.toLatin1(), HelloKey(w_.s).toLatin1());
     if (verdict == HelloVerdict::Invalid) {
         w_.LogEvent("Validacao de tela invalida.");
         w_.loss.PararTelaRemota(false);
@@ -190,6 +192,7 @@ void LinkReceiver::IniciarTransmissao()
     w_.tmrFrame.start();
     w_.quality.AtualizarAjustesTela();
     w_.LogEvent("Sessao de tela validada. Transmissao iniciada.");
+    AnunciarProtecao(w_);
 }
 
 void LinkReceiver::EncerradaPeloOutro() { w_.loss.EncerradaPeloOutro(); }

@@ -59,10 +59,14 @@ void PendingLinks::OnData(Candidate& c)
     const QByteArray wire = c.socket->readAll();
     const qsizetype before = c.lines.size();
     QString error;
-    if (!c.pipe->FromWire(wire, c.lines, error))
-        return Drop(c, Refusal(error));
-    if (const QByteArray out = c.pipe->TakeOutgoing(); !out.isEmpty())
+    const bool fromLink = c.pipe->FromWire(wire, c.lines, error);
+    // A handshake's reply, or the alert that tells a refused peer why.
+    if (const QByteArray out = c.pipe->TakeOutgoing(); !out.isEmpty()) {
         c.socket->write(out);
+        c.socket->flush();
+    }
+    if (!fromLink)
+        return Drop(c, Refusal(error));
     c.received += c.lines.size() - before;
     Next next = Next::Line;
     while (next == Next::Line)

@@ -3,9 +3,13 @@
 #include "core/common/Numbers.h"
 #include "core/link/HelloCheck.h"
 #include "core/link/LinkMessages.h"
+#include "core/link/LinkProtection.h"
 #include "core/link/LinkReceiver.h"
 #include "core/link/PathBuffers.h"
 #include "core/shell/frmMain.h"
+
+#include <QPointer>
+#include <QTimer>
 
 namespace screenlink {
 
@@ -44,7 +48,10 @@ bool ScreenLink::RemoteIsClosed() const
     return !wskRemote_ || wskRemote_->state() == QAbstractSocket::UnconnectedState;
 }
 
-qint64 ScreenLink::QueuedBytes() const { return wskRemote_ ? wskRemote_->bytesToWrite() : 0; }
+qint64 ScreenLink::QueuedBytes() const
+{
+    return wskRemote_ ? wskRemote_->bytesToWrite() + protection_->Held() : 0;
+}
 
 bool ScreenLink::RemoteIsConnected() const
 {
@@ -75,6 +82,7 @@ void ScreenLink::CloseRemote()
     if (!wskRemote_)
         return;
     QTcpSocket* socket = wskRemote_.release();
+    protection_ = nullptr;
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();
     // This may run inside one of the socket's own signals.
@@ -92,6 +100,7 @@ void ScreenLink::Adopt(QTcpSocket* socket)
     CloseRemote();
     socket->setParent(nullptr);
     wskRemote_.reset(socket);
+    protection_ = new LinkProtection(w_, *socket);
     connect(socket, &QTcpSocket::connected, this, &ScreenLink::OnConnected);
     connect(socket, &QTcpSocket::readyRead, this, &ScreenLink::OnData);
     connect(socket, &QTcpSocket::bytesWritten, this, &ScreenLink::OnBytesWritten);
@@ -108,8 +117,30 @@ void ScreenLink::ConnectTo(const QString& host, int port)
 
 void ScreenLink::Send(const QByteArray& message)
 {
+    if (!protection_ || protection_->Send(message))
+        return;
+    // A send may come from inside any handler: the failure is handled after it.
+    QTimer::singleShot(0, this, [this, failed = QPointer(protection_)] {
+        if (failed && failed == protection_)
+            FailProtection(failed->Error());
+    });
+}
+
+void ScreenLink::BeginLink()
+{
+    if (protection_ && !protection_->Begin())
+        FailProtection(protection_->Error());
+}
+
+void ScreenLink::FailProtection(const QString& error)
+{
+    if (!error.isEmpty())
+        w_.LogEvent("Erro na conexao de tela: " + error);
+    // The TLS alert, if any, tells the peer why.
     if (wskRemote_)
-        wskRemote_->write(message);
+        wskRemote_->flush();
+    CloseRemote();
+    w_.loss.OnRemoteClosed();
 }
 
 void ScreenLink::ClearBuffer() { receiver_->Clear(); }
@@ -172,10 +203,15 @@ void ScreenLink::OnConnectionRequest()
 
 HelloVerdict ScreenLink::JudgeHello(const QByteArray& line)
 {
-    return CheckHello(line, w_.s.sessao_id.toLatin1(), w_.s.stream_key.toLatin1());
+    return CheckHello(line, w_.s.sessao_id.toLatin1(), HelloKey(w_.s).toLatin1());
 }
 
-std::unique_ptr<BytePipe> ScreenLink::MakePipe() { return std::make_unique<PassThroughPipe>(); }
+std::unique_ptr<BytePipe> ScreenLink::MakePipe()
+{
+    if (w_.s.versao_link == 2)
+        return std::make_unique<TlsPipe>(w_.s);
+    return std::make_unique<PassThroughPipe>();
+}
 
 void ScreenLink::Promote(ProvenLink link)
 {
@@ -186,9 +222,10 @@ void ScreenLink::Promote(ProvenLink link)
     ClearBuffer();
     receiver_->SoltarEntradaRemota();
     w_.s.FrameEmTransito = false;
-    // Version 1's pipe passes bytes through: the link needs it no more.
-    link.pipe.reset();
     Adopt(link.socket.release());
+    // Version 2's TLS carries on; version 1's pipe passed bytes through.
+    if (auto* tls = dynamic_cast<TlsPipe*>(link.pipe.get()))
+        protection_->TakeOver(tls->Release());
     OnLinkUp();
     receiver_->IniciarTransmissao();
     if (!link.rest.isEmpty())
@@ -206,15 +243,17 @@ void ScreenLink::OnConnected()
         w_.LogEvent("Relay TCP conectado. Aguardando pareamento.");
         return;
     }
-    if (s.PapelTela == kTecnico)
-        Send(HelloMessage(s.sessao_id, s.stream_key));
     w_.LogEvent("Conexao de tela estabelecida.");
+    BeginLink();
 }
 
 void ScreenLink::OnData()
 {
-    if (wskRemote_)
-        receiver_->Receive(wskRemote_->readAll());
+    if (!wskRemote_)
+        return;
+    LinkProtection* protection = protection_;
+    if (!protection->Receive(wskRemote_->readAll(), *receiver_) && protection == protection_)
+        FailProtection(protection->Error());
 }
 
 void ScreenLink::OnBytesWritten()

@@ -13,13 +13,15 @@ namespace shell { class frmMain; }
 
 namespace screenlink {
 
+class LinkProtection;
 class LinkReceiver;
 
 // The two sockets of the screen link and their events: `wskListen`, the
 // supported side's listening socket on the direct route, and `wskRemote`,
 // the one link socket (accepted, outgoing, or to the relay). Accepted
 // connections wait apart until their Hello is valid and only then replace
-// the link in hand. Closing a socket here never raises an event afterwards,
+// the link in hand. A version-2 link runs inside TLS (LinkProtection, one
+// per link socket). Closing a socket here never raises an event afterwards,
 // so a deliberate close is never mistaken for a lost link. User-interface
 // thread only.
 class ScreenLink : public QObject, private NewcomerJudge {
@@ -36,14 +38,18 @@ public:
     int PendingCount() const { return pending_.Count(); }
     QString ListenLocalAddress() const;
     QTcpSocket* Remote() const { return wskRemote_.get(); }
-    // Bytes handed to the link socket that have not yet gone to the system.
+    // Bytes handed to the link that have not yet gone to the system (on a
+    // version-2 link, ciphertext plus plaintext held until TLS is ready).
     qint64 QueuedBytes() const;
 
     void CloseRemote();
     void CloseListen();
     void ConnectTo(const QString& host, int port);
-    // Hands one whole message to the socket in a single write.
+    // Hands one whole message to the link in a single write.
     void Send(const QByteArray& message);
+    // The route reached the peer (connected, or paired by the relay): the
+    // technician's Hello, or TLS on a version-2 link.
+    void BeginLink();
     void ClearBuffer();
 
     // The supported side starts listening on the port of `txtTelaPorta` (0:
@@ -67,6 +73,8 @@ private:
     void OnBytesWritten();
     void OnClosed();
     void OnError(QAbstractSocket::SocketError error);
+    // The link's protection failed: reported and handled as the peer closing.
+    void FailProtection(const QString& error);
 
     HelloVerdict JudgeHello(const QByteArray& line) override;
     std::unique_ptr<BytePipe> MakePipe() override;
@@ -76,6 +84,7 @@ private:
     shell::frmMain& w_;
     QTcpServer wskListen_;
     std::unique_ptr<QTcpSocket> wskRemote_;
+    LinkProtection* protection_ = nullptr;  // a child of wskRemote_
     std::unique_ptr<LinkReceiver> receiver_;
     PendingLinks pending_{static_cast<NewcomerJudge&>(*this)};
 };

@@ -93,7 +93,9 @@ void StatusPolling::Aceito(const QString& papel, const QString& reply)
         return;
     if (s.stream_key.isEmpty() && s.sessao_id.isEmpty())
         w_.creds.ObterCredenciais();
-    w_.SetStatus("Acesso permitido. Sessao " + s.sessao_id);
+    // While the remote screen is connected, the line keeps saying how its link is protected.
+    if (!s.TelaConectada)
+        w_.SetStatus("Acesso permitido. Sessao " + s.sessao_id);
     DestacarSolicitacao(w_.c, false);
     w_.c.cmdPermitir.setEnabled(false);
     w_.c.cmdRecusar.setEnabled(false);

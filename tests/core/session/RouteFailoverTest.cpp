@@ -3,6 +3,8 @@
 // and the stale-screen watchdog. Targets are loopback listeners that take the
 // connection and never answer, so only the waits move the route on.
 #include "core/link/LinkKeys.h"
+#include "core/link/LinkMessages.h"
+#include "core/link/LinkProtection.h"
 #include "support/ClosedPort.h"
 #include "support/LinkPair.h"
 
@@ -146,8 +148,9 @@ TEST_F(Failover, TheSupportedSideTakesTheRelayAfterFiveSecondsWithoutATechnician
 
 // A version-2 session joins without its key and answers only the first
 // challenge on its relay connection: an answer to any other could be a proof
-// bought for someone joining in this side's place.
-TEST_F(Failover, AVersionTwoSessionJoinsTheRelayByProofAndAnswersOneChallengeOnly)
+// bought for someone joining in this side's place. The pairing line is the
+// last plain one: the technician's TLS records may follow it in the same write.
+TEST_F(Failover, AVersionTwoSessionJoinsByProofAnswersOneChallengeAndStartsTlsRightBehindThePairingLine)
 {
     MainWindowHarness cliente;
     JoinSession(cliente, "cliente");
@@ -160,9 +163,24 @@ TEST_F(Failover, AVersionTwoSessionJoinsTheRelayByProofAndAnswersOneChallengeOnl
         "PROVA|" + linkkeys::RelayJoinProof("key-1", "sess-1", "cliente", challenge.toStdString()) + "\n");
     const QByteArray expected = relay.FirstLine() + "\n" + proof;
     EXPECT_TRUE(WaitUntil([&] { return relay.FirstBytes() == expected; })) << relay.FirstBytes().toStdString();
-    relay.Answer("DESAFIO|" + QByteArray(64, 'd') + "\nOK|CONECTADO\n");
-    EXPECT_TRUE(WaitUntil([&] { return cliente.w().log.text().contains("Rota segura pronta."); }));
-    EXPECT_EQ(relay.FirstBytes(), expected);
+
+    QByteArray out = "DESAFIO|" + QByteArray(64, 'd') + "\nOK|CONECTADO\n";
+    screenlink::LinkTls tecnico(screenlink::LinkTls::Side::Client, linkkeys::LinkPsk("key-1", "sess-1"),
+                                [&out](QByteArrayView cipher) { out.append(cipher); });
+    ASSERT_TRUE(tecnico.Start());
+    tecnico.Send(screenlink::HelloMessage("sess-1", screenlink::HelloKey(cliente.w().s)));
+    qsizetype read = expected.size();
+    QByteArray plain;
+    // A second answer would reach the technician's TLS as garbage.
+    ASSERT_TRUE(WaitUntil([&] {
+        relay.Answer(std::exchange(out, {}));
+        const QByteArray from = relay.FirstBytes();
+        EXPECT_TRUE(tecnico.Receive(QByteArrayView(from).sliced(read), &plain)) << tecnico.Error().toStdString();
+        read = from.size();
+        return plain == "OK\n";
+    }));
+    EXPECT_TRUE(cliente.w().s.TelaConectada);
+    EXPECT_TRUE(cliente.w().log.text().contains("Rota segura pronta."));
 }
 
 // The rebuild that follows is the e2e cut-cable test's.

@@ -1,6 +1,9 @@
-// The screen link between two main windows on loopback: handshake,
-// newcomers, stop, loss, and the quality command.
+// The screen link between two main windows on loopback, plain (version 1)
+// and inside TLS (version 2): handshake, newcomers, stop, loss, and the
+// quality command.
+#include "core/link/LinkKeys.h"
 #include "core/link/LinkMessages.h"
+#include "core/link/LinkProtection.h"
 #include "core/link/PendingLinks.h"
 #include "support/LinkPair.h"
 
@@ -12,40 +15,49 @@ using testing_support::WaitUntil;
 
 namespace {
 
-// A raw technician: a plain socket speaking to the supported side.
+// A raw technician speaking to the supported side: plain, or inside TLS with
+// the session's key.
 struct RawPeer {
     QTcpSocket socket;
     QByteArray received;
-    explicit RawPeer(quint16 port)
+    std::unique_ptr<screenlink::LinkTls> tls;
+
+    explicit RawPeer(quint16 port, bool inTls = false)
     {
-        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        if (inTls)
+            tls = std::make_unique<screenlink::LinkTls>(
+                screenlink::LinkTls::Side::Client, linkkeys::LinkPsk("key-1", "sess-1"),
+                [this](QByteArrayView cipher) { socket.write(cipher.data(), cipher.size()); });
+        QObject::connect(&socket, &QTcpSocket::connected, [this] { ASSERT_TRUE(!tls || tls->Start()); });
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
+            if (!tls)
+                received += socket.readAll();
+            else
+                tls->Receive(socket.readAll(), &received);
+        });
         socket.connectToHost("127.0.0.1", port);
     }
-    void Send(const QByteArray& bytes) { socket.write(bytes); }
+    void Send(const QByteArray& bytes) { tls ? void(tls->Send(bytes)) : void(socket.write(bytes)); }
     bool Closed() const { return socket.state() == QAbstractSocket::UnconnectedState; }
 };
 
-// The supported side listens on a port of its own choosing.
-quint16 Listen(LinkPair& pair)
-{
-    pair.cliente.w().c.txtTelaPorta.setText("0");
-    pair.cliente.w().routes.cmdClienteTransmitirTela_Click();
-    return pair.cliente.w().c.txtTelaPorta.text().toUShort();
-}
-
 struct Linked : LinkPair {
-    Linked()
+    explicit Linked(int versao = 1)
     {
+        UseVersion(versao);
         ConnectDirect();
         EXPECT_TRUE(BothValidated());
     }
 };
 
+class EitherLinkVersion : public testing::TestWithParam<int> {};
+INSTANTIATE_TEST_SUITE_P(Versions, EitherLinkVersion, testing::Values(1, 2));
+
 }  // namespace
 
-TEST(DirectLink, ValidatesTheHelloAndMarksBothSidesConnected)
+TEST_P(EitherLinkVersion, ValidatesTheHelloMarksBothSidesConnectedAndSaysHowTheLinkIsProtected)
 {
-    Linked pair;
+    Linked pair(GetParam());
     shell::frmMain& cliente = pair.cliente.w();
     EXPECT_TRUE(cliente.s.TransmissaoIniciada && cliente.tmrFrame.isActive() && cliente.c.scrNitidez.enabled());
     EXPECT_TRUE(pair.tecnico.w().c.cmdPararRemoto.enabled());
@@ -56,12 +68,21 @@ TEST(DirectLink, ValidatesTheHelloAndMarksBothSidesConnected)
     EXPECT_NE(registration.find("&papel=cliente"), std::string::npos);
     EXPECT_NE(registration.find("&porta=" + cliente.c.txtTelaPorta.text().toStdString()), std::string::npos)
         << "the port taken, not the 0 asked for";
+    const QString sentence = GetParam() == 2 ? "Conexao de tela protegida."
+                                             : "Conexao de tela sem protecao (versao antiga do outro computador).";
+    // The next accepted status poll leaves the line as it is.
+    pair.service.Reply("status_codigo.php", R"({"ok":true,"status":"aceito","papel":"cliente","sessao_id":"sess-1"})");
+    cliente.status.ConsultarStatus();
+    for (shell::frmMain* side : {&cliente, &pair.tecnico.w()}) {
+        EXPECT_EQ(side->c.lblStatus.text(), sentence);
+        EXPECT_TRUE(side->log.text().contains(sentence));
+    }
 }
 
 TEST(DirectLink, DropsCommandsBeforeValidationAndAnswersEachValidHelloExtraFieldsAllowed)
 {
     LinkPair pair;
-    RawPeer peer(Listen(pair));
+    RawPeer peer(pair.Listen());
     // Lines are handled in order: by the answers, the command before them was seen.
     peer.Send("CMD:CF:1:1:1\nHELLO:sess-1:key-1:extra\r\nHELLO:sess-1:key-1\n");
     ASSERT_TRUE(WaitUntil([&] { return peer.received.startsWith("OK\nOK\n"); }));
@@ -81,7 +102,7 @@ TEST(DirectLink, NewcomersAreClosedAloneUntilOneProvesItselfAndThenTheNewestWins
 {
     LinkPair pair;
     shell::frmMain& cliente = pair.cliente.w();
-    const quint16 port = Listen(pair);
+    const quint16 port = pair.Listen();
     RawPeer first(port);
     first.Send("HELLO:sess-1:key-1\n");
     ASSERT_TRUE(WaitUntil([&] { return cliente.s.TelaConectada; }));
@@ -122,9 +143,9 @@ TEST(DirectLink, NewcomersAreClosedAloneUntilOneProvesItselfAndThenTheNewestWins
 }
 
 // The technician's Goodbye is the end-to-end session's own end; here the other way.
-TEST(DirectLink, GoodbyeEndsTheSessionOnTheOtherSideWhichOnlyTheSenderReports)
+TEST_P(EitherLinkVersion, GoodbyeEndsTheSessionOnTheOtherSideWhichOnlyTheSenderReports)
 {
-    Linked pair;
+    Linked pair(GetParam());
     pair.cliente.w().end.SolicitarEncerrarTelaRemota();
     ASSERT_TRUE(WaitUntil([&] { return pair.tecnico.w().s.SessaoEncerrada; }));
     EXPECT_EQ(pair.tecnico.w().c.lblStatus.text(), "Sessao encerrada pelo outro computador.");
@@ -132,9 +153,9 @@ TEST(DirectLink, GoodbyeEndsTheSessionOnTheOtherSideWhichOnlyTheSenderReports)
     EXPECT_EQ(pair.service.Count("encerrar_sessao.php"), 1u);
 }
 
-TEST(DirectLink, APeerClosingAValidatedLinkIsALossThatKeepsTheSession)
+TEST_P(EitherLinkVersion, APeerClosingAValidatedLinkIsALossThatKeepsTheSession)
 {
-    Linked pair;
+    Linked pair(GetParam());
     pair.cliente.w().link.CloseRemote();  // the supported side drops silently
     shell::frmMain& tecnico = pair.tecnico.w();
     ASSERT_TRUE(WaitUntil([&] { return !tecnico.s.TelaConectada; }));
@@ -152,7 +173,7 @@ TEST(DirectLink, ACloseBeforeValidationIsNoLossAndStoppingLogsOnlyWhenSomethingR
     pair.cliente.w().loss.PararTelaRemota(false);
     EXPECT_TRUE(pair.cliente.w().log.text().isEmpty());
     {
-        RawPeer peer(Listen(pair));
+        RawPeer peer(pair.Listen());
         ASSERT_TRUE(WaitUntil([&] { return pair.cliente.w().link.PendingCount() == 1; }));
     }
     ASSERT_TRUE(WaitUntil([&] { return pair.cliente.w().link.PendingCount() == 0; }));
@@ -163,9 +184,9 @@ TEST(DirectLink, ACloseBeforeValidationIsNoLossAndStoppingLogsOnlyWhenSomethingR
     EXPECT_TRUE(log.startsWith(log.left(11) + "Tela remota parada.")) << log.toStdString();
 }
 
-TEST(DirectLink, TheTechniciansSharpnessTravelsAndStopsAutomaticChangesButNeverTheOtherWay)
+TEST_P(EitherLinkVersion, TheTechniciansSharpnessTravelsAndStopsAutomaticChangesButNeverTheOtherWay)
 {
-    Linked pair;
+    Linked pair(GetParam());
     shell::frmMain& tecnico = pair.tecnico.w();
     shell::frmMain& cliente = pair.cliente.w();
     tecnico.c.scrNitidez.setValue(4);
@@ -182,4 +203,50 @@ TEST(DirectLink, TheTechniciansSharpnessTravelsAndStopsAutomaticChangesButNeverT
     cliente.link.Send(screenlink::GoodbyeMessage("sess-1"));
     ASSERT_TRUE(WaitUntil([&] { return tecnico.s.SessaoEncerrada; }));
     EXPECT_EQ(tecnico.quality.state().NivelNitidez(), own);
+}
+
+TEST(ProtectedLink, TheHelloInsideCarriesTheDerivedValueNeverTheKey)
+{
+    for (const bool derived : {true, false}) {
+        LinkPair pair;
+        pair.UseVersion(2);
+        RawPeer peer(pair.Listen(), true);
+        const QString value = derived ? screenlink::HelloKey(pair.tecnico.w().s) : QString("key-1");
+        EXPECT_EQ(screenlink::HelloKey(pair.tecnico.w().s).size(), 32);
+        peer.Send("HELLO:sess-1:" + value.toLatin1() + "\n");
+        if (derived) {
+            EXPECT_TRUE(WaitUntil([&] { return peer.received == "OK\n"; }));
+            continue;
+        }
+        ASSERT_TRUE(WaitUntil([&] { return peer.Closed(); }));
+        EXPECT_TRUE(pair.cliente.w().log.text().contains("Conexao recusada por seguranca."));
+    }
+}
+
+TEST(ProtectedLink, AWrongKeyOrPlainBytesFailTheHandshakeWithAClearLineAndCloseOnlyThatConnection)
+{
+    for (const bool wrongKey : {true, false}) {
+        LinkPair pair;
+        pair.UseVersion(2);
+        const quint16 port = pair.Listen();
+        std::unique_ptr<RawPeer> plain;
+        if (wrongKey) {
+            pair.tecnico.w().s.stream_key = "KEY-1";
+            pair.ConnectTecnico(port);
+        } else {
+            plain = std::make_unique<RawPeer>(port);
+            plain->Send("HELLO:sess-1:key-1\n");
+        }
+        shell::frmMain& cliente = pair.cliente.w();
+        const QString failure = "protecao TLS falhou na negociacao";
+        ASSERT_TRUE(WaitUntil([&] { return cliente.log.text().contains(failure); })) << wrongKey;
+        // The alert tells the technician why.
+        if (wrongKey)
+            EXPECT_TRUE(WaitUntil([&] { return pair.tecnico.w().log.text().contains(failure); }));
+        else
+            EXPECT_TRUE(WaitUntil([&] { return plain->Closed(); }));
+        EXPECT_TRUE(cliente.link.RemoteIsClosed() && cliente.link.PendingCount() == 0);
+        EXPECT_FALSE(cliente.s.TelaConectada || pair.tecnico.w().s.TelaConectada);
+        EXPECT_FALSE(cliente.link.ListenIsClosed());
+    }
 }

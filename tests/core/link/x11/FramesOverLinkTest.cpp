@@ -1,14 +1,18 @@
 // The screen link between two main windows with a real X display behind the
-// supported side: pacing of the frame timer on the settable clock, the stall
-// write-off (a technician that stops reading altogether is the e2e fault
-// test's; strangers at the port, the screen link test's), and input left held
-// when the link is lost.
+// supported side, plain and inside TLS: pacing of the frame timer on the
+// settable clock, the stall write-off, strangers that must not interrupt the
+// picture, input left held when the link is lost, and what a sniffer on the
+// path reads.
 #include "core/imaging/DrawSurface.h"
+#include "core/link/LinkMessages.h"
 #include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "support/LinkPair.h"
+#include "support/TcpForwarder.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "XScene.h"
@@ -20,7 +24,8 @@ namespace {
 
 constexpr float kTick = 0.375f;
 
-class FramesOverLink : public ::testing::Test {
+// By link version.
+class FramesOverLink : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
@@ -31,6 +36,7 @@ protected:
         sink = platform::InputSinkXTest::Open(nullptr, &error);
         ASSERT_TRUE(sink) << error.toStdString();
         pair = std::make_unique<LinkPair>(sink.get(), screen.get());
+        pair->UseVersion(GetParam());
         tecnico().picRemote = &preview;
         pair->ConnectDirect();
         ASSERT_TRUE(pair->BothValidated());
@@ -81,7 +87,7 @@ protected:
     int frames0 = 0;
 };
 
-TEST_F(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSendAndOneInTransitMakesTheNextWait)
+TEST_P(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSendAndOneInTransitMakesTheNextWait)
 {
     for (int i = 0; i < 4; ++i) {
         At(i * kTick);
@@ -108,7 +114,7 @@ TEST_F(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSendAndOneInTrans
     EXPECT_TRUE(TecnicoHasFrames(6));
 }
 
-TEST_F(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSecondsLoweringOnlyAnAutomaticSharpness)
+TEST_P(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSecondsLoweringOnlyAnAutomaticSharpness)
 {
     for (const bool byHand : {false, true}) {
         if (byHand)
@@ -129,7 +135,7 @@ TEST_F(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSecondsLowe
     }
 }
 
-TEST_F(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNextTick)
+TEST_P(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNextTick)
 {
     scene.MovePointer();
     EXPECT_TRUE(TickSends(0)) << "the change";
@@ -143,11 +149,70 @@ TEST_F(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNex
     EXPECT_TRUE(TecnicoHasFrames(3));
 }
 
+// Strangers at the supported side's port during a session (a bare
+// connection, garbage, a wrong Hello) are turned away one by one while the
+// technician's picture keeps coming: the link stays and frames arrive while
+// each stranger is there. The largest gap is recorded (largest_gap_ms), not
+// asserted: a busy machine stretches it.
+TEST_P(FramesOverLink, StrangersAtThePortNeverStopTheTechniciansPicture)
+{
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [this] { Tick(); });
+    ticker.start(100);
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 largestGap = 0;
+    int seen = preview.refreshes();
+    const auto watch = [&] {
+        if (preview.refreshes() != seen) {
+            seen = preview.refreshes();
+            largestGap = std::max(largestGap, clock.elapsed() - last);
+            last = clock.elapsed();
+        }
+    };
+    ASSERT_TRUE(TecnicoHasFrames(1));
+    clock.start();
+    const quint16 port = cliente().c.txtTelaPorta.text().toUShort();
+    for (const QByteArray& bytes : {QByteArray(), QByteArray("\x16\x03\x01\x02\n"), QByteArray("HELLO:sess-1:x\n")}) {
+        QTcpSocket stranger;
+        stranger.connectToHost("127.0.0.1", port);
+        stranger.write(bytes);
+        const int before = seen;
+        ASSERT_TRUE(WaitUntil([&] {
+            watch();
+            return stranger.state() == QAbstractSocket::UnconnectedState && seen > before + 1;
+        }));
+        // Version 2 answers bytes that are no handshake with a TLS alert, and nothing else.
+        const QByteArray answer = stranger.readAll();
+        EXPECT_TRUE(answer.isEmpty() || (GetParam() == 2 && answer.startsWith('\x15'))) << answer.toHex().data();
+    }
+    RecordProperty("largest_gap_ms", static_cast<int>(largestGap));
+    EXPECT_TRUE(cliente().s.TelaConectada && tecnico().s.TelaConectada);
+    EXPECT_FALSE(cliente().link.ListenIsClosed());
+}
+
+TEST_P(FramesOverLink, ASnifferOnThePathReadsNoKeyHelloFrameOrCommandOfAProtectedLink)
+{
+    LinkPair sniffed(nullptr, screen.get());
+    sniffed.UseVersion(GetParam());
+    testing_support::TcpForwarder sniffer(sniffed.Listen());
+    sniffed.ConnectTecnico(sniffer.Port());
+    ASSERT_TRUE(sniffed.BothValidated());
+    ASSERT_TRUE(WaitUntil([&] { return sniffed.tecnico.w().s.RemoteWidth > 0; })) << "a frame";
+    sniffed.tecnico.w().link.Send(screenlink::QualityCommand(2, 2));
+    ASSERT_TRUE(WaitUntil([&] { return sniffed.cliente.w().quality.state().NivelNitidez() == 2; }));
+    // The JPEG travels in Base64, which starts "/9j/".
+    for (const char* plain : {"key-1", "HELLO", "FRAME:", "/9j/", "CMD:"})
+        EXPECT_EQ(sniffer.recorded.contains(plain), GetParam() == 1) << plain;
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, FramesOverLink, ::testing::Values(1, 2));
+
 // A link lost while the technician holds a button or a key must not leave it
 // held on the supported display, and no frame goes out on it.
 using InputReleaseOnLoss = FramesOverLink;
 
-TEST_F(InputReleaseOnLoss, AButtonHeldInADragIsReleased)
+TEST_P(InputReleaseOnLoss, AButtonHeldInADragIsReleased)
 {
     tecnico().remoteInput.SendMouseCommand("MD", 100, 100, 1);
     tecnico().remoteInput.SendMouseCommand("MM", 300, 200, 1);
@@ -159,7 +224,7 @@ TEST_F(InputReleaseOnLoss, AButtonHeldInADragIsReleased)
     EXPECT_FALSE(cliente().s.FrameEmTransito);
 }
 
-TEST_F(InputReleaseOnLoss, AHeldShiftIsReleasedAndAReleasedKeyStaysUp)
+TEST_P(InputReleaseOnLoss, AHeldShiftIsReleasedAndAReleasedKeyStaysUp)
 {
     tecnico().remoteInput.SendKeyCommand("KD", 16);
     tecnico().remoteInput.SendKeyCommand("KD", 65);
@@ -170,5 +235,7 @@ TEST_F(InputReleaseOnLoss, AHeldShiftIsReleasedAndAReleasedKeyStaysUp)
     EXPECT_TRUE(WaitUntil([&] { return !shift(); }));
     EXPECT_FALSE(scene.KeyDown(XK_a));
 }
+
+INSTANTIATE_TEST_SUITE_P(Versions, InputReleaseOnLoss, ::testing::Values(1, 2));
 
 }  // namespace
