@@ -16,23 +16,26 @@ public:
     }
     quint16 Port() const { return server_.serverPort(); }
 
-    QByteArray recorded;
+    QByteArray recorded;    // both ways, interleaved
+    QByteArray fromClient;  // what the connecting side sent
 
 private:
     void Accept()
     {
         while (QTcpSocket* in = server_.nextPendingConnection()) {
             auto* out = new QTcpSocket(in);
-            Pipe(*in, *out);
-            Pipe(*out, *in);
+            Pipe(*in, *out, &fromClient);
+            Pipe(*out, *in, nullptr);
             out->connectToHost(QHostAddress::LocalHost, target_);
         }
     }
-    void Pipe(QTcpSocket& from, QTcpSocket& to)
+    void Pipe(QTcpSocket& from, QTcpSocket& to, QByteArray* direction)
     {
-        QObject::connect(&from, &QTcpSocket::readyRead, [this, &from, &to] {
+        QObject::connect(&from, &QTcpSocket::readyRead, [this, &from, &to, direction] {
             const QByteArray bytes = from.readAll();
             recorded += bytes;
+            if (direction)
+                *direction += bytes;
             to.write(bytes);
         });
         QObject::connect(&from, &QTcpSocket::disconnected, &to, &QTcpSocket::disconnectFromHost);

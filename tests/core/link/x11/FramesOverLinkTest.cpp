@@ -191,7 +191,7 @@ TEST_P(FramesOverLink, StrangersAtThePortNeverStopTheTechniciansPicture)
     EXPECT_FALSE(cliente().link.ListenIsClosed());
 }
 
-TEST_P(FramesOverLink, ASnifferOnThePathReadsNoKeyHelloFrameOrCommandOfAProtectedLink)
+TEST_P(FramesOverLink, ASnifferOnThePathReadsNoKeyHelloFrameOrCommandOfAProtectedLinkNorReplaysIt)
 {
     LinkPair sniffed(nullptr, screen.get());
     sniffed.UseVersion(GetParam());
@@ -204,6 +204,19 @@ TEST_P(FramesOverLink, ASnifferOnThePathReadsNoKeyHelloFrameOrCommandOfAProtecte
     // The JPEG travels in Base64, which starts "/9j/".
     for (const char* plain : {"key-1", "HELLO", "FRAME:", "/9j/", "CMD:"})
         EXPECT_EQ(sniffer.recorded.contains(plain), GetParam() == 1) << plain;
+    if (GetParam() == 1)
+        return;  // a plain link replayed is a valid link: that is what version 2 is for
+    // Everything the technician sent, replayed to the supported side's port:
+    // the handshake cannot complete without the ephemeral key, so the replayed
+    // quality command is never carried out and the live link stays.
+    sniffed.tecnico.w().link.Send(screenlink::QualityCommand(3, 3));
+    ASSERT_TRUE(WaitUntil([&] { return sniffed.cliente.w().quality.state().NivelNitidez() == 3; }));
+    QTcpSocket replay;
+    replay.connectToHost("127.0.0.1", sniffed.cliente.w().c.txtTelaPorta.text().toUShort());
+    replay.write(sniffer.fromClient);
+    ASSERT_TRUE(WaitUntil([&] { return replay.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(sniffed.cliente.w().quality.state().NivelNitidez(), 3);
+    EXPECT_TRUE(sniffed.cliente.w().s.TelaConectada && sniffed.tecnico.w().s.TelaConectada);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, FramesOverLink, ::testing::Values(1, 2));
