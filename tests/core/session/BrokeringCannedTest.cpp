@@ -4,12 +4,14 @@
 #include "core/api/ApiClient.h"
 #include "core/api/FormEncoding.h"
 #include "core/api/Json.h"
+#include "core/link/LinkMessages.h"
 #include "core/session/SessionButtons.h"
 #include "core/session/SessionCredentials.h"
 #include "support/CannedService.h"
 #include "support/MainWindowHarness.h"
 #include "support/ScopedEnv.h"
 #include "support/ServerFixture.h"
+#include "support/TcpForwarder.h"
 #include "support/WaitUntil.h"
 
 #include <QTimer>
@@ -344,13 +346,15 @@ TEST(Credentials, TheLinkVersionIsTwoOnlyWhenTheServiceSaysSo)
 }
 
 // Two programs of this version agree on link version 2 through the real
-// service and pair on the real relay by proof alone, no key on the wire.
+// service and pair on the real relay by proof alone: a sniffer between them
+// and the relay reads no key, no Hello and no command.
 TEST(Credentials, TwoCurrentProgramsAgreeOnVersionTwoAndPairOnTheRelayByProof)
 {
     const testing_support::ServerFixture server;
     const ScopedEnv site("MARQUELIN_SITE", QByteArray::fromStdString(server.SiteOrigin()));
     const ScopedEnv ca("MARQUELIN_CA_FILE", QByteArray::fromStdString(server.CaFile()));
-    const ScopedEnv relay("MARQUELIN_RELAY", QByteArray::fromStdString(server.RelayEndpoint()));
+    testing_support::TcpForwarder sniffer(server.RelayPort());
+    const ScopedEnv relay("MARQUELIN_RELAY", "127.0.0.1:" + QByteArray::number(sniffer.Port()));
     MainWindowHarness cliente;
     MainWindowHarness tecnico;
     for (auto [device, email] : {std::pair{&cliente, "ana@example.com"}, {&tecnico, "beto@example.com"}}) {
@@ -374,4 +378,9 @@ TEST(Credentials, TwoCurrentProgramsAgreeOnVersionTwoAndPairOnTheRelayByProof)
         << tecnico.w().log.text().toStdString();
     const std::string log = server.Log();
     EXPECT_NE(log.find("paired session=" + cliente.w().s.sessao_id.toStdString()), std::string::npos) << log;
+    tecnico.w().link.Send(screenlink::QualityCommand(2, 2));
+    ASSERT_TRUE(WaitUntil([&] { return cliente.w().quality.state().NivelNitidez() == 2; }));
+    EXPECT_TRUE(sniffer.recorded.contains("JOIN2|")) << "the Joins went past the sniffer";
+    for (const QString& plain : {cliente.w().s.stream_key, QStringLiteral("HELLO"), QStringLiteral("CMD:")})
+        EXPECT_FALSE(sniffer.recorded.contains(plain.toLatin1())) << plain.toStdString();
 }
