@@ -50,6 +50,11 @@ QString HelloKey(const session::SessionRecord& s)
     return QString::fromLatin1(QByteArray::fromStdString(value).toHex().left(32));
 }
 
+HelloVerdict CheckSessionHello(QByteArrayView line, const session::SessionRecord& s)
+{
+    return CheckHello(line, s.sessao_id.toLatin1(), HelloKey(s).toLatin1());
+}
+
 void AnunciarProtecao(shell::frmMain& window)
 {
     const QString sentence = QString::fromLatin1(kProtectionSentences[window.s.versao_link == 2 ? 1 : 0]);

@@ -20,6 +20,8 @@ class LinkReceiver;
 // What the Hello's key field carries: `stream_key` on a version-1 link; on
 // version 2 a value derived from it, so the secret never travels at all.
 QString HelloKey(const session::SessionRecord& s);
+// A Hello line judged against this session's id and Hello key.
+HelloVerdict CheckSessionHello(QByteArrayView line, const session::SessionRecord& s);
 
 // The log and status line that says how the screen link just validated is protected.
 void AnunciarProtecao(shell::frmMain& window);
@@ -68,7 +70,7 @@ public:
 
     bool FromWire(QByteArrayView wire, QByteArray& plain, QString& error) override;
     QByteArray TakeOutgoing() override { return std::exchange(outgoing_, {}); }
-    std::unique_ptr<LinkTls> Release() { return std::move(tls_); }
+    std::unique_ptr<LinkTls> ReleaseTls() override { return std::move(tls_); }
 
 private:
     QByteArray outgoing_;

@@ -170,7 +170,7 @@ bool LinkReceiver::ResponderDesafio(const QByteArray& challenge)
 
 void LinkReceiver::ValidarHello(const QByteArray& line)
 {
-    const HelloVerdict verdict = CheckHello(line, w_.s.sessao_id.toLatin1(), HelloKey(w_.s).toLatin1());
+    const HelloVerdict verdict = CheckSessionHello(line, w_.s);
     if (verdict == HelloVerdict::Invalid) {
         w_.LogEvent("Validacao de tela invalida.");
         w_.loss.PararTelaRemota(false);

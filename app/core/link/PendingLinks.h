@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/link/HelloCheck.h"
+#include "core/link/LinkTls.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -22,6 +23,8 @@ public:
     virtual bool FromWire(QByteArrayView wire, QByteArray& plain, QString& error) = 0;
     // Bytes the pipe itself must send (a handshake's), taken once.
     virtual QByteArray TakeOutgoing() { return {}; }
+    // The TLS session the pipe ran, if any, for the link to carry on.
+    virtual std::unique_ptr<LinkTls> ReleaseTls() { return nullptr; }
 };
 
 class PassThroughPipe final : public BytePipe {

@@ -203,7 +203,7 @@ void ScreenLink::OnConnectionRequest()
 
 HelloVerdict ScreenLink::JudgeHello(const QByteArray& line)
 {
-    return CheckHello(line, w_.s.sessao_id.toLatin1(), HelloKey(w_.s).toLatin1());
+    return CheckSessionHello(line, w_.s);
 }
 
 std::unique_ptr<BytePipe> ScreenLink::MakePipe()
@@ -224,8 +224,8 @@ void ScreenLink::Promote(ProvenLink link)
     w_.s.FrameEmTransito = false;
     Adopt(link.socket.release());
     // Version 2's TLS carries on; version 1's pipe passed bytes through.
-    if (auto* tls = dynamic_cast<TlsPipe*>(link.pipe.get()))
-        protection_->TakeOver(tls->Release());
+    if (std::unique_ptr<LinkTls> tls = link.pipe->ReleaseTls())
+        protection_->TakeOver(std::move(tls));
     OnLinkUp();
     receiver_->IniciarTransmissao();
     if (!link.rest.isEmpty())
