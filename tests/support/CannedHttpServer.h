@@ -1,7 +1,11 @@
 #pragma once
 
+#include <boost/beast/core/string.hpp>
+
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -11,16 +15,20 @@ namespace testing_support {
 
 // A loopback HTTP server on its own thread that answers with canned
 // bodies and status codes, or accepts and never answers. It records
-// every request's raw bytes. The program's transport blocks the test thread,
-// so the server cannot live on the test's event loop.
+// every request. The program's transport blocks the test thread, so the
+// server cannot live on the test's event loop.
 class CannedHttpServer {
 public:
     struct Request {
-        std::string raw;     // request line and headers, as received
         std::string method;
         std::string target;  // "/api/gerar_codigo.php"
         std::string body;
-        std::string Header(const std::string& name) const;  // "" when absent
+        std::map<std::string, std::string, boost::beast::iless> headers;
+        std::string Header(const std::string& name) const  // "" when absent
+        {
+            const auto found = headers.find(name);
+            return found == headers.end() ? std::string() : found->second;
+        }
     };
     struct Reply {
         int status = 200;
@@ -42,16 +50,14 @@ public:
     std::vector<Request> Requests() const;
 
 private:
-    void Serve();
-    void Handle(int fd);
+    struct Net;
+    Reply Record(const Request& request);
 
-    int listenFd_ = -1;
-    int wakePipe_[2] = {-1, -1};
+    std::unique_ptr<Net> net_;
     uint16_t port_ = 0;
     mutable std::mutex mutex_;
-    Responder responder_;
+    Responder responder_ = [](const Request&) { return Reply{}; };
     std::vector<Request> requests_;
-    std::vector<int> heldOpen_;
     std::thread thread_;
 };
 
