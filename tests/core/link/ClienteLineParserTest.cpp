@@ -76,9 +76,6 @@ TEST(ClienteLineParser, ReportsAndKeepsByTheTable)
         QStringList events;
         qsizetype pending;
     } cases[] = {
-        {"commands wait for validation", "CMD:MM:1:1:0\n", false, {}, 0},
-        {"validated", "CMD:MM:1:1:0\n", true, {"cmd CMD:MM:1:1:0"}, 0},
-        {"a carriage return before the line feed", "HELLO:s1:k1\r\n", false, {"hello HELLO:s1:k1"}, 0},
         {"stray carriage returns", "HEL\rLO:s1:k1\r\r\n", false, {"hello HELLO:s1:k1"}, 0},
         {"a failed line is logged; the next waits", "CMD:XX:1\nCMD:MM:2:2:0\n", true,
          {"cmd CMD:XX:1", "log Erro ao processar comando remoto: comando desconhecido"}, 13},

@@ -5,7 +5,7 @@
 namespace screenlink {
 namespace {
 
-TEST(LinkMessages, EveryMessageIsWrittenByteForByte)
+TEST(LinkMessages, EveryMessageIsWrittenByteForByteAndFramesIntoTheReusedBuffer)
 {
     EXPECT_EQ(HelloMessage("s12", "k-Ab9"), "HELLO:s12:k-Ab9\n");
     EXPECT_EQ(AcceptMessage(), "OK\n");
@@ -15,10 +15,8 @@ TEST(LinkMessages, EveryMessageIsWrittenByteForByte)
     EXPECT_EQ(MouseCommand("MD", 1919, -3, 1), "CMD:MD:1919:-3:1\n");
     EXPECT_EQ(KeyCommand("KU", 65), "CMD:KU:65:0:1\n");
     EXPECT_EQ(QualityCommand(4, 2), "CMD:CF:4:2:1\n");
-}
 
-TEST(LinkMessages, FrameHeaderIsWrittenIntoTheReusedBufferBeforeItsPayload)
-{
+    // The frame header goes into the reused buffer before its payload.
     QByteArray frame;
     WriteFrameHeader(frame, -1280, 0, 3200, 1080, 8);
     frame += "/9j/AAAA";

@@ -2,16 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace screenlink {
 namespace {
-
-QualityChange Frames(QualityState& q, std::initializer_list<float> seconds)
-{
-    QualityChange last;
-    for (const float s : seconds)
-        last = q.AjustarQualidadeAutomatica(s);
-    return last;
-}
 
 // The two tables' columns are not swapped; a level outside reads as the last row.
 TEST(QualityLevels, EachRouteTakesItsOwnColumnsAndOutsideLevelsReadAsTheLast)
@@ -23,60 +17,53 @@ TEST(QualityLevels, EachRouteTakesItsOwnColumnsAndOutsideLevelsReadAsTheLast)
     EXPECT_EQ(IntervaloFrame(9), 175);
 }
 
-TEST(QualityLevels, FiveFastFramesRaiseTheSharpnessAndRestartTheCount)
+// Frame times in a row from the starting level 3: where the sharpness ends,
+// the fast frames counted, and what the last frame changed and said.
+TEST(QualityLevels, FrameTimesMoveTheAutomaticSharpnessByTheTable)
 {
-    QualityState q;
-    EXPECT_FALSE(Frames(q, {0.5f, 0.5f, 0.5f, 0.5f}).levelsChanged);
-    const QualityChange change = q.AjustarQualidadeAutomatica(0.5f);
-    EXPECT_EQ(change.logLine, "Qualidade da tela ajustada automaticamente para nivel 4.");
-    EXPECT_EQ(std::tuple(change.levelsChanged, q.NivelNitidez(), q.EnviosRapidos()), std::tuple(true, 4, 0));
-
-    // At the top each further fast frame asks again, without effect.
-    EXPECT_FALSE(Frames(q, {0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f}).levelsChanged);
-    EXPECT_EQ(q.NivelNitidez(), 4);
+    const QString raised = "Qualidade da tela ajustada automaticamente para nivel 4.";
+    const QString lowered = "Qualidade da tela reduzida automaticamente para manter resposta.";
+    const float f = 0.5f;
+    const struct {
+        const char* why;
+        std::vector<float> seconds;
+        int nivel, rapidos;
+        QString said;
+    } runs[] = {
+        {"four fast frames", {f, f, f, f}, 3, 4, ""},
+        {"the fifth raises and restarts the count", {f, f, f, f, f}, 4, 0, raised},
+        {"at the top fast frames ask again without effect", {f, f, f, f, f, f, f, f, f, f, f}, 4, 5, ""},
+        {"a frame in the middle band restarts the count", {f, f, f, f, 1.0f, f, f, f, f}, 3, 4, ""},
+        {"exactly 2.2 s is not slow", {f, 2.2f}, 3, 0, ""},
+        {"exactly 0.8 s is not fast", {f, f, f, f, 0.8f}, 3, 0, ""},
+        {"a slow frame lowers and restarts the count", {f, 2.5f}, 2, 0, lowered},
+        {"down to level one", {2.5f, 2.5f, 2.5f}, 1, 0, ""},
+        {"a frame time of zero counts for nothing", {f, 0.0f}, 3, 1, ""},
+    };
+    for (const auto& run : runs) {
+        QualityState q;
+        QualityChange last;
+        for (const float seconds : run.seconds)
+            last = q.AjustarQualidadeAutomatica(seconds);
+        EXPECT_EQ(std::tuple(q.NivelNitidez(), q.EnviosRapidos(), last.levelsChanged, last.logLine),
+                  std::tuple(run.nivel, run.rapidos, !run.said.isEmpty(), run.said))
+            << run.why;
+    }
 }
 
-TEST(QualityLevels, AFrameInTheMiddleBandRestartsTheCount)
-{
-    QualityState q;
-    EXPECT_FALSE(Frames(q, {0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f, 0.5f, 0.5f, 0.5f}).levelsChanged);
-    EXPECT_EQ(std::tuple(q.NivelNitidez(), q.EnviosRapidos()), std::tuple(3, 4));
-    q.AjustarQualidadeAutomatica(2.2f);
-    EXPECT_EQ(q.EnviosRapidos(), 0) << "exactly 2.2 s is not slow";
-    Frames(q, {0.5f, 0.5f, 0.5f, 0.5f, 0.8f});
-    EXPECT_EQ(q.EnviosRapidos(), 0) << "exactly 0.8 s is not fast";
-    EXPECT_EQ(q.NivelNitidez(), 3);
-}
-
-TEST(QualityLevels, OneSlowFrameLowersTheSharpnessDownToLevelOne)
-{
-    QualityState q;
-    q.AplicarComandoQualidade(2, 3);
-    q.RestaurarQualidade();
-    EXPECT_FALSE(q.NitidezManual());
-    q.AjustarQualidadeAutomatica(2.5f);
-    const QualityChange change = q.AjustarQualidadeAutomatica(2.5f);
-    EXPECT_EQ(change.logLine, "Qualidade da tela reduzida automaticamente para manter resposta.");
-    EXPECT_EQ(std::tuple(change.levelsChanged, q.NivelNitidez()), std::tuple(true, 1));
-    const QualityChange none = q.AjustarQualidadeAutomatica(2.5f);
-    EXPECT_TRUE(!none.levelsChanged && none.logLine.isEmpty());
-    EXPECT_FALSE(q.AjustarQualidadeAutomatica(0.0f).levelsChanged);
-}
-
-TEST(QualityLevels, AChosenSharpnessIsClampedAndStopsAutomaticChanges)
+TEST(QualityLevels, AChosenSharpnessIsClampedAndStopsAutomaticChangesUntilRestored)
 {
     QualityState q;
     q.AplicarComandoQualidade(9, 0);
     EXPECT_EQ(std::tuple(q.NivelNitidez(), q.NivelAtualizacao(), q.NitidezManual()), std::tuple(4, 1, true));
-    EXPECT_FALSE(Frames(q, {3.0f, 3.0f}).levelsChanged);
+    for (const float seconds : {3.0f, 3.0f})
+        EXPECT_FALSE(q.AjustarQualidadeAutomatica(seconds).levelsChanged);
     EXPECT_EQ(q.NivelNitidez(), 4);
-
-    QualityState own;
-    own.EscolherAtualizacao(5);
-    EXPECT_EQ(own.IntervaloFrame(), 175);
-    EXPECT_FALSE(own.NitidezManual()) << "the update speed leaves automatic sharpness on";
-    own.RestaurarQualidade();
-    EXPECT_EQ(own.IntervaloFrame(), 375);
+    q.RestaurarQualidade();
+    EXPECT_EQ(std::tuple(q.NitidezManual(), q.IntervaloFrame()), std::tuple(false, 375));
+    q.EscolherAtualizacao(5);
+    EXPECT_EQ(q.IntervaloFrame(), 175);
+    EXPECT_FALSE(q.NitidezManual()) << "the update speed leaves automatic sharpness on";
 }
 
 }  // namespace

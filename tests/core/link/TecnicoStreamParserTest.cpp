@@ -110,17 +110,12 @@ TEST(TecnicoStreamParser, ReportsAndKeepsByTheTable)
         {"the last header waits for its second field", "FRAME:8::/9j/AAAFRAME:640:480:3::abFRAME:5:",
          {"frame 0,0 400x225 :/9j/AAA", "frame 0,0 640x480 :ab"}, 8},
         {"invalid header: the buffer goes, unlogged", "FRAME:abc:0:0:1:4:/9j/" + one, {}, 0},
-        {"invalid header", "FRAME:x" + one, {}, 0},
         {"invalid header", "FRAME:1:2:x:" + one, {}, 0},
         {"invalid header", "FRAME:1:2:3:4:y" + one, {}, 0},
         {"invalid header", "FRAME:-:1:" + one, {}, 0},
         {"text before a marker is skipped", "junk" + Frame(5, 6, 7, 8, "/9j/"), {"frame 5,6 7x8 /9j/"}, 0},
-        {"accept then a frame", "OK\n" + ten, {"accept", "frame 0,0 10x10 /9j/"}, 0},
-        {"a Goodbye before any Accept", "CMD:BYE:s1:0\n", {"cmd CMD:BYE:s1:0"}, 0},
         {"a command right behind the Accept is not lost", "OK\nCMD:MM:1:2:0\n" + ten,
          {"accept", "cmd CMD:MM:1:2:0", "frame 0,0 10x10 /9j/"}, 0},
-        {"two relay replies in one chunk", "OK|AGUARDANDO\nOK|CONECTADO\n",
-         {"relay OK|AGUARDANDO", "relay OK|CONECTADO"}, 0},
         {"only a buffer starting with the reply is one", " OK|CONECTADO\n", {}, 14},
         {"a Goodbye stops the reading", "CMD:BYE:s1:0\n" + ten, {"cmd CMD:BYE:s1:0"}, ten.size()},
         {"a relay refusal stops the reading", "ERR|sessao invalida\r\nOK\n", {"relay ERR|sessao invalida"}, 3},
@@ -138,17 +133,10 @@ TEST(TecnicoStreamParser, ReportsAndKeepsByTheTable)
     }
 }
 
-TEST(TecnicoStreamParser, WaitsForAFieldThatCouldStillBeANumber)
+// Every shorter start of a header waits (the cut test feeds them all); the
+// origin is stored as soon as the header is whole.
+TEST(TecnicoStreamParser, StoresTheOriginBeforeThePayloadIsWhole)
 {
-    for (const QByteArray& start : {QByteArray("FRAME:"), QByteArray("FRAME:0"), QByteArray("FRAME:0:"),
-                                    QByteArray("FRAME:0:0:800:"), QByteArray("FRAME:0:0:800:600:")}) {
-        Fed f(start);
-        EXPECT_TRUE(f.handler.events.isEmpty()) << start.constData();
-        EXPECT_EQ(f.parser.Pending(), start.size());
-        f.parser.Feed(Frame(0, 0, 800, 600, "/9j/").sliced(start.size()));
-        EXPECT_EQ(f.handler.events, QStringList{"frame 0,0 800x600 /9j/"}) << start.constData();
-    }
-    // The origin is stored as soon as the header is whole.
     Fed f("FRAME:-8:-1080:3840:2160:8:/9j");
     EXPECT_EQ(std::pair(f.handler.left, f.handler.top), std::pair(-8, -1080));
     EXPECT_TRUE(f.handler.events.isEmpty());
