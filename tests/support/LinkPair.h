@@ -4,7 +4,6 @@
 #include "support/MainWindowHarness.h"
 #include "support/WaitUntil.h"
 
-
 namespace testing_support {
 
 // One side of the accepted session "sess-1" with key "key-1", routes automatic.
@@ -59,16 +58,11 @@ struct LinkPair {
         tecnico.w().routes.cmdTecnicoConectarTela_Click();
     }
 
-    quint16 ConnectDirect()
-    {
-        const quint16 port = Listen();
-        ConnectTecnico(port);
-        return port;
-    }
+    void ConnectDirect() { ConnectTecnico(Listen()); }
 
-    bool BothValidated(int ms = kHangMs)
+    bool BothValidated()
     {
-        return WaitUntil([this] { return cliente.w().s.TelaConectada && tecnico.w().s.TelaConectada; }, ms);
+        return WaitUntil([this] { return cliente.w().s.TelaConectada && tecnico.w().s.TelaConectada; });
     }
 };
 
