@@ -12,6 +12,8 @@ using boost::asio::ip::tcp;
 
 // Accepts on the server's thread and answers one connection at a time.
 struct CannedHttpServer::Net {
+    explicit Net(CannedHttpServer& owner) : server(owner) {}
+
     CannedHttpServer& server;
     boost::asio::io_context io;
     tcp::acceptor acceptor{io, {boost::asio::ip::address_v4::loopback(), 0}};
@@ -51,7 +53,7 @@ struct CannedHttpServer::Net {
     }
 };
 
-CannedHttpServer::CannedHttpServer() : net_(new Net{*this})
+CannedHttpServer::CannedHttpServer() : net_(std::make_unique<Net>(*this))
 {
     port_ = net_->acceptor.local_endpoint().port();
     net_->Accept();
