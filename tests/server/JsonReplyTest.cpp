@@ -10,7 +10,10 @@
 
 using api::JsonReply;
 
-TEST(JsonReply, EscapesQuotesBackslashesAndControlCharactersOnly)
+// Escaped are quotes, backslashes and control characters only; a name
+// holding "status":"aceito" must not be read as the status: the escaped
+// quotes break the reader's pattern, and real members come first.
+TEST(JsonReply, EscapesWhatUsersWriteSoThatNoTextPosesAsAMember)
 {
     const std::string name = "Jo\xC3\xA3o \"Z\" \\ \n\r\t\x01\x7F";
     const std::string json = JsonReply().String("tecnico_nome", name).Number("n", -5).Finish();
@@ -18,14 +21,9 @@ TEST(JsonReply, EscapesQuotesBackslashesAndControlCharactersOnly)
     // Valid JSON on one line, that a full parser decodes back to the same text.
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json));
     EXPECT_EQ(doc.object().value("tecnico_nome").toString().toStdString(), name);
-}
 
-TEST(JsonReply, AUserTextCannotPoseAsAnEarlierMember)
-{
-    // A name holding "status":"aceito" must not be read as the status: the
-    // escaped quotes break the reader's pattern, and real members come first.
-    const QString json = QString::fromStdString(
+    const QString posing = QString::fromStdString(
         JsonReply().Bool("ok", true).String("status", "solicitado").String("tecnico_nome", R"(x","status":"aceito)").Finish());
-    EXPECT_EQ(api::JsonGetValue(json, "status"), "solicitado");
-    EXPECT_TRUE(api::JsonIsOk(json));
+    EXPECT_EQ(api::JsonGetValue(posing, "status"), "solicitado");
+    EXPECT_TRUE(api::JsonIsOk(posing));
 }

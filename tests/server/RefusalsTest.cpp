@@ -18,7 +18,7 @@ struct Row {
 
 class RefusalsTest : public ServerTest {
 protected:
-    RefusalsTest() : ServerTest(LooseLimits({"--code-ttl", "2"})) {}
+    RefusalsTest() : ServerTest(LooseLimits({"--code-ttl", "2", "--mail-interval", "60"})) {}
 
     void SetUp() override { ActivateBoth(); }
 
@@ -66,6 +66,9 @@ TEST_F(RefusalsTest, SupportCodesRefuseTheirOwnDeviceASecondTechnicianAndDeadCod
     Expect({
         {nullptr, "cadastro.php", {{"nome", "Caio"}, {"email", "sem-arroba"}}, "dados_invalidos"},
         {nullptr, "cadastro.php", {{"nome", "  "}, {"email", "caio@example.com"}}, "dados_invalidos"},
+        {nullptr, "cadastro.php", {{"nome", "Caio"}, {"email", "caio@example.com"}}, "(ok)"},
+        // One mail per interval to a mailbox, however its address is written.
+        {nullptr, "cadastro.php", {{"nome", "Caio"}, {"email", "CAIO@example.com"}}, "muitas_tentativas"},
         {&cliente, "solicitar_acesso.php", typed, "nao_pode_acessar_propria_maquina"},
         {&tecnico, "solicitar_acesso.php", typed, "(ok)"},
         {&tecnico, "solicitar_acesso.php", typed, "(ok)"},  // asking again is fine
@@ -73,6 +76,7 @@ TEST_F(RefusalsTest, SupportCodesRefuseTheirOwnDeviceASecondTechnicianAndDeadCod
         {&tecnico, "solicitar_acesso.php", {{"codigo", "000 000 000"}}, "codigo_invalido_ou_expirado"},
         {&tecnico, "solicitar_acesso.php", {{"codigo", ""}}, "codigo_invalido_ou_expirado"},
     });
+    EXPECT_EQ(server.OutboxCodes("caio@example.com").size(), 1u);
 
     // A new code ends the device's older one.
     const QString newer = PostAs(cliente, "gerar_codigo.php");
@@ -105,12 +109,15 @@ TEST_F(RefusalsTest, OnlyTheCodesOwnDeviceAnswersAndOnlyPermitOrRefuse)
         EXPECT_EQ(Field(Status(*device, refused), "status"), "recusado");
 }
 
+// The third device is another account's on the cliente's computer: its
+// device id carries none of the cliente's device, token or session over.
 TEST_F(RefusalsTest, SessionsServeOnlyTheirTwoDevicesWhileOpen)
 {
-    const TestDevice third = Activate("Cida", "cida@example.com", "uid-c");
     Expect({{&cliente, "credenciais_sessao.php", {{"sessao_id", ""}, {"codigo_id", ""}}, "sessao_indisponivel"}});
     QString codeId;
     const QString sessaoId = OpenSession(&codeId);
+    const TestDevice third = Activate("Cida", "cida@example.com", cliente.uid);
+    EXPECT_EQ(Field(PostAs(third, "status_codigo.php"), "status"), "sem_codigo");
     auto registration = [&](const char* papel, const char* porta) {
         return Fields{{"sessao_id", sessaoId}, {"codigo_id", codeId}, {"papel", papel}, {"ip_local", "10.0.0.5"},
                       {"porta", porta}};
@@ -119,6 +126,8 @@ TEST_F(RefusalsTest, SessionsServeOnlyTheirTwoDevicesWhileOpen)
     Expect({
         {&third, "credenciais_sessao.php", session, "sessao_indisponivel"},
         {&third, "encerrar_sessao.php", session, "sessao_indisponivel"},
+        {&third, "gerar_codigo.php", {}, "(ok)"},
+        {&cliente, "credenciais_sessao.php", session, "(ok)"},
         {&cliente, "encerrar_sessao.php", {{"sessao_id", "999999"}, {"motivo", "x"}}, "sessao_indisponivel"},
         {&cliente, "registrar_conexao.php", registration("tecnico", "50555"), "acao_invalida"},
         {&tecnico, "registrar_conexao.php", registration("cliente", "50555"), "sessao_indisponivel"},  // the cliente only

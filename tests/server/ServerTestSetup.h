@@ -1,6 +1,11 @@
 #pragma once
 
+#include "core/api/ApiClient.h"
+#include "core/api/FormEncoding.h"
+#include "core/api/HttpTransport.h"
+#include "core/api/Json.h"
 #include "server/relay/RelayTestClient.h"
+#include "support/HangLimit.h"
 #include "support/ScopedEnv.h"
 #include "support/ServerFixture.h"
 
@@ -27,6 +32,10 @@ using relaytest::SendJoinV2;
 
 using Fields = std::vector<std::pair<const char*, QString>>;
 
+// A busy machine may be slow to answer; only a hang should fail a request.
+inline constexpr api::TransportTimeouts kTimeouts{testing_support::kHangMs, testing_support::kHangMs,
+                                                  testing_support::kHangMs, testing_support::kHangMs};
+
 struct TestDevice {
     QString nome;
     QString email;
@@ -35,9 +44,15 @@ struct TestDevice {
 };
 
 // The fields form-encoded as the program encodes them, after `body` when it has some.
-QString EncodeForm(const Fields& fields, QString body = {});
-QString Field(const QString& reply, const char* key);
-bool IsOk(const QString& reply);
+inline QString EncodeForm(const Fields& fields, QString body = {})
+{
+    for (const auto& [name, value] : fields)
+        body += (body.isEmpty() ? QString() : QStringLiteral("&")) + QLatin1String(name) + '=' + api::UrlEncode(value);
+    return body;
+}
+
+inline QString Field(const QString& reply, const char* key) { return api::JsonGetValue(reply, QLatin1String(key)); }
+inline bool IsOk(const QString& reply) { return api::JsonIsOk(reply); }
 // "(ok)", or the reason the service refused with.
 inline QString Erro(const QString& reply) { return IsOk(reply) ? QString("(ok)") : Field(reply, "erro"); }
 
@@ -62,18 +77,58 @@ inline int HttpStatus(const std::string& line)
     return line.rfind("HTTP/1.", 0) == 0 && line.size() > 12 ? std::atoi(line.c_str() + 9) : 0;
 }
 
+// A request written as is over TLS from `source`; the whole reply, read until
+// the server ends the connection ("" when TLS or the send fails).
+inline std::string RawHttps(uint16_t port, const std::string& request, const char* source = "127.0.0.1")
+{
+    RelayWire wire(port, source);
+    return wire.StartTls() && wire.SendSome(request) == request.size() ? wire.ReadExactly(1 << 20) : std::string();
+}
+
 class ServerTest : public ::testing::Test {
 protected:
-    explicit ServerTest(std::vector<std::string> args = LooseLimits());
+    explicit ServerTest(std::vector<std::string> args = LooseLimits())
+        : server(std::move(args)),
+          site_("MARQUELIN_SITE", QByteArray::fromStdString(server.SiteOrigin())),
+          ca_("MARQUELIN_CA_FILE", QByteArray::fromStdString(server.CaFile()))
+    {
+    }
 
     // An endpoint under /api/ with the given fields, encoded as the program does.
-    QString Post(const char* endpoint, const Fields& fields) const;
+    QString Post(const char* endpoint, const Fields& fields, const QString& before = {}) const
+    {
+        return api::ApiPost(QString::fromLatin1(endpoint), EncodeForm(fields, before), kTimeouts);
+    }
     // The same, starting with the device's account part.
-    QString PostAs(const TestDevice& device, const char* endpoint, const Fields& fields = {}) const;
+    QString PostAs(const TestDevice& device, const char* endpoint, const Fields& fields = {}) const
+    {
+        return Post(endpoint, fields, api::ApiAuthParams(device.email, device.uid, device.token));
+    }
+
     // Signs up, reads the code from the outbox, activates; the device holds its token.
-    TestDevice Activate(const QString& nome, const QString& email, const QString& uid) const;
+    TestDevice Activate(const QString& nome, const QString& email, const QString& uid) const
+    {
+        const QString signup = Post("cadastro.php", {{"nome", nome}, {"email", email}});
+        const std::string code = server.LatestCode(email.trimmed().toLower().toStdString());
+        const QString reply = Post("ativar.php", {{"email", email}, {"codigo", QString::fromStdString(code)},
+                                                  {"dispositivo_uid", uid}, {"nome_maquina", "PC-" + uid},
+                                                  {"sistema_operacional", "Windows"}, {"versao_app", "1.1.6"}});
+        EXPECT_TRUE(IsOk(signup) && IsOk(reply)) << signup.toStdString() << reply.toStdString();
+        return {nome, email, uid, Field(reply, "token")};
+    }
+
     // Any method on any path with a body sent as is; the reply's body.
-    QString Http(const char* method, const std::string& path, const QByteArray& body = {}) const;
+    QString Http(const char* method, const std::string& path, const QByteArray& body = {}) const
+    {
+        api::HttpRequest request;
+        request.method = method;
+        request.url = QString::fromStdString(server.SiteOrigin() + path);
+        request.body = body;
+        request.contentType = "application/x-www-form-urlencoded";
+        request.timeouts = kTimeouts;
+        const api::HttpOutcome outcome = api::PerformHttp(request);
+        return outcome.completed ? QString::fromUtf8(outcome.body) : "failed: " + outcome.failure;
+    }
     QString Get(const char* path) const { return Http("GET", path); }
 
     // Ana's computer as the cliente, Beto's as the technician.

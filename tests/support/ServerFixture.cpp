@@ -1,7 +1,5 @@
 #include "support/ServerFixture.h"
 
-#include "support/HangLimit.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -103,14 +101,6 @@ bool ServerFixture::WaitUntilUp()
     return false;
 }
 
-void ServerFixture::Stop() { process_.Stop(kHangMs); }
-
-void ServerFixture::Restart()
-{
-    Stop();
-    Start();
-}
-
 void ServerFixture::Kill9()
 {
     if (process_.Running()) {
@@ -140,12 +130,6 @@ std::vector<std::string> ServerFixture::OutboxCodes(const std::string& email) co
         codes.push_back(text.substr(start, text.find_first_not_of("0123456789", start) - start));
     }
     return codes;
-}
-
-std::string ServerFixture::LatestCode(const std::string& email) const
-{
-    const std::vector<std::string> codes = OutboxCodes(email);
-    return codes.empty() ? std::string() : codes.back();
 }
 
 }  // namespace testing_support

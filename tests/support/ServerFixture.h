@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/ChildProcess.h"
+#include "support/HangLimit.h"
 #include "support/TempDir.h"
 
 #include <cstdint>
@@ -48,13 +49,21 @@ public:
 
     // Activation codes mailed to `email`, oldest first.
     std::vector<std::string> OutboxCodes(const std::string& email) const;
-    std::string LatestCode(const std::string& email) const;  // "" when none
+    std::string LatestCode(const std::string& email) const  // "" when none
+    {
+        const std::vector<std::string> codes = OutboxCodes(email);
+        return codes.empty() ? std::string() : codes.back();
+    }
 
     bool Running() const { return process_.Running(); }
-    void Stop();     // SIGTERM and wait; the exit code is then in ExitCode()
-    void Start();    // again, on the same ports and data folder
-    void Restart();  // Stop() then Start()
-    void Kill9();    // SIGKILL, wait, then Start(): nothing acknowledged may be lost
+    void Stop() { process_.Stop(kHangMs); }  // SIGTERM and wait; the exit code is then in ExitCode()
+    void Start();                            // again, on the same ports and data folder
+    void Kill9();                            // SIGKILL, wait, then Start(): nothing acknowledged may be lost
+    void Restart()
+    {
+        Stop();
+        Start();
+    }
     int ExitCode() const { return process_.ExitCode(); }  // -1 when killed by a signal
 
 private:

@@ -23,18 +23,41 @@ protected:
     }
 };
 
+// Each fault of a Join line with the reason the relay names to the peer.
 TEST_F(RelayRefusal, AJoinTheStoreDoesNotKnowOrCannotReadIsRefusedWithItsReason)
 {
+    const char* notAccepted = "ERR|sessao nao autorizada\n";
+    const char* badLine = "ERR|linha JOIN invalida\n";
+    const char* protocol = "ERR|protocolo do relay nao suportado\n";
+    const char* role = "ERR|papel invalido\n";
     const struct {
         std::string line;
         const char* reply;
     } cases[] = {
-        {JoinLine("s1", "wrong-key", "cliente"), "ERR|sessao nao autorizada\n"},
-        {JoinLine("s9", "right-key", "tecnico"), "ERR|sessao nao autorizada\n"},
-        {JoinLine("s1", "right-key", "cliente", "marquelin-relay-v0"), "ERR|protocolo do relay nao suportado\n"},
-        {JoinLine("s1", "right-key", "admin"), "ERR|papel invalido\n"},
-        {"JOIN|s1|right-key|cliente\n", "ERR|linha JOIN invalida\n"},
-        {"GET / HTTP/1.1\r\n\r\n", "ERR|linha JOIN invalida\n"},
+        {JoinLine("s1", "wrong-key", "cliente"), notAccepted},
+        {JoinLine("s9", "right-key", "tecnico"), notAccepted},
+        {JoinLine("s1", "right-key", "cliente", "marquelin-relay-v0"), protocol},
+        {JoinLine("s1", "right-key", "cliente", "marquelin-relay-v2"), protocol},
+        {JoinLine("s", "k", "cliente", "marquelin-relay-v1|"), protocol},  // a sixth field
+        {JoinLine("s", "k", "cliente", "marquelin-relay-v1\r\r"), protocol},
+        {"JOIN2|s|cliente|marquelin-relay-v1\n", protocol},
+        {JoinLine("s1", "right-key", "admin"), role},
+        {JoinLine("s", "k", "Cliente"), role},
+        {Join2Line("s", "viewer"), role},
+        {"JOIN|s1|right-key|cliente\n", badLine},
+        {"GET / HTTP/1.1\r\n\r\n", badLine},
+        {"join|s|k|cliente|marquelin-relay-v1\n", badLine},
+        {JoinLine("", "k", "cliente"), badLine},
+        {JoinLine("s", "", "tecnico"), badLine},
+        {JoinLine("s:1", "k", "cliente"), badLine},  // ":" would split the Hello
+        {JoinLine("s 1", "k", "cliente"), badLine},
+        {JoinLine("s", "k\x01", "cliente"), badLine},
+        {"JOIN2|s|k|cliente|marquelin-relay-v2\n", badLine},  // no key in version 2
+        {Join2Line("", "cliente"), badLine},
+        {"\n", badLine},
+        // 511 characters and the LF fit in the limit; one more does not, whatever follows.
+        {std::string(511, 'x') + "\n", badLine},
+        {std::string(512, 'x') + "\nJOIN|s1|right-key|cliente\n", "ERR|linha JOIN longa demais\n"},
     };
     for (const auto& c : cases) {
         auto client = Connect();
@@ -44,7 +67,7 @@ TEST_F(RelayRefusal, AJoinTheStoreDoesNotKnowOrCannotReadIsRefusedWithItsReason)
     EXPECT_EQ(sessions_.Calls(), 2) << "only well-formed lines reach the store";
 
     // Version 2: unknown session and wrong key answer alike, after a challenge all the same.
-    sessions_.AcceptV2("s2", "v2-key");
+    sessions_.Accept("s2", "v2-key", 2);
     for (const char* session : {"s2", "s9"}) {
         auto client = Connect();
         ASSERT_FALSE(SendJoinV2(*client, session, "wrong-key", "cliente").empty());
@@ -66,7 +89,7 @@ TEST_F(RelayRefusal, AJoinTheStoreDoesNotKnowOrCannotReadIsRefusedWithItsReason)
         EXPECT_EQ(line.find("-key"), std::string::npos) << "a stream key reached the log: " << line;
 }
 
-TEST_F(RelayRefusal, TheJoinLineIsBoundedInLengthAndInTime)
+TEST_F(RelayRefusal, TheJoinLineIsBoundedInLengthAndInTimeAndSoIsTheWaitForAPeer)
 {
     auto endless = Connect();
     endless->Send(std::string(600, 'J'));
@@ -84,10 +107,7 @@ TEST_F(RelayRefusal, TheJoinLineIsBoundedInLengthAndInTime)
     noProof->Send(Join2Line("s1", "cliente"));
     EXPECT_EQ(noProof->ReadLine().rfind("DESAFIO|", 0), 0u);
     ExpectRefused(*noProof, "ERR|tempo esgotado esperando a linha JOIN\n");
-}
 
-TEST_F(RelayRefusal, AnUnpairedSideIsSentAwayAfterTheTimeOut)
-{
     auto cliente = Join("s1", "right-key", "cliente");
     ExpectRefused(*cliente, "ERR|tempo esgotado esperando o outro computador\n");
     EXPECT_TRUE(LogShows("reason=unpaired-timeout"));
