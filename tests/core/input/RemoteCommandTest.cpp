@@ -39,7 +39,8 @@ TEST_F(RemoteCommandTest, CarriesOutCommandsByTheTable)
     } cases[] = {
         {"mouse commands place the pointer, then act on the button; every button but 2 is the left",
          {"CMD:MM:100:200:1", "CMD:MD:-1800:40:2", "CMD:MU:-1790:41:2", "CMD:CK:5:6:-7"},
-         {"move 100 200", "move -1800 40", "right down", "move -1790 41", "right up", "move 5 6", "left down", "left up"},
+         {"move 100 200", "move -1800 40", "right down", "move -1790 41", "right up", "move 5 6", "left down",
+          "left up"},
          {}},
         {"keys carry the extended flag of their code; fractions round half to even",
          {"CMD:KD:37:0:1", "CMD:KU:37:0:1", "CMD:KD:65", "CMD:KD:64.5"},
