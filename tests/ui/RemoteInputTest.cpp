@@ -2,8 +2,8 @@
 // supported machine: real widgets, a real screen link on loopback, and the
 // supported side's dispatcher recording what it would inject.
 #include "UiFixture.h"
-#include "core/input/InputSink.h"
 #include "core/input/PointMapping.h"
+#include "support/CoreRecordingSink.h"
 #include "support/FixedKeyboardLayout.h"
 #include "support/LinkPair.h"
 #include "ui/RemotePreview.h"
@@ -14,26 +14,6 @@
 namespace {
 
 using testing_support::WaitUntil;
-
-// What the supported side's dispatcher hands to its input sink, as text. The
-// real XTest sink is tested against Xvfb on its own; here the question is only
-// whether the technician's widgets produced the commands.
-class RecordingInputSink final : public input::InputSink {
-public:
-    void MovePointer(int x, int y) override { events << QString("move %1 %2").arg(x).arg(y); }
-    void Button(input::MouseButton button, bool down) override
-    {
-        events << QString("%1 %2").arg(button == input::MouseButton::Right ? "right" : "left", down ? "down" : "up");
-    }
-    bool Key(int virtualKey, bool, bool down) override
-    {
-        events << QString("key %1 %2").arg(virtualKey).arg(down ? "down" : "up");
-        return true;
-    }
-    void Flush() override {}
-
-    QStringList events;
-};
 
 enum Keycode { Esc = 9, Tab = 23, Return = 36, Ctrl = 37, A = 38, Shift = 50 };
 
@@ -91,7 +71,7 @@ protected:
         sink.events.clear();
     }
 
-    RecordingInputSink sink;
+    testing_support::RecordingInputSink sink;
     testing_support::LinkPair pair{&sink};
     testing_support::FixedKeyboardLayout keyboard{testing_support::MapOf("us", testing_support::UsKeys())};
     std::unique_ptr<ui::MainWindow> window;

@@ -2,12 +2,10 @@
 #include "core/api/HttpTransport.h"
 #include "core/api/Json.h"
 #include "support/CannedHttpServer.h"
-#include "support/ClosedPort.h"
 #include "support/ServerFixture.h"
 #include "support/ScopedEnv.h"
 
 #include <QElapsedTimer>
-#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -62,12 +60,6 @@ private:
     std::vector<int> queued_;
 };
 
-// Every name is this address.
-api::NameLookup AlwaysAt(const QString& address)
-{
-    return [address](const QString&) { return api::ResolvedHost{{address}, {}}; };
-}
-
 }  // namespace
 
 TEST(ApiPost, SendsExactlyTheRequestAndHandsOverAnyBodyWhateverTheStatusRunningPendingEventsOnce)
@@ -93,26 +85,20 @@ TEST(ApiPost, SendsExactlyTheRequestAndHandsOverAnyBodyWhateverTheStatusRunningP
     EXPECT_EQ(api::ApiPost("x.php", ""), "<html>not here</html>");
 }
 
-TEST(ApiPost, TurnsARefusedOrSilentServerIntoTheSyntheticReplyAtItsLimit)
+// A refused connection is the version check's; both go through one transport.
+TEST(ApiPost, TurnsASilentServerIntoTheSyntheticReplyAtItsLimit)
 {
-    const testing_support::ClosedPort closed;
     CannedHttpServer silent;
     CannedHttpServer::Reply never;
     never.neverAnswer = true;
     silent.SetReply(never);
-    for (const auto& [origin, detail] : {std::pair("http://127.0.0.1:" + QByteArray::number(closed.port()), ""),
-                                         std::pair(Origin(silent), "receiving")}) {
-        ScopedEnv site("MARQUELIN_SITE", origin);
-        QElapsedTimer clock;
-        clock.start();
-        const QString reply = api::ApiPost("x.php", "a=1", kShort);
-        EXPECT_EQ(api::JsonGetValue(reply, "erro"), "falha_http");
-        const QString said = api::JsonGetValue(reply, "detalhe");
-        EXPECT_TRUE(!said.isEmpty() && said.contains(detail)) << said.toStdString();
-        if (*detail) {
-            EXPECT_GE(clock.elapsed(), kShort.receiveMs);
-        }
-    }
+    ScopedEnv site("MARQUELIN_SITE", Origin(silent));
+    QElapsedTimer clock;
+    clock.start();
+    const QString reply = api::ApiPost("x.php", "a=1", kShort);
+    EXPECT_EQ(api::JsonGetValue(reply, "erro"), "falha_http");
+    EXPECT_TRUE(api::JsonGetValue(reply, "detalhe").contains("receiving")) << reply.toStdString();
+    EXPECT_GE(clock.elapsed(), kShort.receiveMs);
 }
 
 // Against the real server and its generated certificate, which nothing else trusts.
@@ -124,12 +110,13 @@ TEST(ApiPost, TrustsTheExtraCertificateAndRefusesWithoutIt)
         ScopedEnv ca("MARQUELIN_CA_FILE", QByteArray::fromStdString(server.CaFile()));
         EXPECT_NE(api::JsonGetValue(api::ApiPost("validar_token.php", ""), "erro"), "falha_http");
     }
-    const QString refused = api::ApiPost("validar_token.php", "");
-    EXPECT_EQ(api::JsonGetValue(refused, "erro"), "falha_http");
-    EXPECT_FALSE(QJsonDocument::fromJson(refused.toUtf8()).isNull());
+    EXPECT_EQ(api::JsonGetValue(api::ApiPost("validar_token.php", ""), "erro"), "falha_http");
 }
 
-TEST(HttpTransport, ALookUpThatNeverAnswersEndsAtItsOwnLimit)
+// Each limit ends its own step: a look-up that never answers, then a host
+// that never answers at the address a look-up gave (the name itself resolves
+// nowhere), whose wait the look-up's limit is not in.
+TEST(HttpTransport, ALookUpOrAHostThatNeverAnswersEndsAtItsOwnLimit)
 {
     auto release = std::make_shared<std::promise<void>>();
     std::shared_future<void> released = release->get_future().share();
@@ -140,23 +127,17 @@ TEST(HttpTransport, ALookUpThatNeverAnswersEndsAtItsOwnLimit)
         released.wait();
         return api::ResolvedHost{};
     };
-    const api::HttpOutcome outcome = api::PerformHttp(request);
+    api::HttpOutcome outcome = api::PerformHttp(request);
     release->set_value();
     EXPECT_FALSE(outcome.completed);
     EXPECT_TRUE(outcome.failure.contains("resolving")) << outcome.failure.toStdString();
-}
 
-// Connecting to the address the look-up gave (the name itself resolves nowhere).
-TEST(HttpTransport, AHostThatNeverAnswersFailsAfterTheConnectionLimitAlone)
-{
     SilentListener silent;
-    api::HttpRequest request;
     request.url = QStringLiteral("http://marquelin.test:%1/api/x.php").arg(silent.Port());
     request.timeouts = {600000, 300, 1000, 1000};
-    request.lookup = AlwaysAt("127.0.0.1");
-    const api::HttpOutcome outcome = api::PerformHttp(request);
+    request.lookup = [](const QString&) { return api::ResolvedHost{{"127.0.0.1"}, {}}; };
+    outcome = api::PerformHttp(request);
     EXPECT_FALSE(outcome.completed);
-    // The system's own account of the wait: the look-up's limit is not in it.
     const auto after = QRegularExpression("after ([0-9]+) m").match(outcome.failure);
     ASSERT_TRUE(after.hasMatch()) << outcome.failure.toStdString();
     EXPECT_LT(after.captured(1).toInt(), 600000) << outcome.failure.toStdString();

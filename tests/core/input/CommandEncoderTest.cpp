@@ -47,6 +47,7 @@ protected:
     input::CommandEncoder encoder{link, clock};
 };
 
+// The centre and the bands are the encoder table's below.
 TEST(PointMappingTest, MapsTheFittedPictureBackToTheRemoteDesktopOrFails)
 {
     const RemoteGeometry hd{0, 0, 1920, 1080};
@@ -55,11 +56,9 @@ TEST(PointMappingTest, MapsTheFittedPictureBackToTheRemoteDesktopOrFails)
         RemoteGeometry remote;
         std::optional<std::pair<int, int>> at;
     } cases[] = {
-        {400, 300, 800, hd, {{960, 540}}},
         {800, 525, 800, hd, {{1920, 1080}}},                     // the far edge
         {400, 300, 800, {-1920, 0, 3840, 1080}, {{0, 542}}},    // left of the primary screen
-        {10, 10, 800, hd, {}},                                   // the black bands
-        {400, 526, 800, hd, {}},
+        {400, 526, 800, hd, {}},                                 // the black bands
         {400, 300, 800, {0, 0, 0, 1080}, {}},                    // no geometry
         {400, 300, 0, hd, {}},
         {800, 300, 800, {2147483000, 0, 1920, 1080}, {}},        // overflow

@@ -1,30 +1,12 @@
 #include "core/input/modRemoteInput.h"
+#include "support/CoreRecordingSink.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
 
 namespace {
 
-using input::MouseButton;
-
-// Records what would be injected. The real XTest sink is exercised against
-// Xvfb in the platform tests; here only the dispatch and the bookkeeping are
-// under test, so flushes are left out of the record.
-class RecordingSink final : public input::InputSink {
-public:
-    void MovePointer(int x, int y) override { events << QStringLiteral("move %1 %2").arg(x).arg(y); }
-    void Button(MouseButton button, bool down) override
-    {
-        events << QStringLiteral("%1 %2").arg(button == MouseButton::Right ? "right" : "left", down ? "down" : "up");
-    }
-    bool Key(int vk, bool extended, bool down) override
-    {
-        events << QStringLiteral("key %1%2 %3").arg(vk).arg(extended ? " ext" : "").arg(down ? "down" : "up");
-        return vk != 194;  // a code no key of this machine gives
-    }
-    void Flush() override {}
-    QStringList events;
-};
+using RecordingSink = testing_support::RecordingInputSink;
 
 class RecordingTarget final : public input::RemoteCommandTarget {
 public:
@@ -55,11 +37,11 @@ TEST_F(RemoteCommandTest, CarriesOutCommandsByTheTable)
         std::vector<const char*> lines;
         QStringList injected, owner;
     } cases[] = {
-        {"mouse commands place the pointer, then act on the button",
-         {"CMD:MM:100:200:1", "CMD:MD:-1800:40:2", "CMD:MU:-1790:41:2"},
-         {"move 100 200", "move -1800 40", "right down", "move -1790 41", "right up"}, {}},
-        {"a click presses and releases; every button but 2 is the left", {"CMD:CK:5:6:4", "CMD:CK:5:6:2", "CMD:CK:5:6:-7"},
-         {"move 5 6", "left down", "left up", "move 5 6", "right down", "right up", "move 5 6", "left down", "left up"}, {}},
+        {"mouse commands place the pointer, then act on the button; every button but 2 is the left",
+         {"CMD:MM:100:200:1", "CMD:MD:-1800:40:2", "CMD:MU:-1790:41:2", "CMD:CK:5:6:-7"},
+         {"move 100 200", "move -1800 40", "right down", "move -1790 41", "right up", "move 5 6", "left down",
+          "left up"},
+         {}},
         {"keys carry the extended flag of their code; fractions round half to even",
          {"CMD:KD:37:0:1", "CMD:KU:37:0:1", "CMD:KD:65", "CMD:KD:64.5"},
          {"key 37 ext down", "key 37 ext up", "key 65 down", "key 64 down"}, {}},

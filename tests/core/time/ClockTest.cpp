@@ -4,23 +4,15 @@
 #include <gtest/gtest.h>
 
 using testing_support::SettableClock;
-using timing::SegundosDesde;
 
-TEST(SegundosDesde, MeasuresIntervalsAddingADayOnceWhenMidnightPassed)
+// An interval adds a day once when midnight passed; a reading is cut, never
+// rounded up into the next second, and one past the day reads as midnight.
+TEST(Clock, MeasuresAcrossMidnightAndWritesTwoDigitFields)
 {
-    SettableClock clock(86399.5f);
-    const float before = clock.Timer();
-    clock.Advance(2.0f);
-    EXPECT_FLOAT_EQ(clock.Timer(), 1.5f);
-    EXPECT_FLOAT_EQ(SegundosDesde(clock, before), 2.0f);
-    clock.Set(102.25f);
-    EXPECT_FLOAT_EQ(SegundosDesde(clock, 100.0f), 2.25f);
-}
-
-TEST(FormatTimeOfDay, WritesTwoDigitFields)
-{
+    EXPECT_FLOAT_EQ(timing::SegundosDesde(SettableClock(1.5f), 86399.5f), 2.0f);
+    EXPECT_FLOAT_EQ(timing::SegundosDesde(SettableClock(102.25f), 100.0f), 2.25f);
     char out[9];
-    EXPECT_STREQ(timing::FormatTimeOfDay(0.4f, out), "00:00:00");
-    EXPECT_STREQ(timing::FormatTimeOfDay(86399.9f, out), "23:59:59");
-    EXPECT_STREQ(timing::FormatTimeOfDay(3723.0f, out), "01:02:03");
+    for (const auto& [reading, text] : {std::pair(0.4f, "00:00:00"), std::pair(86399.9f, "23:59:59"),
+                                        std::pair(3723.0f, "01:02:03"), std::pair(86400.5f, "00:00:00")})
+        EXPECT_STREQ(timing::FormatTimeOfDay(reading, out), text) << reading;
 }
