@@ -77,10 +77,7 @@ protected:
         return cliente().s.FrameEnviadoEm != before && CompletionArrives();
     }
     bool CompletionArrives() { return WaitUntil([this] { return !cliente().s.FrameEmTransito; }); }
-    bool TecnicoHasFrames(int count)
-    {
-        return WaitUntil([this, count] { return preview.refreshes() - frames0 >= count; });
-    }
+    bool TecnicoHasFrames(int count) { return WaitUntil([=, this] { return preview.refreshes() - frames0 >= count; }); }
 
     testing_support::XScreen scene;
     std::unique_ptr<platform::ScreenSourceX11> screen;
