@@ -2,23 +2,46 @@
 
 #include "support/ChildProcess.h"
 #include "support/HangLimit.h"
+#include "support/ServerFixture.h"
 
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocalSocket>
+
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
-namespace testing_support { class ServerFixture; }
+#ifndef MARQUELIN_DRIVEN_BINARY
+#define MARQUELIN_DRIVEN_BINARY ""
+#endif
 
 namespace e2e {
 
 using testing_support::ChildProcess;
 using testing_support::kHangMs;
 
-// A driver's answer: "ok" or "err", then its fields.
+// Polls `done` until it holds or `ms` pass (the programs run in other processes).
+inline bool WaitFor(const std::function<bool()>& done, int ms, int everyMs = 50)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(everyMs));
+    }
+    return true;
+}
+
+// A driver's answer: "ok" or "err", then its fields (an error's reason).
 struct Answer {
     bool ok = false;
     std::vector<std::string> fields;
-    std::string raw;
 };
 
 struct WidgetState {
@@ -26,10 +49,7 @@ struct WidgetState {
     bool enabled = false;
     bool visible = false;
     std::string text;
-};
-
-struct ModalState {
-    std::string name, title, text;  // all "" when no modal window is open
+    std::string name;  // its object name, else its class
 };
 
 // One marquelin_driven process on its own display, pointed at the server,
@@ -40,40 +60,124 @@ struct ModalState {
 class ProgramInstance {
 public:
     ProgramInstance(std::string label, const std::string& folder, const std::string& display,
-                    const testing_support::ServerFixture& server, std::vector<std::string> launcher = {});
-    ~ProgramInstance();
+                    const testing_support::ServerFixture& server, std::vector<std::string> launcher)
+        : label_(std::move(label)), socket_(folder + "/" + label_ + ".sock"),
+          logPath_(folder + "/" + label_ + ".log"), argv_(std::move(launcher))
+    {
+        namespace fs = std::filesystem;
+        argv_.push_back(MARQUELIN_DRIVEN_BINARY);
+        const std::string home = folder + "/home", runtime = folder + "/runtime", temp = folder + "/temp";
+        for (const std::string& made : {home + "/.config", runtime, temp})
+            fs::create_directories(made);
+        fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+        env_ = ChildProcess::Inherited({
+            {"HOME", home},
+            {"XDG_CONFIG_HOME", home + "/.config"},
+            {"XDG_CACHE_HOME", home + "/.cache"},
+            {"XDG_DATA_HOME", home + "/.local/share"},
+            {"XDG_RUNTIME_DIR", runtime},
+            {"TEMP", temp},
+            {"TMPDIR", temp},
+            {"DISPLAY", display},
+            {"QT_QPA_PLATFORM", "xcb"},
+            {"WAYLAND_DISPLAY", ""},
+            {"SESSION_MANAGER", ""},
+            {"COMPUTERNAME", "PC-" + label_},
+            {"MARQUELIN_SITE", server.SiteOrigin()},
+            {"MARQUELIN_CA_FILE", server.CaFile()},
+            {"MARQUELIN_RELAY", server.RelayEndpoint()},
+            {"MARQUELIN_DRIVER_SOCKET", socket_},
+            {"LSAN_OPTIONS", "suppressions=" MARQUELIN_SOURCE_DIR "/tests/support/lsan.supp"},
+            // Not strict_string_checks: the X keyboard library strndup()s names
+            // that are not NUL-terminated, which is bounded and legitimate.
+            {"ASAN_OPTIONS", "detect_leaks=1:abort_on_error=1"},
+        });
+    }
+    ~ProgramInstance()
+    {
+        driver_.abort();
+        process_.Stop();
+    }
 
     const std::string& label() const { return label_; }
-    bool Start();
+
+    bool Start()
+    {
+        if (!process_.Start(argv_, env_, logPath_)) {
+            ADD_FAILURE() << label_ << ": cannot start " << MARQUELIN_DRIVEN_BINARY;
+            return false;
+        }
+        // The driver listens as soon as the program's application object exists.
+        const auto connected = [this] {
+            driver_.connectToServer(QString::fromStdString(socket_));
+            return driver_.waitForConnected(kHangMs);
+        };
+        if (!WaitFor(connected, kHangMs)) {
+            ADD_FAILURE() << label_ << ": the driver socket did not open; output:\n" << Output();
+            return false;
+        }
+        return true;
+    }
 
     // One command out, one answer back; a program busy in a blocking web
     // request answers late, not never, so only a hang ends the wait.
-    Answer Call(const std::vector<std::string>& command);
-    // Runs a user's action; false (and the driver's reason in the failure) unless it answered ok.
-    bool Act(const std::vector<std::string>& command);
-    WidgetState Text(const std::string& widget);
-    ModalState Modal();
-    std::string Log() { return Text("frmMain/txtLog").text; }
+    Answer Call(const std::vector<std::string>& command)
+    {
+        Answer answer;
+        if (driver_.write(Line(command)) < 0)
+            return answer;
+        driver_.flush();
+        while (!driver_.canReadLine())
+            if (!driver_.waitForReadyRead(kHangMs))
+                return answer;
+        const QJsonArray reply = QJsonDocument::fromJson(driver_.readLine()).array();
+        answer.ok = !reply.isEmpty() && reply[0].toString() == "ok";
+        for (qsizetype i = 1; i < reply.size(); ++i)
+            answer.fields.push_back(reply[i].toString().toStdString());
+        return answer;
+    }
 
+    // Runs a user's action; false (and the driver's reason in the failure) unless it answered ok.
+    bool Act(const std::vector<std::string>& command)
+    {
+        const Answer answer = Call(command);
+        if (!answer.ok)
+            ADD_FAILURE() << label_ << ": " << Line(command).trimmed().toStdString() << " -> "
+                          << (answer.fields.empty() ? "(no answer)" : answer.fields.back());
+        return answer.ok;
+    }
+
+    // A widget as "window/name", a window, or "modal" for the active modal window.
+    WidgetState Text(const std::string& widget)
+    {
+        const Answer answer = Call({"text", widget});
+        if (!answer.ok || answer.fields.size() < 4)
+            return {};
+        return {true, answer.fields[0] == "1", answer.fields[1] == "1", answer.fields[2], answer.fields[3]};
+    }
+
+    std::string Log() { return Text("frmMain/txtLog").text; }
     pid_t Pid() const { return process_.pid(); }
     bool WaitExit(int ms) { return process_.WaitExit(ms); }
     int ExitCode() const { return process_.ExitCode(); }
     std::string Output() const { return process_.Output(); }
 
 private:
-    bool ConnectDriver();
+    static QByteArray Line(const std::vector<std::string>& command)
+    {
+        QJsonArray words;
+        for (const std::string& word : command)
+            words.append(QString::fromStdString(word));
+        return QJsonDocument(words).toJson(QJsonDocument::Compact) + '\n';
+    }
 
     std::string label_;
     std::string socket_;
     std::string logPath_;
-    std::vector<std::string> launcher_;
+    std::vector<std::string> argv_;
     ChildProcess::Environment env_;
     ChildProcess process_;
-    int driver_ = -1;
-    std::string pending_;
+    QLocalSocket driver_;
 };
-
-// Polls `done` until it holds or `ms` pass (the programs run in other processes).
-bool WaitFor(const std::function<bool()>& done, int ms, int everyMs = 50);
 
 }  // namespace e2e

@@ -4,17 +4,11 @@
 
 #include <QImage>
 #include <gtest/gtest.h>
-#include <cstring>
-#include <functional>
 #include <random>
-#include <vector>
 
 // After the test framework: Xlib defines None, Bool, Status, True, False.
-#include "support/FullScreenWindow.h"
+#include "support/XScreen.h"
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/cursorfont.h>
 #include <X11/extensions/Xfixes.h>
 
 using imaging::Frame;
@@ -25,92 +19,12 @@ namespace {
 
 constexpr uint8_t kGrey = 0x80;
 
-// A second X client that owns what the screen shows: one window over the
-// whole screen, filled with known pixels, a pointer of its choosing, and
-// reads of the screen that do not go through the source under test.
-class Painter {
-public:
-    Painter() : display_(XOpenDisplay(nullptr))
-    {
-        if (!display_)
-            return;
-        window_ = testing_support::OpenFullScreenWindow(display_, &width_, &height_);
-        gc_ = XCreateGC(display_, window_, 0, nullptr);
-        // A cursor with no visible pixel, as programs hide the pointer.
-        const Pixmap empty = XCreatePixmap(display_, window_, 1, 1, 1);
-        XColor black{};
-        Use(XCreatePixmapCursor(display_, empty, empty, &black, &black, 0, 0));
-        XFreePixmap(display_, empty);
-    }
-    ~Painter()
-    {
-        if (!display_)
-            return;
-        XFreeGC(display_, gc_);
-        XCloseDisplay(display_);
-    }
-
-    bool Ready() const { return display_ != nullptr; }
-    int width() const { return width_; }
-    int height() const { return height_; }
-
-    // Every pixel from `colour` (0xRRGGBB), row by row.
-    void Paint(const std::function<uint32_t(int x, int y)>& colour)
-    {
-        std::vector<uint32_t> pixels(static_cast<size_t>(width_) * height_);
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
-                pixels[static_cast<size_t>(y) * width_ + x] = colour(x, y);
-        const int screen = DefaultScreen(display_);
-        XImage* image = XCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen),
-                                     ZPixmap, 0, reinterpret_cast<char*>(pixels.data()), width_, height_, 32, 0);
-        XPutImage(display_, window_, gc_, image, 0, 0, 0, 0, width_, height_);
-        image->data = nullptr;
-        XDestroyImage(image);
-        XSync(display_, False);
-    }
-
-    // The screen as this client reads it, in a frame's pixel layout.
-    QImage ReadScreen()
-    {
-        XImage* image = XGetImage(display_, DefaultRootWindow(display_), 0, 0, width_, height_, AllPlanes, ZPixmap);
-        QImage shown(width_, height_, QImage::Format_RGB32);
-        for (int y = 0; y < height_; ++y)
-            std::memcpy(shown.scanLine(y), image->data + static_cast<size_t>(y) * image->bytes_per_line, width_ * 4);
-        XDestroyImage(image);
-        return shown;
-    }
-
-    void ShowTextCursor() { Use(XCreateFontCursor(display_, XC_xterm)); }
-
-    void MovePointer(int x, int y)
-    {
-        XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, x, y);
-        XSync(display_, False);
-    }
-
-    XFixesCursorImage* CursorNow() { return XFixesGetCursorImage(display_); }
-
-private:
-    void Use(Cursor cursor)
-    {
-        XDefineCursor(display_, window_, cursor);
-        XFreeCursor(display_, cursor);
-        XSync(display_, False);
-    }
-
-    Display* display_;
-    Window window_ = 0;
-    GC gc_ = nullptr;
-    int width_ = 0;
-    int height_ = 0;
-};
-
 class ScreenSourceX11Test : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(painter.Ready()) << "no X display";
+        painter.ShowPointer(false);
         QString error;
         source = platform::ScreenSourceX11::Open(nullptr, &error);
         ASSERT_TRUE(source) << error.toStdString();
@@ -126,19 +40,7 @@ protected:
         return frame ? *frame : none;
     }
 
-    // The scaled frame against the exact area average of what another client reads.
-    double DeviationFromExactAverage(int maxWidth, int maxHeight, QSize expected)
-    {
-        const QImage shown = painter.ReadScreen();
-        const Frame& frame = Capture(maxWidth, maxHeight);
-        EXPECT_EQ(QSize(frame.width(), frame.height()), expected);
-        if (frame.empty())
-            return 255;
-        return LargestDeviation(frame, ExactAreaAverage(shown.constBits(), shown.width(), shown.height(),
-                                                        shown.bytesPerLine(), frame.width(), frame.height()));
-    }
-
-    Painter painter;
+    testing_support::XScreen painter;
     std::unique_ptr<platform::ScreenSourceX11> source;
     std::unique_ptr<modScreen> screen;
 };
@@ -152,10 +54,9 @@ uint32_t Noise(int, int)
 
 }  // namespace
 
-TEST_F(ScreenSourceX11Test, CapturesAtFullSizeExactlyWhatAnotherClientReads)
+TEST_F(ScreenSourceX11Test, CapturesAtFullSizeExactlyWhatIsShown)
 {
-    painter.Paint(Noise);
-    const QImage shown = painter.ReadScreen();
+    const QImage shown = painter.Paint(Noise);
     for (int round = 0; round < 2; ++round) {  // the second through the kept segment
         const QImage frame = Capture(0, 0).View();
         EXPECT_TRUE(frame == shown);  // RGB32: every pixel's colour, the unused byte aside
@@ -173,8 +74,12 @@ TEST_F(ScreenSourceX11Test, ShrinksWithinHalfALevelOfTheExactAreaAverage)
 {
     constexpr double kHalfLevel = 0.5 + 1.0 / 128;
     ASSERT_EQ(QSize(painter.width(), painter.height()), QSize(2560, 1440)) << "the ratio below assumes this screen";
-    painter.Paint(Noise);
-    EXPECT_LE(DeviationFromExactAverage(1920, 960, {1707, 960}), kHalfLevel);  // 3:2
+    const QImage shown = painter.Paint(Noise);
+    const Frame& frame = Capture(1920, 960);
+    ASSERT_EQ(QSize(frame.width(), frame.height()), QSize(1707, 960));  // 3:2
+    EXPECT_LE(LargestDeviation(frame, ExactAreaAverage(shown.constBits(), shown.width(), shown.height(),
+                                                       shown.bytesPerLine(), frame.width(), frame.height())),
+              kHalfLevel);
 }
 
 // Where the pointer lands in a scaled frame is the core's business; here, that
@@ -183,9 +88,9 @@ TEST_F(ScreenSourceX11Test, ShrinksWithinHalfALevelOfTheExactAreaAverage)
 TEST_F(ScreenSourceX11Test, DrawsThePointerWithItsHotSpotWhereThePointerIs)
 {
     painter.Paint([](int, int) { return kGrey * 0x010101u; });
-    painter.ShowTextCursor();
+    painter.ShowPointer(true);
     painter.MovePointer(1001, 601);
-    XFixesCursorImage* cursor = painter.CursorNow();
+    XFixesCursorImage* cursor = XFixesGetCursorImage(painter.display());
     ASSERT_NE(cursor, nullptr);
     ASSERT_GT(cursor->xhot + cursor->yhot, 0) << "the I-beam's hot spot is not its corner";
     const QImage view = Capture(0, 0).View();

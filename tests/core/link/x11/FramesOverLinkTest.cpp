@@ -10,12 +10,14 @@
 #include "support/LinkPair.h"
 #include "support/TcpForwarder.h"
 
-#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "XScene.h"
+// After the test framework: Xlib defines None, Bool, Status, True, False.
+#include "support/XScreen.h"
+
+#include <X11/keysym.h>
 
 using testing_support::LinkPair;
 using testing_support::WaitUntil;
@@ -23,6 +25,8 @@ using testing_support::WaitUntil;
 namespace {
 
 constexpr float kTick = 0.375f;
+// Four quadrants of distinct flat colours: a screen that stays as it is.
+constexpr QRgb kQuadrants[] = {0xd02020, 0x20a040, 0x2040d0, 0xe0e0e0};
 
 // By link version.
 class FramesOverLink : public ::testing::TestWithParam<int> {
@@ -30,6 +34,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(scene.Ready()) << "no X display";
+        const int halfW = scene.width() / 2, halfH = scene.height() / 2;
+        scene.Paint([&](int x, int y) { return kQuadrants[(x >= halfW) + 2 * (y >= halfH)]; });
+        MovePointer();
         QString error;
         screen = platform::ScreenSourceX11::Open(nullptr, &error);
         ASSERT_TRUE(screen) << error.toStdString();
@@ -52,10 +59,12 @@ protected:
     shell::frmMain& cliente() { return pair->cliente.w(); }
     shell::frmMain& tecnico() { return pair->tecnico.w(); }
     void At(float seconds) { pair->cliente.clock.Set(start + seconds); }
+    // A changed picture without repainting: the sender blends the pointer into every frame.
+    void MovePointer() { scene.MovePointer(scene.width() - 100 - moves++ % 50, scene.height() - 100); }
     // One tick of the frame timer on a changing screen, with no event handled around it.
     void Tick()
     {
-        scene.MovePointer();
+        MovePointer();
         cliente().frames.EnviarFrame();
     }
     // A tick at `seconds` on a screen left as it is; whether it handed a
@@ -68,23 +77,15 @@ protected:
         return cliente().s.FrameEnviadoEm != before && CompletionArrives();
     }
     bool CompletionArrives() { return WaitUntil([this] { return !cliente().s.FrameEmTransito; }); }
-    bool TecnicoHasFrames(int count)
-    {
-        return WaitUntil([this, count] { return preview.refreshes() - frames0 >= count; });
-    }
-    void CutTheLink()
-    {
-        tecnico().link.Remote()->abort();
-        ASSERT_TRUE(WaitUntil([this] { return !cliente().s.TelaConectada; }));
-    }
+    bool TecnicoHasFrames(int count) { return WaitUntil([=, this] { return preview.refreshes() - frames0 >= count; }); }
 
-    link_x11::XScene scene;
+    testing_support::XScreen scene;
     std::unique_ptr<platform::ScreenSourceX11> screen;
     std::unique_ptr<platform::InputSinkXTest> sink;
     std::unique_ptr<LinkPair> pair;
     imaging::ImageSurface preview{QSize(640, 360), Qt::black};
     float start = 36000.0f;
-    int frames0 = 0;
+    int frames0 = 0, moves = 0;
 };
 
 TEST_P(FramesOverLink, AFrameThatLeavesWithinATickLetsEveryTickSendAndOneInTransitMakesTheNextWait)
@@ -137,13 +138,13 @@ TEST_P(FramesOverLink, ACompletionThatNeverComesIsWrittenOffAfterFiveSecondsLowe
 
 TEST_P(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNextTick)
 {
-    scene.MovePointer();
+    MovePointer();
     EXPECT_TRUE(TickSends(0)) << "the change";
     for (int i = 1; i <= 5; ++i)
         EXPECT_FALSE(TickSends(i * kTick)) << i * kTick << " s after the last frame";
     EXPECT_TRUE(TickSends(2.0f)) << "2 s after the last frame";
     EXPECT_FALSE(TickSends(2.0f + kTick));
-    scene.MovePointer();
+    MovePointer();
     EXPECT_TRUE(TickSends(2.0f + 2 * kTick)) << "the next change";
     EXPECT_FALSE(TickSends(2.0f + 3 * kTick));
     EXPECT_TRUE(TecnicoHasFrames(3));
@@ -152,41 +153,26 @@ TEST_P(FramesOverLink, AnUnchangedScreenGoesOutEveryTwoSecondsAndAChangeOnTheNex
 // Strangers at the supported side's port during a session (a bare
 // connection, garbage, a wrong Hello) are turned away one by one while the
 // technician's picture keeps coming: the link stays and frames arrive while
-// each stranger is there. The largest gap is recorded (largest_gap_ms), not
-// asserted: a busy machine stretches it.
+// each stranger is there.
 TEST_P(FramesOverLink, StrangersAtThePortNeverStopTheTechniciansPicture)
 {
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [this] { Tick(); });
     ticker.start(100);
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 largestGap = 0;
-    int seen = preview.refreshes();
-    const auto watch = [&] {
-        if (preview.refreshes() != seen) {
-            seen = preview.refreshes();
-            largestGap = std::max(largestGap, clock.elapsed() - last);
-            last = clock.elapsed();
-        }
-    };
     ASSERT_TRUE(TecnicoHasFrames(1));
-    clock.start();
     const quint16 port = cliente().c.txtTelaPorta.text().toUShort();
     for (const QByteArray& bytes : {QByteArray(), QByteArray("\x16\x03\x01\x02\n"), QByteArray("HELLO:sess-1:x\n")}) {
         QTcpSocket stranger;
         stranger.connectToHost("127.0.0.1", port);
         stranger.write(bytes);
-        const int before = seen;
+        const int before = preview.refreshes();
         ASSERT_TRUE(WaitUntil([&] {
-            watch();
-            return stranger.state() == QAbstractSocket::UnconnectedState && seen > before + 1;
+            return stranger.state() == QAbstractSocket::UnconnectedState && preview.refreshes() > before + 1;
         }));
         // Version 2 answers bytes that are no handshake with a TLS alert, and nothing else.
         const QByteArray answer = stranger.readAll();
         EXPECT_TRUE(answer.isEmpty() || (GetParam() == 2 && answer.startsWith('\x15'))) << answer.toHex().data();
     }
-    RecordProperty("largest_gap_ms", static_cast<int>(largestGap));
     EXPECT_TRUE(cliente().s.TelaConectada && tecnico().s.TelaConectada);
     EXPECT_FALSE(cliente().link.ListenIsClosed());
 }
@@ -219,36 +205,27 @@ TEST_P(FramesOverLink, ASnifferOnThePathReadsNoKeyHelloFrameOrCommandOfAProtecte
     EXPECT_TRUE(sniffed.cliente.w().s.TelaConectada && sniffed.tecnico.w().s.TelaConectada);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, FramesOverLink, ::testing::Values(1, 2));
-
-// A link lost while the technician holds a button or a key must not leave it
-// held on the supported display, and no frame goes out on it.
-using InputReleaseOnLoss = FramesOverLink;
-
-TEST_P(InputReleaseOnLoss, AButtonHeldInADragIsReleased)
+// A link lost while the technician holds a button and a key must not leave
+// them held on the supported display, and no frame goes out on it.
+TEST_P(FramesOverLink, InputHeldWhenTheLinkIsLostIsReleasedAndAReleasedKeyStaysUp)
 {
     tecnico().remoteInput.SendMouseCommand("MD", 100, 100, 1);
     tecnico().remoteInput.SendMouseCommand("MM", 300, 200, 1);
-    ASSERT_TRUE(WaitUntil([this] { return scene.ButtonMask() == Button1Mask; }));
-    CutTheLink();
-    EXPECT_TRUE(WaitUntil([this] { return scene.ButtonMask() == 0; }));
+    tecnico().remoteInput.SendKeyCommand("KD", 16);
+    tecnico().remoteInput.SendKeyCommand("KD", 65);
+    tecnico().remoteInput.SendKeyCommand("KU", 65);
+    const auto buttons = [this] { return scene.QueryPointer().mask & (Button1Mask | Button2Mask | Button3Mask); };
+    const auto shift = [this] { return scene.KeyDown(XK_Shift_L) || scene.KeyDown(XK_Shift_R); };
+    ASSERT_TRUE(WaitUntil([&] { return buttons() == Button1Mask && shift(); }));
+    tecnico().link.Remote()->abort();
+    ASSERT_TRUE(WaitUntil([this] { return !cliente().s.TelaConectada; }));
+    EXPECT_TRUE(WaitUntil([&] { return buttons() == 0 && !shift(); }));
+    EXPECT_FALSE(scene.KeyDown(XK_a));
     At(1);
     Tick();
     EXPECT_FALSE(cliente().s.FrameEmTransito);
 }
 
-TEST_P(InputReleaseOnLoss, AHeldShiftIsReleasedAndAReleasedKeyStaysUp)
-{
-    tecnico().remoteInput.SendKeyCommand("KD", 16);
-    tecnico().remoteInput.SendKeyCommand("KD", 65);
-    tecnico().remoteInput.SendKeyCommand("KU", 65);
-    const auto shift = [this] { return scene.KeyDown(XK_Shift_L) || scene.KeyDown(XK_Shift_R); };
-    ASSERT_TRUE(WaitUntil(shift));
-    CutTheLink();
-    EXPECT_TRUE(WaitUntil([&] { return !shift(); }));
-    EXPECT_FALSE(scene.KeyDown(XK_a));
-}
-
-INSTANTIATE_TEST_SUITE_P(Versions, InputReleaseOnLoss, ::testing::Values(1, 2));
+INSTANTIATE_TEST_SUITE_P(Versions, FramesOverLink, ::testing::Values(1, 2));
 
 }  // namespace
