@@ -42,11 +42,16 @@ void StatusPolling::EncerrarPesquisaRapida()
 
 void StatusPolling::ConsultarStatus()
 {
+    SessionRecord& s = w_.s;
+    const QString consultado = s.codigo_id;
     const QString reply = api::ApiPost("status_codigo.php", ParametrosStatus());
+    // A click handled while the reply was on its way (a request, a new code) moved the
+    // session to another code; this reply describes the old one and would undo the move.
+    if (s.codigo_id != consultado)
+        return;
     const QString status = JsonGetValue(reply, "status");
     if (!api::JsonIsOk(reply) || status.isEmpty() || status == QLatin1String("sem_codigo"))
         return;
-    SessionRecord& s = w_.s;
     const QString papel = JsonGetValue(reply, "papel");
     if (!papel.isEmpty())
         s.papel = papel;
