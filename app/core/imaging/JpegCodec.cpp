@@ -57,11 +57,16 @@ bool JpegEncoder::Prepare(int width, int height, QString* error)
 
 bool JpegEncoder::Encode(const Frame& frame, int quality, QString* error)
 {
-    if (!Prepare(frame.width(), frame.height(), error))
+    return Encode(frame.row(0), frame.width(), frame.height(), frame.stride(), quality, error);
+}
+
+bool JpegEncoder::Encode(const uint8_t* pixels, int width, int height, int stride, int quality, QString* error)
+{
+    if (!Prepare(width, height, error))
         return false;
     unsigned long size = capacity_;
-    if (tjCompress2(handle_, frame.row(0), frame.width(), frame.stride(), frame.height(), TJPF_BGRX, &buffer_, &size,
-                    TJSAMP_420, std::clamp(quality, 1, 100), kFlags) != 0)
+    if (tjCompress2(handle_, pixels, width, stride, height, TJPF_BGRX, &buffer_, &size, TJSAMP_420,
+                    std::clamp(quality, 1, 100), kFlags) != 0)
         return Fail(error, handle_, "encode");
     size_ = size;
     return true;
@@ -118,6 +123,29 @@ bool JpegDecoder::Decode(QByteArrayView jpeg, QImage* picture, QString* error)
     }
     if (tjDecompress2(handle_, data, size, picture->bits(), width, static_cast<int>(picture->bytesPerLine()), height,
                       TJPF_BGRX, TJFLAG_FASTDCT) != 0)
+        return Fail(error, handle_, "decode");
+    return true;
+}
+
+bool JpegDecoder::DecodeInto(QByteArrayView jpeg, int width, int height, uint8_t* pixels, int stride, QString* error)
+{
+    if (!handle_)
+        return Fail(error, nullptr, "decoder");
+    const auto* data = reinterpret_cast<const unsigned char*>(jpeg.data());
+    const auto size = static_cast<unsigned long>(jpeg.size());
+    int jpegWidth = 0, jpegHeight = 0, subsampling = 0, colorspace = 0;
+    if (tjDecompressHeader3(handle_, data, size, &jpegWidth, &jpegHeight, &subsampling, &colorspace) != 0)
+        return Fail(error, handle_, "header");
+    if (jpegWidth != width || jpegHeight != height) {
+        if (error)
+            *error = QStringLiteral("JPEG picture of %1 × %2 where %3 × %4 was announced")
+                         .arg(jpegWidth)
+                         .arg(jpegHeight)
+                         .arg(width)
+                         .arg(height);
+        return false;
+    }
+    if (tjDecompress2(handle_, data, size, pixels, width, stride, height, TJPF_BGRA, TJFLAG_FASTDCT) != 0)
         return Fail(error, handle_, "decode");
     return true;
 }

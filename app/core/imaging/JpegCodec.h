@@ -26,6 +26,9 @@ public:
     // The same picture already in 4:2:0 planes: the encoder skips its own
     // colour conversion and chroma downsampling.
     bool Encode(const YuvPlanes& planes, int quality, QString* error);
+    // Part of a picture: `width` x `height` pixels from `pixels` on, rows
+    // `stride` bytes apart.
+    bool Encode(const uint8_t* pixels, int width, int height, int stride, int quality, QString* error);
     QByteArrayView bytes() const;
 
 private:
@@ -51,6 +54,10 @@ public:
     JpegDecoder& operator=(const JpegDecoder&) = delete;
 
     bool Decode(QByteArrayView jpeg, QImage* picture, QString* error);
+    // Into part of a picture: the JPEG must be exactly `width` x `height`;
+    // its pixels land from `pixels` on, rows `stride` bytes apart, with an
+    // opaque fourth byte.
+    bool DecodeInto(QByteArrayView jpeg, int width, int height, uint8_t* pixels, int stride, QString* error);
 
 private:
     void* handle_;

@@ -1,0 +1,1 @@
+marquelin_fuzz(fuzz_update_stream UpdateStreamFuzz.cpp)
