@@ -1,7 +1,7 @@
 #include "core/api/ApiClient.h"
 #include "core/api/HttpTransport.h"
 #include "core/api/Json.h"
-#include "support/CannedHttpServer.h"
+#include "support/CannedService.h"
 #include "support/ServerFixture.h"
 #include "support/ScopedEnv.h"
 
@@ -16,14 +16,12 @@
 #include <future>
 #include <vector>
 
-using testing_support::CannedHttpServer;
+using testing_support::CannedService;
 using testing_support::ScopedEnv;
 
 namespace {
 
 constexpr api::TransportTimeouts kShort{500, 500, 1000, 1000};
-
-QByteArray Origin(const CannedHttpServer& server) { return QByteArray::fromStdString(server.Origin()); }
 
 // A loopback listener whose accept queue is full: the system drops further
 // connection attempts unanswered, as a firewall that drops packets would.
@@ -64,8 +62,8 @@ private:
 
 TEST(ApiPost, SendsExactlyTheRequestAndHandsOverAnyBodyWhateverTheStatusRunningPendingEventsOnce)
 {
-    CannedHttpServer server;
-    ScopedEnv site("MARQUELIN_SITE", Origin(server));
+    CannedService server;
+    server.Reply("gerar_codigo.php", R"({"ok":true})");
     const QString body = "email=a%40b.c&dispositivo_uid=d&token=t&codigo=+12+";
     int ran = 0;
     QTimer::singleShot(0, [&] { ++ran; });
@@ -88,11 +86,8 @@ TEST(ApiPost, SendsExactlyTheRequestAndHandsOverAnyBodyWhateverTheStatusRunningP
 // A refused connection is the version check's; both go through one transport.
 TEST(ApiPost, TurnsASilentServerIntoTheSyntheticReplyAtItsLimit)
 {
-    CannedHttpServer silent;
-    CannedHttpServer::Reply never;
-    never.neverAnswer = true;
-    silent.SetReply(never);
-    ScopedEnv site("MARQUELIN_SITE", Origin(silent));
+    CannedService silent;
+    silent.SetReply({200, "", true});
     QElapsedTimer clock;
     clock.start();
     const QString reply = api::ApiPost("x.php", "a=1", kShort);
