@@ -8,16 +8,15 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTimer>
+#include <boost/asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <future>
 #include <vector>
 
 using testing_support::CannedService;
 using testing_support::ScopedEnv;
+using boost::asio::ip::tcp;
 
 namespace {
 
@@ -29,33 +28,20 @@ class SilentListener {
 public:
     SilentListener()
     {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
-        listen(listener_, 0);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
+        listener_.open(tcp::v4());
+        listener_.bind({boost::asio::ip::address_v4::loopback(), 0});
+        listener_.listen(0);
         for (int i = 0; i < 4; ++i) {
-            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            connect(fd, reinterpret_cast<sockaddr*>(&address), size);
-            queued_.push_back(fd);
+            // Started and never run: the attempt stays queued, nobody waits on it.
+            queued_.emplace_back(io_).async_connect(listener_.local_endpoint(), [](boost::system::error_code) {});
         }
     }
-    ~SilentListener()
-    {
-        for (int fd : queued_)
-            close(fd);
-        close(listener_);
-    }
-    int Port() const { return port_; }
+    int Port() const { return listener_.local_endpoint().port(); }
 
 private:
-    int listener_ = -1;
-    int port_ = 0;
-    std::vector<int> queued_;
+    boost::asio::io_context io_;
+    tcp::acceptor listener_{io_};
+    std::vector<tcp::socket> queued_;
 };
 
 }  // namespace
