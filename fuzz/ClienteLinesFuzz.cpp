@@ -2,21 +2,13 @@
 // parser, the Hello check and the command dispatcher behind it must never
 // crash or hold more than one bounded line.
 #include "LinkStreamFuzz.h"
-#include "core/input/InputSink.h"
 #include "core/input/modRemoteInput.h"
 #include "core/link/ClienteLineParser.h"
 #include "core/link/HelloCheck.h"
 #include "core/link/RelayReply.h"
+#include "support/CoreRecordingSink.h"
 
 namespace {
-
-class NoInput final : public input::InputSink {
-public:
-    void MovePointer(int, int) override {}
-    void Button(input::MouseButton, bool) override {}
-    bool Key(int, bool, bool) override { return false; }
-    void Flush() override {}
-};
 
 class Dispatching final : public screenlink::ClienteLineHandler, public input::RemoteCommandTarget {
 public:
@@ -48,7 +40,7 @@ public:
 
 private:
     bool validated_ = false;
-    NoInput sink_;
+    testing_support::RecordingInputSink sink_;  // one input's events: bounded by its length
     input::modRemoteInput input_{sink_, *this};
 };
 

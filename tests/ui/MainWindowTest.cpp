@@ -19,7 +19,7 @@ namespace {
 QStringList Effects(MainWindowFixture& f, bool unloaded)
 {
     QStringList effects;
-    for (const auto& request : f.service.server().Requests())
+    for (const auto& request : f.service.Requests())
         effects << QString::fromStdString(request.target + " " + request.body);
     const testing_support::ScriptedDialogs& dialogs = f.device.dialogs;
     effects << QStringList(dialogs.cadastroShown, "cadastro") << QStringList(dialogs.sobreShown, "sobre")

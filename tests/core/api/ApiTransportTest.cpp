@@ -1,29 +1,26 @@
 #include "core/api/ApiClient.h"
 #include "core/api/HttpTransport.h"
 #include "core/api/Json.h"
-#include "support/CannedHttpServer.h"
+#include "support/CannedService.h"
 #include "support/ServerFixture.h"
 #include "support/ScopedEnv.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTimer>
+#include <boost/asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <future>
 #include <vector>
 
-using testing_support::CannedHttpServer;
+using testing_support::CannedService;
 using testing_support::ScopedEnv;
+using boost::asio::ip::tcp;
 
 namespace {
 
 constexpr api::TransportTimeouts kShort{500, 500, 1000, 1000};
-
-QByteArray Origin(const CannedHttpServer& server) { return QByteArray::fromStdString(server.Origin()); }
 
 // A loopback listener whose accept queue is full: the system drops further
 // connection attempts unanswered, as a firewall that drops packets would.
@@ -31,41 +28,28 @@ class SilentListener {
 public:
     SilentListener()
     {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
-        listen(listener_, 0);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
+        listener_.open(tcp::v4());
+        listener_.bind({boost::asio::ip::address_v4::loopback(), 0});
+        listener_.listen(0);
         for (int i = 0; i < 4; ++i) {
-            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            connect(fd, reinterpret_cast<sockaddr*>(&address), size);
-            queued_.push_back(fd);
+            // Started and never run: the attempt stays queued, nobody waits on it.
+            queued_.emplace_back(io_).async_connect(listener_.local_endpoint(), [](boost::system::error_code) {});
         }
     }
-    ~SilentListener()
-    {
-        for (int fd : queued_)
-            close(fd);
-        close(listener_);
-    }
-    int Port() const { return port_; }
+    int Port() const { return listener_.local_endpoint().port(); }
 
 private:
-    int listener_ = -1;
-    int port_ = 0;
-    std::vector<int> queued_;
+    boost::asio::io_context io_;
+    tcp::acceptor listener_{io_};
+    std::vector<tcp::socket> queued_;
 };
 
 }  // namespace
 
 TEST(ApiPost, SendsExactlyTheRequestAndHandsOverAnyBodyWhateverTheStatusRunningPendingEventsOnce)
 {
-    CannedHttpServer server;
-    ScopedEnv site("MARQUELIN_SITE", Origin(server));
+    CannedService server;
+    server.Reply("gerar_codigo.php", R"({"ok":true})");
     const QString body = "email=a%40b.c&dispositivo_uid=d&token=t&codigo=+12+";
     int ran = 0;
     QTimer::singleShot(0, [&] { ++ran; });
@@ -88,11 +72,8 @@ TEST(ApiPost, SendsExactlyTheRequestAndHandsOverAnyBodyWhateverTheStatusRunningP
 // A refused connection is the version check's; both go through one transport.
 TEST(ApiPost, TurnsASilentServerIntoTheSyntheticReplyAtItsLimit)
 {
-    CannedHttpServer silent;
-    CannedHttpServer::Reply never;
-    never.neverAnswer = true;
-    silent.SetReply(never);
-    ScopedEnv site("MARQUELIN_SITE", Origin(silent));
+    CannedService silent;
+    silent.SetReply({200, "", true});
     QElapsedTimer clock;
     clock.start();
     const QString reply = api::ApiPost("x.php", "a=1", kShort);

@@ -140,12 +140,10 @@ TEST_F(Brokering, TheFastPollWindowLooksUpFromFiveSecondsUntilEighteenAndAdoptsA
     // Asked again: the code's own status still says requested, the device's latest says accepted.
     w().access.cmdSolicitar_Click();
     device.clock.Advance(6);
-    service.server().SetResponder([](const testing_support::CannedHttpServer::Request& r) {
-        testing_support::CannedHttpServer::Reply reply;
-        reply.body = r.body.find("codigo_id") != std::string::npos
-            ? R"({"ok":true,"status":"solicitado","papel":"tecnico","id":"c9"})"
-            : R"({"ok":true,"status":"aceito","papel":"tecnico","id":"c9","sessao_id":"s7"})";
-        return reply;
+    service.SetResponder([](const CannedService::Request& r) -> CannedService::HttpReply {
+        return {200, r.body.find("codigo_id") != std::string::npos
+                         ? R"({"ok":true,"status":"solicitado","papel":"tecnico","id":"c9"})"
+                         : R"({"ok":true,"status":"aceito","papel":"tecnico","id":"c9","sessao_id":"s7"})"};
     });
     w().status.ConsultarStatus();
     EXPECT_EQ(Label(), "Acesso permitido. Sessao s7");

@@ -28,14 +28,14 @@ TEST(VersionCheck, AnswersEachReplyWithTheRightNoticeAndLetsTheProgramStartWitho
                  {"1.1.7,1.1.0", true, ""}, {"117,117", false, "Atualizacao obrigatoria"}};
     for (const auto& c : cases) {
         device.dialogs.shown.clear();
-        service.server().SetReply({200, c.reply});
+        service.SetReply({200, c.reply});
         EXPECT_EQ(api::CheckAppVersion(device.dialogs, device.urls, 1234.5f), c.starts) << c.reply;
         EXPECT_EQ(device.dialogs.shown.empty() ? QString() : device.dialogs.shown[0].title, c.notice) << c.reply;
     }
     EXPECT_EQ(device.dialogs.shown[0].icon, MessageIcon::Warning);
     ASSERT_EQ(device.urls.opened.size(), 1);
     EXPECT_TRUE(device.urls.opened[0].endsWith("/download.html"));
-    const auto request = service.server().Requests().back();
+    const auto request = service.Requests().back();
     EXPECT_EQ(request.method, "GET");
     EXPECT_EQ(request.target.rfind("/versao.php?t=1234.5", 0), 0u);
     EXPECT_EQ(request.Header("User-Agent"), "Marquelin-Windows/1.1.6");
@@ -72,7 +72,7 @@ TEST(Startup, WithAnAccountAsksForACodeWithoutOneOpensTheSignUpWindowAndAMandato
     EXPECT_EQ(blank.w().c.lblStatus.text(), "Ative sua conta para usar o Marquelin.");
     EXPECT_EQ(service.Count("gerar_codigo.php"), 1u);
 
-    service.server().SetReply({200, "200,150"});
+    service.SetReply({200, "200,150"});
     MainWindowHarness outdated;
     EXPECT_FALSE(outdated.w().Load());
     EXPECT_TRUE(outdated.w().s.Fechando && !outdated.w().tmrStatus.isActive());

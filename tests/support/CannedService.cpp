@@ -1,4 +1,4 @@
-#include "support/CannedHttpServer.h"
+#include "support/CannedService.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -10,14 +10,25 @@ namespace testing_support {
 namespace http = boost::beast::http;
 using boost::asio::ip::tcp;
 
-// Accepts on the server's thread and answers one connection at a time.
-struct CannedHttpServer::Net {
-    explicit Net(CannedHttpServer& owner) : server(owner) {}
+namespace {
 
-    CannedHttpServer& server;
+std::string Endpoint(const CannedService::Request& request)
+{
+    const std::string prefix = "/api/";
+    const std::string& target = request.target;
+    return target.rfind(prefix, 0) == 0 ? target.substr(prefix.size()) : target;
+}
+
+}  // namespace
+
+// Accepts on the service's thread and answers one connection at a time.
+struct CannedService::Net {
+    explicit Net(CannedService& owner) : service(owner) {}
+
+    CannedService& service;
     boost::asio::io_context io;
     tcp::acceptor acceptor{io, {boost::asio::ip::address_v4::loopback(), 0}};
-    std::vector<tcp::socket> heldOpen;  // open and silent until the server ends
+    std::vector<tcp::socket> heldOpen;  // open and silent until the service ends
 
     void Accept()
     {
@@ -40,7 +51,7 @@ struct CannedHttpServer::Net {
         Request request{std::string(in.method_string()), std::string(in.target()), in.body(), {}};
         for (const auto& field : in)
             request.headers[std::string(field.name_string())] = std::string(field.value());
-        const Reply reply = server.Record(request);
+        const HttpReply reply = service.Record(request);
         if (reply.neverAnswer) {
             heldOpen.push_back(std::move(socket));
             return;
@@ -53,43 +64,55 @@ struct CannedHttpServer::Net {
     }
 };
 
-CannedHttpServer::CannedHttpServer() : net_(std::make_unique<Net>(*this))
+CannedService::CannedService() : net_(std::make_unique<Net>(*this))
 {
-    port_ = net_->acceptor.local_endpoint().port();
+    const auto port = net_->acceptor.local_endpoint().port();
+    site_ = std::make_unique<ScopedEnv>("MARQUELIN_SITE", "http://127.0.0.1:" + QByteArray::number(port));
     net_->Accept();
     thread_ = std::thread([this] { net_->io.run(); });
 }
 
-CannedHttpServer::~CannedHttpServer()
+CannedService::~CannedService()
 {
     net_->io.stop();
     thread_.join();
 }
 
-void CannedHttpServer::SetResponder(Responder responder)
+void CannedService::Reply(const std::string& endpoint, const QString& body)
+{
+    std::lock_guard lock(mutex_);
+    bodies_[endpoint] = body.toStdString();
+}
+
+void CannedService::SetResponder(Responder responder)
 {
     std::lock_guard lock(mutex_);
     responder_ = std::move(responder);
 }
 
-void CannedHttpServer::SetReply(Reply reply)
-{
-    SetResponder([reply](const Request&) { return reply; });
-}
-
-std::string CannedHttpServer::Origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-std::vector<CannedHttpServer::Request> CannedHttpServer::Requests() const
+std::vector<CannedService::Request> CannedService::Requests() const
 {
     std::lock_guard lock(mutex_);
     return requests_;
 }
 
-CannedHttpServer::Reply CannedHttpServer::Record(const Request& request)
+std::vector<std::string> CannedService::Bodies(const std::string& endpoint) const
+{
+    std::vector<std::string> bodies;
+    for (const Request& request : Requests())
+        if (Endpoint(request) == endpoint)
+            bodies.push_back(request.body);
+    return bodies;
+}
+
+CannedService::HttpReply CannedService::Record(const Request& request)
 {
     std::lock_guard lock(mutex_);
     requests_.push_back(request);
-    return responder_(request);
+    if (responder_)
+        return responder_(request);
+    const auto found = bodies_.find(Endpoint(request));
+    return {200, found == bodies_.end() ? std::string(R"({"ok":false,"erro":"nao_previsto"})") : found->second};
 }
 
 }  // namespace testing_support
