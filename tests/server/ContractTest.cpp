@@ -155,8 +155,8 @@ TEST_F(ContractTest, TheRelayPairsOnlyJoinsOfTheVersionBothSidesAnnounced)
 
 TEST_F(ContractTest, PagesAnswerTheVersionDownloadAndHelp)
 {
-    EXPECT_EQ(Get("/versao.php?t=123.45"), "117,110");
-    EXPECT_TRUE(Get("/download.html").contains("Baixar o Marquelin"));
-    EXPECT_TRUE(Get("/ajuda").contains("Ajuda do Marquelin"));
-    EXPECT_EQ(Get("/healthz"), "ok\n");
+    EXPECT_EQ(Http("GET", "/versao.php?t=123.45"), "117,110");
+    EXPECT_TRUE(Http("GET", "/download.html").contains("Baixar o Marquelin"));
+    EXPECT_TRUE(Http("GET", "/ajuda").contains("Ajuda do Marquelin"));
+    EXPECT_EQ(Http("GET", "/healthz"), "ok\n");
 }

@@ -50,5 +50,5 @@ TEST_F(ParsingTest, OversizedUnknownMalformedAndAmbiguousRequestsAreRefusedWithA
             + "Transfer-Encoding: " + c.coding + "\r\n\r\n7\r\nemail=a\r\n0\r\n\r\n";
         EXPECT_EQ(HttpStatus(RawHttps(server.HttpsPort(), request)), c.status) << c.coding;
     }
-    EXPECT_EQ(Get("/healthz"), "ok\n");
+    EXPECT_EQ(Http("GET", "/healthz"), "ok\n");
 }

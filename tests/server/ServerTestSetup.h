@@ -129,7 +129,6 @@ protected:
         const api::HttpOutcome outcome = api::PerformHttp(request);
         return outcome.completed ? QString::fromUtf8(outcome.body) : "failed: " + outcome.failure;
     }
-    QString Get(const char* path) const { return Http("GET", path); }
 
     // Ana's computer as the cliente, Beto's as the technician.
     void ActivateBoth()

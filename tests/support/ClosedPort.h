@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QTcpSocket>
 
 namespace testing_support {
 
@@ -12,23 +9,11 @@ namespace testing_support {
 // are refused and no other program can take the port meanwhile.
 class ClosedPort {
 public:
-    ClosedPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        socklen_t size = sizeof address;
-        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) == 0
-            && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-            port_ = ntohs(address.sin_port);
-    }
-    ~ClosedPort() { ::close(fd_); }
-    ClosedPort(const ClosedPort&) = delete;
-    ClosedPort& operator=(const ClosedPort&) = delete;
-    quint16 port() const { return port_; }
+    ClosedPort() { socket_.bind(QHostAddress::AnyIPv4, 0); }
+    quint16 port() const { return socket_.localPort(); }
 
 private:
-    int fd_;
-    quint16 port_ = 0;
+    QTcpSocket socket_;
 };
 
 }  // namespace testing_support

@@ -1,16 +1,16 @@
 #include "support/ServerFixture.h"
 
+#include "support/WaitUntil.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
-#include <thread>
-#include <unistd.h>
 
 #ifndef MARQUELIN_SERVER_BINARY
 #define MARQUELIN_SERVER_BINARY ""
@@ -20,22 +20,18 @@ namespace testing_support {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
-std::string ReadFile(const std::string& path)
+std::string ReadFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // "1796597232833-12.eml" sorts by its time, then by its counter.
 std::pair<long long, long long> MailOrder(const fs::path& path)
 {
     const std::string name = path.filename().string();
-    const std::size_t dash = name.find('-');
-    return {std::atoll(name.c_str()), dash == std::string::npos ? 0 : std::atoll(name.c_str() + dash + 1)};
+    return {std::atoll(name.c_str()), std::atoll(name.c_str() + name.find('-') + 1)};
 }
 
 }  // namespace
@@ -56,7 +52,6 @@ ServerFixture::~ServerFixture() { Stop(); }
 std::string ServerFixture::SiteOrigin() const { return "https://" + where_.address + ":" + std::to_string(httpsPort_); }
 std::string ServerFixture::RelayEndpoint() const { return where_.address + ":" + std::to_string(relayPort_); }
 std::string ServerFixture::CaFile() const { return dataDir_ + "/tls-cert.pem"; }
-std::string ServerFixture::LogFile() const { return folder_.File("server.log"); }
 std::string ServerFixture::Log() const { return process_.Output(); }
 
 void ServerFixture::Start()
@@ -78,7 +73,7 @@ void ServerFixture::Start()
     if (where_.address != ServerPlacement().address)
         args.insert(args.end(), {"--host", where_.address});
     args.insert(args.end(), extraArgs_.begin(), extraArgs_.end());
-    if (!process_.Start(args, ChildProcess::Inherited({}), LogFile()) || !WaitUntilUp()) {
+    if (!process_.Start(args, ChildProcess::Inherited({}), folder_.File("server.log")) || !WaitUntilUp()) {
         ADD_FAILURE() << "marquelin-server did not come up; its log:\n" << Log();
         Stop();
     }
@@ -86,19 +81,16 @@ void ServerFixture::Start()
 
 bool ServerFixture::WaitUntilUp()
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangMs);
-    while (std::chrono::steady_clock::now() < deadline && process_.Running()) {
+    int named = 0;  // the file appears whole (renamed into place) once both listen
+    WaitUntil([&] {
         std::istringstream listening(ReadFile(dataDir_ + "/listening"));
         std::string name;
         unsigned port = 0;
-        int named = 0;  // the file appears whole (renamed into place) once both listen
-        for (; listening >> name >> port; ++named)
+        for (named = 0; listening >> name >> port; ++named)
             (name == "https" ? httpsPort_ : relayPort_) = static_cast<uint16_t>(port);
-        if (named == 2)
-            return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return false;
+        return named == 2 || !process_.Running();
+    });
+    return named == 2 && process_.Running();
 }
 
 void ServerFixture::Kill9()
@@ -122,7 +114,7 @@ std::vector<std::string> ServerFixture::OutboxCodes(const std::string& email) co
     const std::string to = "To: <" + email + ">\r\n";
     const std::string label = "Codigo de ativacao: ";
     for (const fs::path& mail : mails) {
-        const std::string text = ReadFile(mail.string());
+        const std::string text = ReadFile(mail);
         const std::size_t at = text.find(label);
         if (text.find(to) == std::string::npos || at == std::string::npos)
             continue;

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace testing_support {
@@ -18,7 +17,7 @@ namespace testing_support {
 //   ScopedEnv ca("MARQUELIN_CA_FILE", server.CaFile().c_str());
 //   ScopedEnv relay("MARQUELIN_RELAY", server.RelayEndpoint().c_str());
 // Mail goes to the outbox; OutboxCodes() reads the activation codes sent to
-// an address. The server's log is in LogFile(). The destructor stops it with
+// an address; Log() is what the server wrote. The destructor stops it with
 // SIGTERM. A test target using it adds add_dependencies(<test> marquelin-server).
 // Construction fails the test (ADD_FAILURE) when the server does not
 // come up; Running() then says false.
@@ -39,12 +38,10 @@ public:
 
     std::string SiteOrigin() const;     // "https://<address>:<port>"
     std::string RelayEndpoint() const;  // "<address>:<port>"
-    pid_t Pid() const { return process_.pid(); }
     uint16_t HttpsPort() const { return httpsPort_; }
     uint16_t RelayPort() const { return relayPort_; }
     std::string CaFile() const;         // the generated self-signed certificate
     std::string DataDir() const { return dataDir_; }
-    std::string LogFile() const;
     std::string Log() const;            // what the server wrote so far
 
     // Activation codes mailed to `email`, oldest first.
@@ -59,11 +56,6 @@ public:
     void Stop() { process_.Stop(kHangMs); }  // SIGTERM and wait; the exit code is then in ExitCode()
     void Start();                            // again, on the same ports and data folder
     void Kill9();                            // SIGKILL, wait, then Start(): nothing acknowledged may be lost
-    void Restart()
-    {
-        Stop();
-        Start();
-    }
     int ExitCode() const { return process_.ExitCode(); }  // -1 when killed by a signal
 
 private:

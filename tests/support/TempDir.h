@@ -1,33 +1,22 @@
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <string>
 
 namespace testing_support {
 
 // A fresh temporary folder, removed with everything in it at the end; its
 // path is "" when none could be made.
-class TempDir {
+class TempDir : public QTemporaryDir {
 public:
     explicit TempDir(const std::string& prefix = "marquelin-test")
+        : QTemporaryDir(QDir::tempPath() + '/' + QString::fromStdString(prefix) + "-XXXXXX")
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
     }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
+    std::string path() const { return isValid() ? QTemporaryDir::path().toStdString() : std::string(); }
+    std::string File(const std::string& name) const { return path() + "/" + name; }
 };
 
 }  // namespace testing_support

@@ -23,7 +23,7 @@ TEST_F(RelayLifecycle, OneSidesEndClosesTheOtherAfterItsLastBytes)
 // the two pair anew.
 TEST_F(RelayLifecycle, ALeavingOrReplacedSideGivesItsPlaceToTheNextJoin)
 {
-    Join("s1", "k", "cliente")->Close();
+    Join("s1", "k", "cliente");  // and gone at once
     ASSERT_TRUE(LogShows("left while waiting session=s1 role=cliente"));
     auto first = Join("s1", "k", "tecnico");
     auto second = Join("s1", "k", "tecnico");

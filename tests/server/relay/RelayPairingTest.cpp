@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <random>
 #include <thread>
 
@@ -8,10 +9,8 @@ namespace {
 
 std::string RandomBytes(std::size_t n, unsigned seed)
 {
-    std::mt19937 generator(seed);
     std::string bytes(n, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator());
+    std::generate(bytes.begin(), bytes.end(), std::mt19937(seed));
     return bytes;
 }
 

@@ -64,7 +64,7 @@ TEST_F(RelayRefusal, AJoinTheStoreDoesNotKnowOrCannotReadIsRefusedWithItsReason)
         client->Send(c.line);
         ExpectRefused(*client, c.reply);
     }
-    EXPECT_EQ(sessions_.Calls(), 2) << "only well-formed lines reach the store";
+    EXPECT_EQ(sessions_.calls, 2) << "only well-formed lines reach the store";
 
     // Version 2: unknown session and wrong key answer alike, after a challenge all the same.
     sessions_.Accept("s2", "v2-key", 2);

@@ -46,7 +46,11 @@ public:
             || connect(fd_, reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0)
             throw std::runtime_error("connect to the server failed");
     }
-    ~RelayTestClient() { Close(); }
+    ~RelayTestClient()
+    {
+        tls_.reset();
+        close(fd_);
+    }
     RelayTestClient(const RelayTestClient&) = delete;
     RelayTestClient& operator=(const RelayTestClient&) = delete;
 
@@ -78,7 +82,7 @@ public:
     // The next line with its LF; empty on EOF or time-out.
     std::string ReadLine(milliseconds patience = kPatience)
     {
-        const auto deadline = After(patience);
+        const auto deadline = std::chrono::steady_clock::now() + patience;
         while (pending_.find('\n') == std::string::npos)
             if (!Fill(deadline))
                 return {};
@@ -88,9 +92,9 @@ public:
     // Exactly n bytes, or fewer on EOF or time-out.
     std::string ReadExactly(std::size_t n, milliseconds patience = kPatience)
     {
-        const auto deadline = After(patience);
-        while (pending_.size() < n && Fill(deadline)) {
-        }
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (pending_.size() < n && Fill(deadline))
+            continue;
         return Take(n);
     }
 
@@ -98,7 +102,7 @@ public:
     // whatever arrives meanwhile is dropped.
     bool WaitClosed(milliseconds patience = kPatience)
     {
-        const auto deadline = After(patience);
+        const auto deadline = std::chrono::steady_clock::now() + patience;
         while (Fill(deadline))
             pending_.clear();
         return ended_;
@@ -108,20 +112,11 @@ public:
     bool StaysQuiet(milliseconds quiet)
     {
         const std::size_t before = pending_.size();
-        Fill(After(quiet));
+        Fill(std::chrono::steady_clock::now() + quiet);
         return pending_.size() == before && !ended_;
     }
 
     void ShutdownSend() { shutdown(fd_, SHUT_WR); }
-
-    void Close()
-    {
-        tls_.reset();
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = -1;
-        ended_ = true;
-    }
 
 private:
     static sockaddr_in Address(const char* text, unsigned short port)
@@ -131,11 +126,6 @@ private:
         address.sin_port = htons(port);
         inet_pton(AF_INET, text, &address.sin_addr);
         return address;
-    }
-
-    static std::chrono::steady_clock::time_point After(milliseconds patience)
-    {
-        return std::chrono::steady_clock::now() + patience;
     }
 
     // Waits for input and appends it to pending_; false on time-out, EOF or error.
@@ -160,7 +150,7 @@ private:
         return bytes;
     }
 
-    int fd_ = -1;
+    int fd_;
     std::shared_ptr<ssl_st> tls_;
     bool ended_ = false;
     std::string pending_;
