@@ -152,6 +152,22 @@ TEST_F(Brokering, TheFastPollWindowLooksUpFromFiveSecondsUntilEighteenAndAdoptsA
     EXPECT_TRUE(Logged("Sessao aceita localizada automaticamente."));
 }
 
+// The request is clicked while a poll of the device's own code is on its way;
+// that poll's answer must not take the technician back to its own code.
+TEST_F(Brokering, APollOvertakenByTheTechniciansRequestLeavesTheRequestedCode)
+{
+    s().codigo_id = "own";
+    service.SetResponder([](const CannedService::Request& r) -> CannedService::HttpReply {
+        return {200, r.body.find("codigo_id=own") != std::string::npos
+                         ? R"({"ok":true,"status":"aguardando","papel":"cliente","id":"own"})"
+                         : R"({"ok":true,"codigo_id":"c9","status":"solicitado","papel":"tecnico","id":"c9"})"};
+    });
+    QTimer::singleShot(0, [this] { w().access.cmdSolicitar_Click(); });
+    w().status.ConsultarStatus();
+    EXPECT_EQ(s().codigo_id, "c9");
+    EXPECT_EQ(s().papel, "tecnico");
+}
+
 TEST_F(Brokering, AFailedUnknownOrLateStatusOnlyCopiesTheFields)
 {
     s().codigo_id = "c";
