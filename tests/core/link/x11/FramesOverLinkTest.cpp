@@ -53,8 +53,6 @@ protected:
         testing_support::RunEvents(300);  // frames of the real timer still on their way
         frames0 = preview.refreshes();
     }
-    // Whatever a failed case left pressed must not leak into other tests.
-    void TearDown() override { pair.reset(); }
 
     shell::frmMain& cliente() { return pair->cliente.w(); }
     shell::frmMain& tecnico() { return pair->tecnico.w(); }
@@ -82,8 +80,8 @@ protected:
     testing_support::XScreen scene;
     std::unique_ptr<platform::ScreenSourceX11> screen;
     std::unique_ptr<platform::InputSinkXTest> sink;
-    std::unique_ptr<LinkPair> pair;
     imaging::ImageSurface preview{QSize(640, 360), Qt::black};
+    std::unique_ptr<LinkPair> pair;  // first to go: it holds the rest
     float start = 36000.0f;
     int frames0 = 0, moves = 0;
 };
