@@ -149,17 +149,14 @@ public:
         return false;
     }
 
-    struct Pointer {
-        int x, y;
-        unsigned int mask;
-    };
-    Pointer QueryPointer()
+    // Which of the three buttons are held now.
+    unsigned int Buttons()
     {
         Window root, child;
         int rootX = 0, rootY = 0, winX = 0, winY = 0;
         unsigned int mask = 0;
         XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
-        return {rootX, rootY, mask};
+        return mask & (Button1Mask | Button2Mask | Button3Mask);
     }
 
     bool KeyDown(KeySym keysym)
