@@ -3,7 +3,6 @@
 #include "support/ChildProcess.h"
 #include "support/HangLimit.h"
 #include "support/ServerFixture.h"
-#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +10,11 @@
 #include <QJsonDocument>
 #include <QLocalSocket>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifndef MARQUELIN_DRIVEN_BINARY
@@ -23,7 +25,18 @@ namespace e2e {
 
 using testing_support::ChildProcess;
 using testing_support::kHangMs;
-using testing_support::WaitUntil;
+
+// Polls `done` until it holds or `ms` pass (the programs run in other processes).
+inline bool WaitFor(const std::function<bool()>& done, int ms = kHangMs, int everyMs = 50)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(everyMs));
+    }
+    return true;
+}
 
 // A driver's answer: "ok" or "err", then its fields (an error's reason); empty when none came.
 using Answer = std::vector<std::string>;
@@ -97,7 +110,7 @@ public:
             driver_.connectToServer(QString::fromStdString(socket_));
             return driver_.waitForConnected(kHangMs);
         };
-        if (!WaitUntil(connected)) {
+        if (!WaitFor(connected)) {
             ADD_FAILURE() << label_ << ": the driver socket did not open; output:\n" << process.Output();
             return false;
         }

@@ -137,13 +137,25 @@ inline bool RelayWasUsed(const std::string& serverLog)
     return Occurrences(serverLog, "relay: ") > Occurrences(serverLog, "relay: listening ");
 }
 
+// A timeline of the test's steps, so a slow or stuck one shows: every
+// awaited state, and the steps in between that wait on other things.
+inline std::chrono::steady_clock::time_point g_testStart;
+inline void Mark(const std::string& step)
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - g_testStart);
+    std::printf("[ timeline ] %7lld ms  %s\n", static_cast<long long>(ms.count()), step.c_str());
+    std::fflush(stdout);
+}
+
 // Waits until `widget` of `p` satisfies `holds`; a failure shows what it showed last and the program's log.
 inline AssertionResult AwaitWidget(ProgramInstance& p, const std::string& widget,
                                    const std::function<bool(const WidgetState&)>& holds, const std::string& wanted)
 {
     WidgetState last;
-    if (WaitUntil([&] { return (last = p.Text(widget)).found && holds(last); }))
+    if (WaitFor([&] { return (last = p.Text(widget)).found && holds(last); }, kHangMs, 100)) {
+        Mark(p.label() + ": " + widget + " " + wanted);
         return ::testing::AssertionSuccess();
+    }
     return ::testing::AssertionFailure() << p.label() << ": " << widget << " should be " << wanted << " but shows \"" << last.text
                               << "\" (enabled " << last.enabled << ", visible " << last.visible << ")\n--- "
                               << p.label() << " log:\n" << p.Log();
@@ -183,6 +195,7 @@ class SupportSession : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        g_testStart = std::chrono::steady_clock::now();
         ASSERT_FALSE(root_.path().empty());
         testing_support::ServerPlacement where;
         if (InLab())
@@ -190,14 +203,6 @@ protected:
         server_ = std::make_unique<ServerFixture>(std::vector<std::string>{}, where);
         ASSERT_TRUE(server_->Running());
         Mark("server up");
-    }
-
-    // A timeline of the test's steps, so a slow or stuck one shows.
-    void Mark(const std::string& step)
-    {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
-        std::printf("[ timeline ] %7lld ms  %s\n", static_cast<long long>(ms.count()), step.c_str());
-        std::fflush(stdout);
     }
 
     std::unique_ptr<XvfbDisplay> NewDisplay(const std::string& label)
@@ -225,7 +230,7 @@ protected:
         ASSERT_TRUE(AwaitModal(p, "QMessageBox", "Cadastro enviado. Confira o codigo no seu e-mail."));
         ASSERT_TRUE(p.Act({"modal-click", "OK"}));
         std::string code;
-        ASSERT_TRUE(WaitUntil([&] { return !(code = server_->LatestCode(who.email)).empty(); }))
+        ASSERT_TRUE(WaitFor([&] { return !(code = server_->LatestCode(who.email)).empty(); }))
             << "no activation code for " << who.email << " in the outbox";
         ASSERT_TRUE(AwaitModal(p, "frmCadastro", "Marquelin - Cadastro"));
         ASSERT_TRUE(p.Act({"type", "frmCadastro/txtCodigo", code}));
@@ -234,7 +239,6 @@ protected:
         ASSERT_TRUE(p.Act({"modal-click", "OK"}));
         ASSERT_TRUE(AwaitShown(p, "frmMain"));
         ASSERT_TRUE(AwaitText(p, "frmMain", "Marquelin - " + who.name));
-        Mark(p.label() + " signed up and activated");
     }
 
     // From the first start to a validated link showing the cliente's screen:
@@ -270,7 +274,6 @@ protected:
         ASSERT_TRUE(AwaitText(*cliente_, "frmMain/lblStatus", kTecnico.name + " quer acessar este computador."));
         ASSERT_TRUE(AwaitText(*cliente_, "frmMain/cmdPermitir", "PERMITIR ACESSO"));
         ASSERT_TRUE(AwaitEnabled(*cliente_, "frmMain/cmdPermitir", true));
-        Mark("cliente sees the request");
         ASSERT_TRUE(cliente_->Act({"click", "frmMain/cmdPermitir"}));
         ASSERT_TRUE(AwaitLog(*cliente_, "Resposta enviada."));
         ASSERT_TRUE(AwaitEnabled(*cliente_, "frmMain/cmdEncerrar", true));
@@ -279,7 +282,6 @@ protected:
             << "--- tecnico log:\n" << tecnico_->Log() << "--- server log:\n" << server_->Log();
         ASSERT_TRUE(AwaitLog(*tecnico_, kLinked));
         ASSERT_TRUE(AwaitShown(*tecnico_, "frmViewer"));
-        Mark("screen link validated, viewer open");
     }
 
     // What the tecnico's viewer shows (in Png()) and where the remote picture sits in it.
@@ -301,7 +303,7 @@ protected:
             return GrabViewer(&picture)
                 && ShowsBlocks(QImage(QString::fromStdString(Png())), picture, rotation_, &detail);
         };
-        ASSERT_TRUE(WaitUntil(matches)) << "the viewer does not show the cliente's screen: " << detail
+        ASSERT_TRUE(WaitFor(matches, kHangMs, 250)) << "the viewer does not show the cliente's screen: " << detail
                                                     << "\n--- tecnico log:\n" << tecnico_->Log();
         Mark("viewer shows the cliente's screen (" + detail.substr(0, detail.find(':')) + ")");
     }
@@ -353,7 +355,7 @@ protected:
     // After a loss: the link comes back by itself and the viewer shows what the cliente's screen shows now.
     void AwaitRebuilt(int linksBefore, const std::string& step)
     {
-        ASSERT_TRUE(WaitUntil([&] { return ValidatedLinks() > linksBefore; }))
+        ASSERT_TRUE(WaitFor([&] { return ValidatedLinks() > linksBefore; }, kHangMs, 250))
             << "the link was not rebuilt\n--- tecnico log:\n" << tecnico_->Log() << "--- cliente log:\n"
             << cliente_->Log() << "--- server log:\n" << server_->Log();
         ASSERT_NO_FATAL_FAILURE(CheckNewFramesArrive());
@@ -377,21 +379,18 @@ protected:
         ASSERT_TRUE(AwaitText(*tecnico_, "frmMain/lblStatus", "Sessao encerrada."));
         ASSERT_TRUE(AwaitEnabled(*tecnico_, "frmMain/cmdEncerrar", false));
         ASSERT_TRUE(AwaitShown(*tecnico_, "frmViewer", false));
-        Mark("tecnico ended the session");
         ASSERT_TRUE(AwaitWidget(*cliente_, "frmMain/txtCodigoReceber",
                                 [&](const WidgetState& w) { return !w.text.empty() && w.text != oldCode; },
                                 "a new code"));
         ASSERT_TRUE(AwaitText(*cliente_, "frmMain/lblStatus", kReady));
         ASSERT_TRUE(AwaitEnabled(*cliente_, "frmMain/cmdEncerrar", false));
         EXPECT_TRUE(Contains(server_->Log(), "/api/encerrar_sessao.php 200"));
-        Mark("cliente shows a new code");
         ASSERT_NO_FATAL_FAILURE(Quit(*cliente_));
         ASSERT_NO_FATAL_FAILURE(Quit(*tecnico_));
     }
 
     // Declared in the order of their set-up, so they end in reverse: the
     // programs before their displays, all before the server and the folder.
-    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     testing_support::TempDir root_{"marquelin-e2e"};
     std::unique_ptr<ServerFixture> server_;
     std::unique_ptr<XvfbDisplay> clienteDisplay_, tecnicoDisplay_;
@@ -474,7 +473,6 @@ TEST_F(SupportSession, SecondCopyShowsItsMessageAndExitsWithoutTheService)
     ASSERT_TRUE(first->Start());
     ASSERT_TRUE(AwaitModal(*first, "frmCadastro", "Marquelin - Cadastro"));
     ASSERT_TRUE(Contains(server_->Log(), "/versao.php")) << "the first copy should have checked its version";
-    Mark("first copy running (sign-up open)");
 
     const std::size_t logBefore = server_->Log().size();
     const std::unique_ptr<ProgramInstance> second = NewProgram("segunda", "pc", *display, Host::Cliente);
@@ -511,7 +509,7 @@ TEST_F(SupportSession, DirectSessionOutlivesTheServersRestartAndACutCable)
     server_->Start();
     ASSERT_TRUE(server_->Running());
     const auto renewed = [&] { return Contains(server_->Log().substr(logBefore), "/api/registrar_conexao.php 200"); };
-    ASSERT_TRUE(WaitUntil(renewed)) << server_->Log();
+    ASSERT_TRUE(WaitFor(renewed, kHangMs, 250)) << server_->Log();
     Mark("the cliente's registration renewed on the restarted server");
     EXPECT_FALSE(Contains(tecnico_->Log(), "Sessao encerrada")) << tecnico_->Log();
 
@@ -519,7 +517,6 @@ TEST_F(SupportSession, DirectSessionOutlivesTheServersRestartAndACutCable)
     NetworkFault cut(kClienteTecnicoCut);
     ASSERT_TRUE(cut.Active());
     ASSERT_TRUE(AwaitLog(*tecnico_, "Tela sem atualizacao. Tentando reconectar."));
-    Mark("tecnico saw the screen go stale");
     std::this_thread::sleep_for(3s);  // the cable stays out while the tecnico tries again
     cut.Lift();
     ASSERT_NO_FATAL_FAILURE(AwaitRebuilt(links, "link rebuilt, new frames on the viewer"));
@@ -547,9 +544,9 @@ TEST_F(SupportSession, TechnicianThatStopsReading)
         highest = std::max(highest, now);
         return now < highest;
     };
-    EXPECT_TRUE(WaitUntil(lowered)) << "no write-off lowered the sharpness\n" << cliente_->Log();
+    EXPECT_TRUE(WaitFor(lowered, kHangMs, 250)) << "no write-off lowered the sharpness\n" << cliente_->Log();
     Mark("cliente lowered the sharpness behind the stalled frames: " + std::to_string(highest) + " -> " + std::to_string(level()));
-    WaitUntil([&] { lowered(); return false; }, 10000);  // watches the memory 10 s more
+    WaitFor([&] { lowered(); return false; }, 10000, 250);  // watches the memory 10 s more
     Mark("cliente peak " + std::to_string(rssPeak / 1024) + " MiB over 10 s more of a frozen tecnico");
     EXPECT_LE(rssPeak - rssBefore, kRssGrowthLimitKb) << "the cliente's memory grew while nobody read";
     ASSERT_EQ(kill(tecnico_->process.pid(), SIGCONT), 0);

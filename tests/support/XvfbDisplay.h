@@ -25,6 +25,12 @@ public:
         logPath_ = logPath;
     }
 
+    ~XvfbDisplay()
+    {
+        xvfb_.terminate();
+        xvfb_.waitForFinished(kHangMs);
+    }
+
     bool Ready() const { return !name_.empty(); }
     const std::string& Name() const { return name_; }  // ":N"
     std::string Log() const { return FileText(logPath_); }
