@@ -169,7 +169,7 @@ private:
     std::string socket_;
     std::string logPath_;
     std::vector<std::string> argv_;
-    QProcessEnvironment env_;
+    ChildProcess::Environment env_;
     QLocalSocket driver_;
 };
 
