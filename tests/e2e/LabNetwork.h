@@ -162,11 +162,11 @@ inline std::vector<std::string> RunOn(Host host)
 }
 
 // A fault on the router while the object lives: an nftables rule of the
-// forward path, one of those above.
+// forward path, one of those above; none for no rule.
 class NetworkFault {
 public:
-    explicit NetworkFault(const std::string& rule)
-        : active_(lab::g_lab && lab::Run({lab::kNft, "add rule ip lab faults " + rule}))
+    explicit NetworkFault(const char* rule)
+        : active_(rule && lab::g_lab && lab::Run({lab::kNft, std::string("add rule ip lab faults ") + rule}))
     {
     }
     ~NetworkFault() { Lift(); }

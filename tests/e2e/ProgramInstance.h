@@ -27,7 +27,7 @@ using testing_support::ChildProcess;
 using testing_support::kHangMs;
 
 // Polls `done` until it holds or `ms` pass (the programs run in other processes).
-inline bool WaitFor(const std::function<bool()>& done, int ms, int everyMs = 50)
+inline bool WaitFor(const std::function<bool()>& done, int ms = kHangMs, int everyMs = 50)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done()) {
@@ -38,11 +38,9 @@ inline bool WaitFor(const std::function<bool()>& done, int ms, int everyMs = 50)
     return true;
 }
 
-// A driver's answer: "ok" or "err", then its fields (an error's reason).
-struct Answer {
-    bool ok = false;
-    std::vector<std::string> fields;
-};
+// A driver's answer: "ok" or "err", then its fields (an error's reason); empty when none came.
+using Answer = std::vector<std::string>;
+inline bool Ok(const Answer& answer) { return !answer.empty() && answer[0] == "ok"; }
 
 struct WidgetState {
     bool found = false;
@@ -96,14 +94,14 @@ public:
     ~ProgramInstance()
     {
         driver_.abort();
-        process_.Stop();
+        process.Stop();
     }
 
     const std::string& label() const { return label_; }
 
     bool Start()
     {
-        if (!process_.Start(argv_, env_, logPath_)) {
+        if (!process.Start(argv_, env_, logPath_)) {
             ADD_FAILURE() << label_ << ": cannot start " << MARQUELIN_DRIVEN_BINARY;
             return false;
         }
@@ -112,8 +110,8 @@ public:
             driver_.connectToServer(QString::fromStdString(socket_));
             return driver_.waitForConnected(kHangMs);
         };
-        if (!WaitFor(connected, kHangMs)) {
-            ADD_FAILURE() << label_ << ": the driver socket did not open; output:\n" << Output();
+        if (!WaitFor(connected)) {
+            ADD_FAILURE() << label_ << ": the driver socket did not open; output:\n" << process.Output();
             return false;
         }
         return true;
@@ -130,10 +128,8 @@ public:
         while (!driver_.canReadLine())
             if (!driver_.waitForReadyRead(kHangMs))
                 return answer;
-        const QJsonArray reply = QJsonDocument::fromJson(driver_.readLine()).array();
-        answer.ok = !reply.isEmpty() && reply[0].toString() == "ok";
-        for (qsizetype i = 1; i < reply.size(); ++i)
-            answer.fields.push_back(reply[i].toString().toStdString());
+        for (const QJsonValue& word : QJsonDocument::fromJson(driver_.readLine()).array())
+            answer.push_back(word.toString().toStdString());
         return answer;
     }
 
@@ -141,26 +137,24 @@ public:
     bool Act(const std::vector<std::string>& command)
     {
         const Answer answer = Call(command);
-        if (!answer.ok)
+        if (!Ok(answer))
             ADD_FAILURE() << label_ << ": " << Line(command).trimmed().toStdString() << " -> "
-                          << (answer.fields.empty() ? "(no answer)" : answer.fields.back());
-        return answer.ok;
+                          << (answer.empty() ? "(no answer)" : answer.back());
+        return Ok(answer);
     }
 
     // A widget as "window/name", a window, or "modal" for the active modal window.
     WidgetState Text(const std::string& widget)
     {
-        const Answer answer = Call({"text", widget});
-        if (!answer.ok || answer.fields.size() < 4)
+        const Answer a = Call({"text", widget});
+        if (!Ok(a) || a.size() < 5)
             return {};
-        return {true, answer.fields[0] == "1", answer.fields[1] == "1", answer.fields[2], answer.fields[3]};
+        return {true, a[1] == "1", a[2] == "1", a[3], a[4]};
     }
 
     std::string Log() { return Text("frmMain/txtLog").text; }
-    pid_t Pid() const { return process_.pid(); }
-    bool WaitExit(int ms) { return process_.WaitExit(ms); }
-    int ExitCode() const { return process_.ExitCode(); }
-    std::string Output() const { return process_.Output(); }
+
+    ChildProcess process;
 
 private:
     static QByteArray Line(const std::vector<std::string>& command)
@@ -176,7 +170,6 @@ private:
     std::string logPath_;
     std::vector<std::string> argv_;
     ChildProcess::Environment env_;
-    ChildProcess process_;
     QLocalSocket driver_;
 };
 

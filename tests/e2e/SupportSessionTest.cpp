@@ -134,10 +134,17 @@ inline int Occurrences(const std::string& text, const std::string& fragment)
 // The relay's lines in the server log past its start-up line.
 inline bool RelayWasUsed(const std::string& serverLog)
 {
-    for (std::size_t at = serverLog.find("relay: "); at != std::string::npos; at = serverLog.find("relay: ", at + 7))
-        if (serverLog.compare(at, 17, "relay: listening ") != 0)
-            return true;
-    return false;
+    return Occurrences(serverLog, "relay: ") > Occurrences(serverLog, "relay: listening ");
+}
+
+// A timeline of the test's steps, so a slow or stuck one shows: every
+// awaited state, and the steps in between that wait on other things.
+inline std::chrono::steady_clock::time_point g_testStart;
+inline void Mark(const std::string& step)
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - g_testStart);
+    std::printf("[ timeline ] %7lld ms  %s\n", static_cast<long long>(ms.count()), step.c_str());
+    std::fflush(stdout);
 }
 
 // Waits until `widget` of `p` satisfies `holds`; a failure shows what it showed last and the program's log.
@@ -145,8 +152,10 @@ inline AssertionResult AwaitWidget(ProgramInstance& p, const std::string& widget
                                    const std::function<bool(const WidgetState&)>& holds, const std::string& wanted)
 {
     WidgetState last;
-    if (WaitFor([&] { return (last = p.Text(widget)).found && holds(last); }, kHangMs, 100))
+    if (WaitFor([&] { return (last = p.Text(widget)).found && holds(last); }, kHangMs, 100)) {
+        Mark(p.label() + ": " + widget + " " + wanted);
         return ::testing::AssertionSuccess();
+    }
     return ::testing::AssertionFailure() << p.label() << ": " << widget << " should be " << wanted << " but shows \"" << last.text
                               << "\" (enabled " << last.enabled << ", visible " << last.visible << ")\n--- "
                               << p.label() << " log:\n" << p.Log();
@@ -161,6 +170,11 @@ inline AssertionResult AwaitEnabled(ProgramInstance& p, const std::string& widge
 {
     return AwaitWidget(p, widget, [&](const WidgetState& w) { return w.visible && w.enabled == enabled; },
                        enabled ? "enabled" : "disabled");
+}
+
+inline AssertionResult AwaitShown(ProgramInstance& p, const std::string& widget, bool shown = true)
+{
+    return AwaitWidget(p, widget, [&](const WidgetState& w) { return w.visible == shown; }, shown ? "shown" : "closed");
 }
 
 inline AssertionResult AwaitLog(ProgramInstance& p, const std::string& fragment)
@@ -181,6 +195,7 @@ class SupportSession : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        g_testStart = std::chrono::steady_clock::now();
         ASSERT_FALSE(root_.path().empty());
         testing_support::ServerPlacement where;
         if (InLab())
@@ -188,14 +203,6 @@ protected:
         server_ = std::make_unique<ServerFixture>(std::vector<std::string>{}, where);
         ASSERT_TRUE(server_->Running());
         Mark("server up");
-    }
-
-    // A timeline of the test's steps, so a slow or stuck one shows.
-    void Mark(const std::string& step)
-    {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
-        std::printf("[ timeline ] %7lld ms  %s\n", static_cast<long long>(ms.count()), step.c_str());
-        std::fflush(stdout);
     }
 
     std::unique_ptr<XvfbDisplay> NewDisplay(const std::string& label)
@@ -223,17 +230,15 @@ protected:
         ASSERT_TRUE(AwaitModal(p, "QMessageBox", "Cadastro enviado. Confira o codigo no seu e-mail."));
         ASSERT_TRUE(p.Act({"modal-click", "OK"}));
         std::string code;
-        ASSERT_TRUE(WaitFor([&] { return !(code = server_->LatestCode(who.email)).empty(); }, kHangMs))
+        ASSERT_TRUE(WaitFor([&] { return !(code = server_->LatestCode(who.email)).empty(); }))
             << "no activation code for " << who.email << " in the outbox";
         ASSERT_TRUE(AwaitModal(p, "frmCadastro", "Marquelin - Cadastro"));
         ASSERT_TRUE(p.Act({"type", "frmCadastro/txtCodigo", code}));
         ASSERT_TRUE(p.Act({"click", "frmCadastro/cmdAtivar"}));
         ASSERT_TRUE(AwaitModal(p, "QMessageBox", "Conta ativada neste computador."));
         ASSERT_TRUE(p.Act({"modal-click", "OK"}));
-        const std::string title = "Marquelin - " + who.name;
-        ASSERT_TRUE(AwaitWidget(p, "frmMain", [&](const WidgetState& w) { return w.visible && w.text == title; },
-                                "shown as \"" + title + "\""));
-        Mark(p.label() + " signed up and activated");
+        ASSERT_TRUE(AwaitShown(p, "frmMain"));
+        ASSERT_TRUE(AwaitText(p, "frmMain", "Marquelin - " + who.name));
     }
 
     // From the first start to a validated link showing the cliente's screen:
@@ -254,7 +259,6 @@ protected:
         ASSERT_TRUE(AwaitWidget(*cliente_, "frmMain/txtCodigoReceber", [](const WidgetState& w) { return !w.text.empty(); },
                                 "a code"));
         const std::string code = cliente_->Text("frmMain/txtCodigoReceber").text;
-        Mark("cliente shows its code " + code);
         // The painted screen goes up on the cliente's display once its own windows are there.
         screen_ = std::make_unique<XScreen>(clienteDisplay_->Name().c_str());
         ASSERT_TRUE(screen_->Ready()) << "cannot open " << clienteDisplay_->Name();
@@ -270,27 +274,23 @@ protected:
         ASSERT_TRUE(AwaitText(*cliente_, "frmMain/lblStatus", kTecnico.name + " quer acessar este computador."));
         ASSERT_TRUE(AwaitText(*cliente_, "frmMain/cmdPermitir", "PERMITIR ACESSO"));
         ASSERT_TRUE(AwaitEnabled(*cliente_, "frmMain/cmdPermitir", true));
-        Mark("cliente sees the request");
         ASSERT_TRUE(cliente_->Act({"click", "frmMain/cmdPermitir"}));
         ASSERT_TRUE(AwaitLog(*cliente_, "Resposta enviada."));
         ASSERT_TRUE(AwaitEnabled(*cliente_, "frmMain/cmdEncerrar", true));
-        Mark("cliente permitted");
 
         ASSERT_TRUE(AwaitLog(*cliente_, kLinked + " Transmissao iniciada."))
             << "--- tecnico log:\n" << tecnico_->Log() << "--- server log:\n" << server_->Log();
         ASSERT_TRUE(AwaitLog(*tecnico_, kLinked));
-        ASSERT_TRUE(AwaitWidget(*tecnico_, "frmViewer", [](const WidgetState& w) { return w.visible; }, "shown"));
-        Mark("screen link validated, viewer open");
+        ASSERT_TRUE(AwaitShown(*tecnico_, "frmViewer"));
     }
 
     // What the tecnico's viewer shows (in Png()) and where the remote picture sits in it.
     bool GrabViewer(QRect* picture)
     {
         const Answer a = tecnico_->Call({"grab", "frmViewer/picView", Png()});
-        if (!a.ok || a.fields.size() < 4)
+        if (!Ok(a) || a.size() < 5)
             return false;
-        const auto n = [&](std::size_t i) { return std::stoi(a.fields[i]); };
-        *picture = QRect(n(0), n(1), n(2), n(3));
+        *picture = QRect(std::stoi(a[1]), std::stoi(a[2]), std::stoi(a[3]), std::stoi(a[4]));
         return true;
     }
 
@@ -347,7 +347,6 @@ protected:
         auto key = screen_->Next(KeyPress);
         ASSERT_TRUE(key) << "no key press reached the cliente's display";
         EXPECT_EQ(XLookupKeysym(&key->xkey, 0), static_cast<KeySym>(XK_a));
-        Mark("key arrived on the cliente's screen");
     }
 
     std::string Png() const { return root_.path() + "/picView.png"; }
@@ -366,8 +365,8 @@ protected:
     void Quit(ProgramInstance& p)
     {
         ASSERT_TRUE(p.Act({"trigger", "mnuSair"}));
-        ASSERT_TRUE(p.WaitExit(kHangMs)) << p.label() << " did not end after Sair";
-        EXPECT_EQ(p.ExitCode(), 0) << p.label() << " output:\n" << p.Output();
+        ASSERT_TRUE(p.process.WaitExit(kHangMs)) << p.label() << " did not end after Sair";
+        EXPECT_EQ(p.process.ExitCode(), 0) << p.label() << " output:\n" << p.process.Output();
     }
 
     // The technician disconnects: both sides reset, the cliente shows a new
@@ -379,23 +378,19 @@ protected:
         ASSERT_TRUE(tecnico_->Act({"click", "frmMain/cmdEncerrar"}));
         ASSERT_TRUE(AwaitText(*tecnico_, "frmMain/lblStatus", "Sessao encerrada."));
         ASSERT_TRUE(AwaitEnabled(*tecnico_, "frmMain/cmdEncerrar", false));
-        ASSERT_TRUE(AwaitWidget(*tecnico_, "frmViewer", [](const WidgetState& w) { return !w.visible; }, "closed"));
-        Mark("tecnico ended the session");
+        ASSERT_TRUE(AwaitShown(*tecnico_, "frmViewer", false));
         ASSERT_TRUE(AwaitWidget(*cliente_, "frmMain/txtCodigoReceber",
                                 [&](const WidgetState& w) { return !w.text.empty() && w.text != oldCode; },
                                 "a new code"));
         ASSERT_TRUE(AwaitText(*cliente_, "frmMain/lblStatus", kReady));
         ASSERT_TRUE(AwaitEnabled(*cliente_, "frmMain/cmdEncerrar", false));
         EXPECT_TRUE(Contains(server_->Log(), "/api/encerrar_sessao.php 200"));
-        Mark("cliente shows a new code");
         ASSERT_NO_FATAL_FAILURE(Quit(*cliente_));
         ASSERT_NO_FATAL_FAILURE(Quit(*tecnico_));
-        Mark("both programs closed with Sair");
     }
 
     // Declared in the order of their set-up, so they end in reverse: the
     // programs before their displays, all before the server and the folder.
-    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     testing_support::TempDir root_{"marquelin-e2e"};
     std::unique_ptr<ServerFixture> server_;
     std::unique_ptr<XvfbDisplay> clienteDisplay_, tecnicoDisplay_;
@@ -435,10 +430,8 @@ TEST_P(Routes, FromSignUpToDisconnect)
     const Route& route = GetParam();
     if (route.fault && !InLab())
         GTEST_SKIP() << LabProblem();
-    std::optional<NetworkFault> fault;
-    if (route.fault)
-        fault.emplace(route.fault);
-    ASSERT_TRUE(!fault || fault->Active());
+    const NetworkFault fault(route.fault);
+    ASSERT_TRUE(!route.fault || fault.Active());
     ASSERT_NO_FATAL_FAILURE(StartSession());
     const std::string tecnicoLog = tecnico_->Log();
     EXPECT_EQ(Contains(tecnicoLog, "Tentando outra rota de conexao."), route.fault != nullptr) << tecnicoLog;
@@ -461,7 +454,6 @@ TEST_P(Routes, FromSignUpToDisconnect)
         Mark("server and relay killed (-9) and started again");
         ASSERT_TRUE(AwaitLog(*cliente_, "Conexao de tela perdida. Tentando recuperar automaticamente."));
         ASSERT_TRUE(AwaitLog(*tecnico_, "Conexao de tela perdida. Tentando recuperar automaticamente."));
-        Mark("both saw the link lost");
         ASSERT_NO_FATAL_FAILURE(AwaitRebuilt(links, "relayed link rebuilt, new frames on the viewer"));
     }
     ASSERT_NO_FATAL_FAILURE(EndSession());
@@ -481,15 +473,14 @@ TEST_F(SupportSession, SecondCopyShowsItsMessageAndExitsWithoutTheService)
     ASSERT_TRUE(first->Start());
     ASSERT_TRUE(AwaitModal(*first, "frmCadastro", "Marquelin - Cadastro"));
     ASSERT_TRUE(Contains(server_->Log(), "/versao.php")) << "the first copy should have checked its version";
-    Mark("first copy running (sign-up open)");
 
     const std::size_t logBefore = server_->Log().size();
     const std::unique_ptr<ProgramInstance> second = NewProgram("segunda", "pc", *display, Host::Cliente);
     ASSERT_TRUE(second->Start());
     ASSERT_TRUE(AwaitModal(*second, "QMessageBox", "O Marquelin ja esta aberto neste computador."));
     ASSERT_TRUE(second->Act({"modal-click", "OK"}));
-    ASSERT_TRUE(second->WaitExit(kHangMs)) << "the second copy did not end";
-    EXPECT_EQ(second->ExitCode(), 0) << second->Output();
+    ASSERT_TRUE(second->process.WaitExit(kHangMs)) << "the second copy did not end";
+    EXPECT_EQ(second->process.ExitCode(), 0) << second->process.Output();
     Mark("second copy showed its message and ended");
     const std::string after = server_->Log().substr(logBefore);
     EXPECT_FALSE(Contains(after, "http: ")) << "the second copy contacted the service:\n" << after;
@@ -497,9 +488,8 @@ TEST_F(SupportSession, SecondCopyShowsItsMessageAndExitsWithoutTheService)
     // The first copy is untouched: still in its sign-up window, and it closes normally.
     ASSERT_TRUE(AwaitModal(*first, "frmCadastro", "Marquelin - Cadastro"));
     ASSERT_TRUE(first->Act({"click", "frmCadastro/cmdFechar"}));
-    ASSERT_TRUE(AwaitWidget(*first, "frmMain", [](const WidgetState& w) { return w.visible; }, "shown"));
+    ASSERT_TRUE(AwaitShown(*first, "frmMain"));
     ASSERT_NO_FATAL_FAILURE(Quit(*first));
-    Mark("first copy closed");
 }
 
 // A direct session goes on without the service and re-registers once it is
@@ -511,7 +501,6 @@ TEST_F(SupportSession, DirectSessionOutlivesTheServersRestartAndACutCable)
     ASSERT_NO_FATAL_FAILURE(StartSession());
     ASSERT_NO_FATAL_FAILURE(CheckViewerShowsScreen());
     server_->Stop();
-    Mark("server stopped");
     ASSERT_NO_FATAL_FAILURE(CheckNewFramesArrive());
     std::this_thread::sleep_for(5s);  // the outage lasts a few failed polls and registrations on both sides
     ASSERT_NO_FATAL_FAILURE(CheckNewFramesArrive());
@@ -519,21 +508,17 @@ TEST_F(SupportSession, DirectSessionOutlivesTheServersRestartAndACutCable)
     const std::size_t logBefore = server_->Log().size();
     server_->Start();
     ASSERT_TRUE(server_->Running());
-    ASSERT_TRUE(WaitFor([&] { return Contains(server_->Log().substr(logBefore), "/api/registrar_conexao.php 200"); },
-                        kHangMs, 250))
-        << server_->Log();
+    const auto renewed = [&] { return Contains(server_->Log().substr(logBefore), "/api/registrar_conexao.php 200"); };
+    ASSERT_TRUE(WaitFor(renewed, kHangMs, 250)) << server_->Log();
     Mark("the cliente's registration renewed on the restarted server");
     EXPECT_FALSE(Contains(tecnico_->Log(), "Sessao encerrada")) << tecnico_->Log();
 
     const int links = ValidatedLinks();
     NetworkFault cut(kClienteTecnicoCut);
     ASSERT_TRUE(cut.Active());
-    Mark("cable between the two computers cut");
     ASSERT_TRUE(AwaitLog(*tecnico_, "Tela sem atualizacao. Tentando reconectar."));
-    Mark("tecnico saw the screen go stale");
     std::this_thread::sleep_for(3s);  // the cable stays out while the tecnico tries again
     cut.Lift();
-    Mark("cable back");
     ASSERT_NO_FATAL_FAILURE(AwaitRebuilt(links, "link rebuilt, new frames on the viewer"));
     ASSERT_NO_FATAL_FAILURE(EndSession());
 }
@@ -547,14 +532,14 @@ TEST_F(SupportSession, TechnicianThatStopsReading)
     ASSERT_NO_FATAL_FAILURE(CheckViewerShowsScreen());
     // Once the small window is full nothing completes: a stalled frame is written off and the sharpness lowered.
     const auto level = [&] { return std::atoi(cliente_->Text("frmMain/scrNitidez").text.c_str()); };
-    const long long rssBefore = ResidentKb(cliente_->Pid());
-    ASSERT_EQ(kill(tecnico_->Pid(), SIGSTOP), 0);
+    const long long rssBefore = ResidentKb(cliente_->process.pid());
+    ASSERT_EQ(kill(tecnico_->process.pid(), SIGSTOP), 0);
     Mark("tecnico frozen (SIGSTOP), cliente at sharpness level " + std::to_string(level()) + ", "
          + std::to_string(rssBefore / 1024) + " MiB");
     long long rssPeak = rssBefore;
     int highest = level();
     const auto lowered = [&] {
-        rssPeak = std::max(rssPeak, ResidentKb(cliente_->Pid()));
+        rssPeak = std::max(rssPeak, ResidentKb(cliente_->process.pid()));
         const int now = level();
         highest = std::max(highest, now);
         return now < highest;
@@ -564,8 +549,7 @@ TEST_F(SupportSession, TechnicianThatStopsReading)
     WaitFor([&] { lowered(); return false; }, 10000, 250);  // watches the memory 10 s more
     Mark("cliente peak " + std::to_string(rssPeak / 1024) + " MiB over 10 s more of a frozen tecnico");
     EXPECT_LE(rssPeak - rssBefore, kRssGrowthLimitKb) << "the cliente's memory grew while nobody read";
-    ASSERT_EQ(kill(tecnico_->Pid(), SIGCONT), 0);
-    Mark("tecnico thawed");
+    ASSERT_EQ(kill(tecnico_->process.pid(), SIGCONT), 0);
     ASSERT_NO_FATAL_FAILURE(CheckNewFramesArrive());
     ASSERT_NO_FATAL_FAILURE(EndSession());
 }

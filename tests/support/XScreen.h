@@ -82,9 +82,7 @@ public:
         XImage* image = XCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen), ZPixmap,
                                      0, reinterpret_cast<char*>(shown.bits()), width_, height_, 32,
                                      static_cast<int>(shown.bytesPerLine()));
-        GC gc = XCreateGC(display_, background_, 0, nullptr);
-        XPutImage(display_, background_, gc, image, 0, 0, 0, 0, width_, height_);
-        XFreeGC(display_, gc);
+        XPutImage(display_, background_, DefaultGC(display_, screen), image, 0, 0, 0, 0, width_, height_);
         image->data = nullptr;  // the picture's
         XDestroyImage(image);
         XClearWindow(display_, window_);
@@ -149,17 +147,14 @@ public:
         return false;
     }
 
-    struct Pointer {
-        int x, y;
-        unsigned int mask;
-    };
-    Pointer QueryPointer()
+    // Which of the three buttons are held now.
+    unsigned int Buttons()
     {
         Window root, child;
         int rootX = 0, rootY = 0, winX = 0, winY = 0;
         unsigned int mask = 0;
         XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
-        return {rootX, rootY, mask};
+        return mask & (Button1Mask | Button2Mask | Button3Mask);
     }
 
     bool KeyDown(KeySym keysym)

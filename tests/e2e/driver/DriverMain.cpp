@@ -8,8 +8,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
@@ -48,7 +46,6 @@ struct Command {
 
 QJsonArray Ok(const QStringList& fields = {}) { return QJsonArray::fromStringList(QStringList{"ok"} + fields); }
 QJsonArray Err(const QString& why) { return {"err", why}; }
-QString Flag(bool value) { return value ? "1" : "0"; }
 
 // Runs a user's action on `target` once the answer has gone out.
 template <typename Target, typename Action>
@@ -85,7 +82,7 @@ QJsonArray Text(const Args& a)
 {
     return WithWidget(a[0], [](QWidget* w) {
         const QString name = w->objectName().isEmpty() ? w->metaObject()->className() : w->objectName();
-        return Ok({Flag(w->isEnabled()), Flag(w->isVisible()), WidgetText(w), name});
+        return Ok({w->isEnabled() ? "1" : "0", w->isVisible() ? "1" : "0", WidgetText(w), name});
     });
 }
 
