@@ -4,13 +4,7 @@ namespace screenlink {
 
 void ClienteLineParser::Feed(QByteArrayView bytes)
 {
-    buffer_.Append(bytes);
-    if (running_)
-        return;  // fed from inside a handler: the running loop reads it
-    running_ = true;
-    Run();
-    running_ = false;
-    buffer_.Compact();
+    buffer_.Feed(bytes, [this] { Run(); });
 }
 
 void ClienteLineParser::Clear()

@@ -51,7 +51,6 @@ private:
     ReceiveBuffer buffer_;
     // The start of a line too long to keep was dropped: so is the rest of it.
     bool discarding_ = false;
-    bool running_ = false;
 };
 
 }  // namespace screenlink

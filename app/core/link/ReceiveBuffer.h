@@ -11,6 +11,20 @@ namespace screenlink {
 class ReceiveBuffer {
 public:
     void Append(QByteArrayView bytes) { bytes_.append(bytes); }
+
+    // Appends `bytes` and has `read` consume what it can. Bytes fed from inside
+    // a handler are only appended: the read already running takes them.
+    template <class Read>
+    void Feed(QByteArrayView bytes, Read read)
+    {
+        Append(bytes);
+        if (reading_)
+            return;
+        reading_ = true;
+        read();
+        reading_ = false;
+        Compact();
+    }
     QByteArrayView Rest() const { return QByteArrayView(bytes_).sliced(start_); }
     qsizetype Size() const { return bytes_.size() - start_; }
     void Consume(qsizetype count) { start_ += count; }
@@ -42,6 +56,7 @@ public:
 private:
     QByteArray bytes_;
     qsizetype start_ = 0;
+    bool reading_ = false;
 };
 
 }  // namespace screenlink

@@ -33,13 +33,7 @@ qsizetype MarkerStartAtEnd(QByteArrayView text)
 
 void TecnicoStreamParser::Feed(QByteArrayView bytes)
 {
-    buffer_.Append(bytes);
-    if (running_)
-        return;  // fed from inside a handler: the running loop reads it
-    running_ = true;
-    Run();
-    running_ = false;
-    buffer_.Compact();
+    buffer_.Feed(bytes, [this] { Run(); });
 }
 
 void TecnicoStreamParser::Clear() { buffer_.Release(); }

@@ -75,7 +75,6 @@ private:
 
     TecnicoStreamHandler& handler_;
     ReceiveBuffer buffer_;
-    bool running_ = false;
 };
 
 }  // namespace screenlink

@@ -42,13 +42,7 @@ void UpdateParser::Feed(QByteArrayView bytes)
 {
     if (failed_)
         return;
-    buffer_.Append(bytes);
-    if (running_)
-        return;  // fed from inside a handler: the running loop reads it
-    running_ = true;
-    Run();
-    running_ = false;
-    buffer_.Compact();
+    buffer_.Feed(bytes, [this] { Run(); });
 }
 
 void UpdateParser::Clear()

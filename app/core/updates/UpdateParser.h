@@ -77,7 +77,6 @@ private:
     ScreenGeometry screen_;  // width 0: none received yet
     std::vector<uint32_t> cursor_;
     bool failed_ = false;
-    bool running_ = false;
 };
 
 }  // namespace updates
