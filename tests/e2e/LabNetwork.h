@@ -109,12 +109,12 @@ inline std::vector<std::vector<std::string>> HostCommands(const HostPlan& h)
     };
 }
 
-// Namespaces named under a folder only this process (and its children) see.
-// The temporary folder too: every home, server data and X socket file of the
-// run lives there and vanishes with it, however it ends. (An X server finds
-// a display number free by its abstract socket, which each network namespace
-// has apart, then replaces the socket file of that number: servers of
-// another run beside this one would take each other's files away.)
+// Namespaces named under a folder only this process (and its children) see,
+// and the X socket files too. (An X server finds a display number free by its
+// abstract socket, which each network namespace has apart, then replaces the
+// socket file of that number: servers of another run beside this one would
+// take each other's files away.) Not the whole /tmp: the build tree itself
+// may live there.
 inline bool PrivateFolders()
 {
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
@@ -122,9 +122,9 @@ inline bool PrivateFolders()
     mkdir("/run/netns", 0755);
     if (mount("lab", "/run/netns", "tmpfs", 0, "mode=0755") != 0)
         return Fail("cannot mount a private /run/netns");
-    if (mount("lab-tmp", "/tmp", "tmpfs", 0, "mode=1777") != 0)
-        return Fail("cannot mount a private /tmp");
-    setenv("TMPDIR", "/tmp", 1);
+    mkdir("/tmp/.X11-unix", 01777);
+    if (mount("lab-x11", "/tmp/.X11-unix", "tmpfs", 0, "mode=1777") != 0)
+        return Fail("cannot mount a private /tmp/.X11-unix");
     return true;
 }
 
