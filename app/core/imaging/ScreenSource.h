@@ -18,6 +18,8 @@ struct ScreenRect {
     int top = 0;
     int width = 0;
     int height = 0;
+
+    bool operator==(const ScreenRect&) const = default;
 };
 
 // The pointer as the screen shows it. Pixels are premultiplied ARGB, one

@@ -6,11 +6,6 @@ namespace updates {
 
 namespace {
 
-bool SameGeometry(const ScreenGeometry& a, const ScreenGeometry& b)
-{
-    return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
-}
-
 bool SameShape(const imaging::CursorImage& a, const imaging::CursorImage& b)
 {
     return a.hotX == b.hotX && a.hotY == b.hotY && a.width == b.width && a.height == b.height && a.argb == b.argb;
@@ -30,14 +25,13 @@ bool UpdateEncoder::AppendUpdate(const imaging::Frame& frame, const imaging::Scr
                          .arg(screen.height);
         return false;
     }
-    const ScreenGeometry geometry{screen.left, screen.top, screen.width, screen.height};
-    const bool newGeometry = !SameGeometry(geometry, sentScreen_);
+    const bool newGeometry = screen != sentScreen_;
     const std::vector<QRect>& changed = detector_.Compare(frame, newGeometry ? nullptr : hints);
     if (changed.empty() && !newGeometry)
         return false;
     const qsizetype start = out.size();
     if (newGeometry)
-        AppendGeometry(out, geometry);
+        AppendGeometry(out, screen);
     for (const QRect& rect : changed)
         if (!coder_.Append(frame, rect, jpegQuality, out, error)) {
             out.truncate(start);
@@ -46,7 +40,7 @@ bool UpdateEncoder::AppendUpdate(const imaging::Frame& frame, const imaging::Scr
             return false;
         }
     AppendUpdateEnd(out, sequence);
-    sentScreen_ = geometry;
+    sentScreen_ = screen;
     return true;
 }
 

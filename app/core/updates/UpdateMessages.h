@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/imaging/ScreenSource.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -36,12 +38,8 @@ inline constexpr qint64 kMaxRectDataBytes = 8 * 1024 * 1024;
 inline constexpr int kMaxCursorSide = 256;
 inline constexpr int kMaxCommandBytes = 256;
 
-struct ScreenGeometry {
-    qint32 left = 0;
-    qint32 top = 0;
-    qint32 width = 0;
-    qint32 height = 0;
-};
+// The screen as the stream announces it: the capture's own rectangle.
+using ScreenGeometry = imaging::ScreenRect;
 
 // A rectangle in the pixels of the screen picture, its top-left corner at 0, 0.
 struct RectHeader {
