@@ -26,8 +26,9 @@ struct LinkPair {
     MainWindowHarness tecnico;
 
     // The supported side may have a real display to capture and drive.
-    explicit LinkPair(input::InputSink* sink = nullptr, imaging::ScreenSource* screen = nullptr)
-        : cliente(sink, screen)
+    explicit LinkPair(input::InputSink* sink = nullptr, imaging::ScreenSource* screen = nullptr,
+                      updates::DamageSource* damage = nullptr)
+        : cliente(sink, screen, damage)
     {
         service.Reply("registrar_conexao.php", R"({"ok":true})");
         service.Reply("encerrar_sessao.php", R"({"ok":true})");

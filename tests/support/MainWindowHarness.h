@@ -15,9 +15,10 @@ namespace testing_support {
 struct MainWindowHarness {
     // The platform seams a device has: none (nothing to capture, commands
     // move nothing), or a real display's.
-    explicit MainWindowHarness(input::InputSink* sink = nullptr, imaging::ScreenSource* screen = nullptr)
+    explicit MainWindowHarness(input::InputSink* sink = nullptr, imaging::ScreenSource* screen = nullptr,
+                               updates::DamageSource* damage = nullptr)
         : window(std::make_unique<shell::frmMain>(
-              shell::MainServices{clock, dialogs, clipboard, urls, store, nullptr, sink, screen}))
+              shell::MainServices{clock, dialogs, clipboard, urls, store, nullptr, sink, screen, nullptr, damage}))
     {
     }
 

@@ -3,6 +3,7 @@
 #include "core/imaging/Frame.h"
 #include "core/imaging/RowSink.h"
 
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <cstdint>
@@ -57,6 +58,16 @@ public:
             rows.Done(y);
         }
         return true;
+    }
+    // Only `area` of the screen (its top-left corner at 0, 0) read anew at
+    // full size into `into`, which holds the rest from an earlier grab; when
+    // `into` is not the screen's size, the whole screen. A source without a
+    // way of its own reads the whole screen.
+    virtual bool GrabArea(const QRect& area, Frame* into, QString* error)
+    {
+        Q_UNUSED(area);
+        ScreenRect screen;
+        return Geometry(&screen, error) && Grab(QSize(screen.width, screen.height), into, error);
     }
     virtual bool ReadCursor(CursorImage* into, QString* error) = 0;
 };

@@ -9,6 +9,18 @@
 
 namespace screenlink {
 
+namespace {
+
+QRect Bounds(const std::vector<QRect>& areas)
+{
+    QRect bounds;
+    for (const QRect& area : areas)
+        bounds |= area;
+    return bounds;
+}
+
+}  // namespace
+
 UpdateStreaming::UpdateStreaming(shell::frmMain& window, imaging::ScreenSource& source,
                                  updates::DamageSource* damage)
     : w_(window), source_(source), damage_(damage)
@@ -62,7 +74,7 @@ void UpdateStreaming::EnviarAtualizacao()
     message_.clear();
     QString error;
     const std::vector<QRect>* hints = nullptr;
-    const bool changed = Dano(&hints) && Capturar()
+    const bool changed = Dano(&hints) && Capturar(hints)
                          && encoder_.AppendUpdate(frame_, tela_, updates::UpdateQualityFor(q.NivelNitidez()),
                                                   pacer_.NextSequence(), message_, &error, hints);
     if (!error.isEmpty()) {
@@ -84,20 +96,27 @@ void UpdateStreaming::EnviarAtualizacao()
 bool UpdateStreaming::Dano(const std::vector<QRect>** hints)
 {
     dano_.clear();
-    if (!damage_ || !damage_->TakeDamage(&dano_))
+    if (!damage_ || !damage_->TakeDamage(&dano_) || inteiroPendente_)
         return true;
     *hints = &dano_;
-    return inteiroPendente_ || !dano_.empty();
+    return !dano_.empty();
 }
 
-// A capture that fails is skipped quietly, as a frame's is; the next tick tries again.
-bool UpdateStreaming::Capturar()
+// A capture that fails is skipped quietly, as a frame's is; the next tick
+// tries again, whole, since the hints it was given are spent.
+bool UpdateStreaming::Capturar(const std::vector<QRect>* hints)
 {
     QString quiet;
-    if (source_.Geometry(&tela_, &quiet) && tela_.width > 0 && tela_.height > 0
-        && source_.Grab(QSize(tela_.width, tela_.height), &frame_, &quiet))
+    imaging::ScreenRect screen;
+    const bool read = source_.Geometry(&screen, &quiet) && screen.width > 0 && screen.height > 0;
+    const bool same = read && screen == tela_;
+    tela_ = screen;
+    // Only where the screen changed is read again: the frame holds the rest.
+    if (read && (same && hints ? source_.GrabArea(Bounds(*hints), &frame_, &quiet)
+                               : source_.Grab(QSize(screen.width, screen.height), &frame_, &quiet)))
         return true;
     tela_ = {};
+    inteiroPendente_ = true;
     return false;
 }
 

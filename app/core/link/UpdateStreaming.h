@@ -46,7 +46,7 @@ public:
     const updates::ComposedScreen& screen() const { return screen_; }
 
 private:
-    bool Capturar();
+    bool Capturar(const std::vector<QRect>* hints);
     // False when nothing need be captured: the damage hints say nothing changed.
     bool Dano(const std::vector<QRect>** hints);
     void EnviarPonteiro();

@@ -135,6 +135,29 @@ bool CaptureRootImage::Read(int width, int height, QString* error)
     return trap.Sync("XGetImage", error);
 }
 
+bool CaptureRootImage::ReadArea(int x, int y, int areaWidth, int areaHeight, int width, int height, int* stride,
+                                QString* error)
+{
+    if (!impl_->Ensure(width, height, error))
+        return false;
+    Display* display = impl_->display;
+    const Window root = DefaultRootWindow(display);
+    CaptureXErrorTrap trap(display);
+    if (impl_->useShared) {
+        // The server writes the area's rows one after the other from the segment's start.
+        XImage area = *impl_->image;
+        area.width = areaWidth;
+        area.height = areaHeight;
+        area.bytes_per_line = areaWidth * 4;
+        *stride = area.bytes_per_line;
+        XShmGetImage(display, root, &area, x, y, AllPlanes);
+        return trap.Sync("XShmGetImage", error);
+    }
+    *stride = impl_->image->bytes_per_line;
+    XGetSubImage(display, root, x, y, areaWidth, areaHeight, AllPlanes, ZPixmap, impl_->image, 0, 0);
+    return trap.Sync("XGetImage", error);
+}
+
 const uint8_t* CaptureRootImage::pixels() const
 {
     return reinterpret_cast<const uint8_t*>(impl_->image->data);

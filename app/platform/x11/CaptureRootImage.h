@@ -21,6 +21,9 @@ public:
 
     // Reads the root's width × height pixels; they stay valid until the next Read.
     bool Read(int width, int height, QString* error);
+    // Reads only `area` of a root of width × height: its rows start at
+    // pixels(), `*stride` bytes apart, until the next read.
+    bool ReadArea(int x, int y, int areaWidth, int areaHeight, int width, int height, int* stride, QString* error);
     const uint8_t* pixels() const;
     int stride() const;
     bool shared() const;

@@ -5,6 +5,7 @@
 #include "platform/x11/CaptureRootImage.h"
 #include "platform/x11/CaptureXErrorTrap.h"
 
+#include <cstring>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
@@ -96,6 +97,25 @@ bool ScreenSourceX11::GrabRows(QSize size, imaging::Frame*, imaging::RowSink& ro
         return false;
     impl_->scaler.Scale(impl_->root.pixels(), screen.width, screen.height, impl_->root.stride(), size.width(),
                         size.height(), rows);
+    return true;
+}
+
+bool ScreenSourceX11::GrabArea(const QRect& area, imaging::Frame* into, QString* error)
+{
+    imaging::ScreenRect screen;
+    if (!Geometry(&screen, error))
+        return false;
+    if (into->width() != screen.width || into->height() != screen.height)
+        return Grab(QSize(screen.width, screen.height), into, error);
+    const QRect inside = area & QRect(0, 0, screen.width, screen.height);
+    int stride = 0;
+    if (inside.isEmpty()
+        || !impl_->root.ReadArea(inside.x(), inside.y(), inside.width(), inside.height(), screen.width, screen.height,
+                                 &stride, error))
+        return inside.isEmpty();
+    for (int y = 0; y < inside.height(); ++y)
+        std::memcpy(into->row(inside.y() + y) + static_cast<size_t>(inside.x()) * 4,
+                    impl_->root.pixels() + static_cast<size_t>(y) * stride, static_cast<size_t>(inside.width()) * 4);
     return true;
 }
 

@@ -27,6 +27,7 @@ public:
     bool Grab(QSize size, imaging::Frame* into, QString* error) override;
     // Shrinks straight into `rows`; `scratch` is not used.
     bool GrabRows(QSize size, imaging::Frame* scratch, imaging::RowSink& rows, QString* error) override;
+    bool GrabArea(const QRect& area, imaging::Frame* into, QString* error) override;
     bool ReadCursor(imaging::CursorImage* into, QString* error) override;
 
     // Whether the last grab went through shared memory.

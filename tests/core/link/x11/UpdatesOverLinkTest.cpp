@@ -1,11 +1,12 @@
 // The screen as changed-region updates between two main windows, the
-// supported side capturing a real X display: the technician's picture is
-// the screen's and follows a change, the pointer travels without pixels,
+// supported side capturing a real X display, with its damage hints or
+// without: the technician's picture is the screen's and follows a change, the pointer travels without pixels,
 // commands travel as messages both ways, and a broken stream ends the link.
 #include "core/imaging/DrawSurface.h"
 #include "core/link/LinkMessages.h"
 #include "core/link/LinkReceiver.h"
 #include "core/updates/UpdateMessages.h"
+#include "platform/x11/DamageSourceX11.h"
 #include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "support/LinkPair.h"
@@ -27,7 +28,8 @@ QRgb Quadrants(int x, int y, int w, int h, QRgb shift)
     return kColours[(x >= w / 2) + 2 * (y >= h / 2)] ^ shift;
 }
 
-class UpdatesOverLink : public ::testing::Test {
+// With the damage hints or without.
+class UpdatesOverLink : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
@@ -38,7 +40,10 @@ protected:
         ASSERT_TRUE(screen) << error.toStdString();
         sink = platform::InputSinkXTest::Open(nullptr, &error);
         ASSERT_TRUE(sink) << error.toStdString();
-        pair = std::make_unique<LinkPair>(sink.get(), screen.get());
+        if (GetParam())
+            damage = platform::DamageSourceX11::Open(nullptr, &error);
+        ASSERT_EQ(GetParam(), damage != nullptr) << error.toStdString();
+        pair = std::make_unique<LinkPair>(sink.get(), screen.get(), damage.get());
         pair->UseVersion(3);
         tecnico().picRemote = &preview;
         pair->ConnectDirect();
@@ -72,11 +77,12 @@ protected:
     QImage painted;
     std::unique_ptr<platform::ScreenSourceX11> screen;
     std::unique_ptr<platform::InputSinkXTest> sink;
+    std::unique_ptr<platform::DamageSourceX11> damage;
     imaging::ImageSurface preview{QSize(640, 360), Qt::black};
     std::unique_ptr<LinkPair> pair;  // first to go: it holds the rest
 };
 
-TEST_F(UpdatesOverLink, TheTechniciansPictureIsTheScreenAndFollowsAChangeWhileThePointerTravelsAlone)
+TEST_P(UpdatesOverLink, TheTechniciansPictureIsTheScreenAndFollowsAChangeWhileThePointerTravelsAlone)
 {
     ASSERT_TRUE(PictureIs(painted));
     EXPECT_EQ(tecnico().s.RemoteWidth, scene.width());
@@ -94,7 +100,7 @@ TEST_F(UpdatesOverLink, TheTechniciansPictureIsTheScreenAndFollowsAChangeWhileTh
     EXPECT_TRUE(PictureIs(changed)) << "the pointer is not drawn into the picture";
 }
 
-TEST_F(UpdatesOverLink, CommandsTravelAsMessagesBothWaysAndAnIdleLinkStaysAlive)
+TEST_P(UpdatesOverLink, CommandsTravelAsMessagesBothWaysAndAnIdleLinkStaysAlive)
 {
     ASSERT_TRUE(PictureIs(painted)) << "the remote size, which mouse commands need";
     tecnico().remoteInput.SendMouseCommand("MM", 200, 100, 0);
@@ -112,7 +118,7 @@ TEST_F(UpdatesOverLink, CommandsTravelAsMessagesBothWaysAndAnIdleLinkStaysAlive)
     EXPECT_TRUE(WaitUntil([&] { return tecnico().s.SessaoEncerrada; })) << "the Goodbye arrived";
 }
 
-TEST_F(UpdatesOverLink, AStreamThatBreaksItsFramingEndsTheLinkWithItsReason)
+TEST_P(UpdatesOverLink, AStreamThatBreaksItsFramingEndsTheLinkWithItsReason)
 {
     ASSERT_TRUE(PictureIs(painted));
     QByteArray bogus;
@@ -121,5 +127,7 @@ TEST_F(UpdatesOverLink, AStreamThatBreaksItsFramingEndsTheLinkWithItsReason)
     ASSERT_TRUE(WaitUntil([&] { return !tecnico().s.TelaConectada; }));
     EXPECT_TRUE(tecnico().log.text().contains("Falha ao processar a imagem recebida.")) << tecnico().log.text().toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Hints, UpdatesOverLink, ::testing::Values(false, true));
 
 }  // namespace
