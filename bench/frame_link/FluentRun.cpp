@@ -180,6 +180,7 @@ public:
         const std::string tag = where.Tag("peer");
         const int port = where.link ? kPeerPort : FreeLoopbackPort();
         const std::string serverLog = tag + "-x11vnc.log";
+        probeLog_ = tag + "-probe.log";
         server_ = Spawn(where.In(true, {"sh", "-c",
                                         "exec x11vnc -display " + where.displayA + " -rfbport " + std::to_string(port)
                                             + " -nopw -forever -shared" + (where.link ? "" : " -localhost") + " >"
@@ -209,6 +210,11 @@ public:
     {
         if (probe_) {
             figures.shown = probe_->Finish();
+            if (std::FILE* log = std::fopen(probeLog_.c_str(), "w")) {
+                for (const auto& [stamp, at] : figures.shown)
+                    std::fprintf(log, "shown %lld %lld\n", static_cast<long long>(stamp), static_cast<long long>(at));
+                std::fclose(log);
+            }
             figures.picture = probe_->Grab();
             probe_.reset();
         }
@@ -228,6 +234,7 @@ private:
     pid_t server_ = -1;
     pid_t viewer_ = -1;
     std::unique_ptr<ViewerProbe> probe_;
+    std::string probeLog_;
 };
 
 void ReadPainterLog(const std::string& path, Figures& f)
@@ -300,16 +307,20 @@ Result Summarize(const Figures& f)
     if (!f.problem.empty() || f.change == 0 || f.idle <= f.change || f.end <= f.idle)
         return r;
     const double changeSeconds = static_cast<double>(f.idle - f.change) / 1e9;
-    // The stamps shown, each newer than the one before: an older one was
-    // read while the viewer repainted.
+    // The stamps shown, each newer than the one before and painted before it
+    // was shown: anything else was read while the viewer was repainting the
+    // stamp, half old and half new.
     ViewerProbe::Shown shown;
-    for (const auto& entry : f.shown)
-        if (shown.empty() || entry.first > shown.back().first)
+    for (const auto& entry : f.shown) {
+        const auto painted = f.painted.find(entry.first);
+        if (painted != f.painted.end() && painted->second <= entry.second
+            && (shown.empty() || entry.first > shown.back().first))
             shown.push_back(entry);
+    }
     int framesShown = 0;
-    for (const auto& [stamp, at] : shown) {
-        const auto painted = f.painted.find(stamp);
-        framesShown += painted != f.painted.end() && painted->second >= f.change && painted->second < f.idle;
+    for (const auto& entry : shown) {
+        const std::int64_t paintedAt = f.painted.at(entry.first);
+        framesShown += paintedAt >= f.change && paintedAt < f.idle;
     }
     // A change is visible once a picture of it or of a later change is shown,
     // so the changes a sender skips count their wait for the next picture.
