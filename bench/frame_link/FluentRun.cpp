@@ -77,10 +77,11 @@ struct Figures {
 class System {
 public:
     virtual ~System() = default;
-    virtual const char* Name() const = 0;
+    virtual const char* Name() const = 0;  // its logs' names start with it
     // Until the link is up and a first picture shown; false with why.
     virtual bool Start(const Where& where, std::string* problem) = 0;
-    // Every stamp shown, in order, and the last picture; then everything ends.
+    // Every stamp shown, in order, and the last picture; then everything
+    // ends. Also after a failed Start.
     virtual void Finish(Figures& figures) = 0;
     virtual pid_t Sender() const = 0;
 
@@ -122,7 +123,7 @@ public:
 
     bool Start(const Where& where, std::string* problem) override
     {
-        const std::string tag = where.Tag("ours");
+        const std::string tag = where.Tag(Name());
         tecnicoLog_ = tag + "-tecnico.log";
         picturePath_ = tag + "-tecnico.png";
         const int port = where.link ? kOurPort : FreeLoopbackPort();
@@ -155,6 +156,7 @@ public:
         for (int i = 0; i < 100 && waitpid(tecnico_, nullptr, WNOHANG) != tecnico_; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         Stop(tecnico_);
+        cliente_ = tecnico_ = -1;
         EndRoute();
         for (const auto& line : ReadLog(tecnicoLog_))
             if (line[0] == "shown" && line.size() == 3)
@@ -172,12 +174,12 @@ private:
 // x11vnc on display A, the viewer on display B, a probe watching the viewer's window.
 class Peer final : public System {
 public:
-    const char* Name() const override { return "VNC peer"; }
+    const char* Name() const override { return "peer"; }
     pid_t Sender() const override { return server_; }
 
     bool Start(const Where& where, std::string* problem) override
     {
-        const std::string tag = where.Tag("peer");
+        const std::string tag = where.Tag(Name());
         const int port = where.link ? kPeerPort : FreeLoopbackPort();
         const std::string serverLog = tag + "-x11vnc.log";
         probeLog_ = tag + "-probe.log";
@@ -220,14 +222,8 @@ public:
         }
         Stop(viewer_);
         Stop(server_);
+        viewer_ = server_ = -1;
         EndRoute();
-    }
-
-    ~Peer() override
-    {
-        probe_.reset();
-        Stop(viewer_);
-        Stop(server_);
     }
 
 private:
@@ -252,7 +248,7 @@ void ReadPainterLog(const std::string& path, Figures& f)
 Figures RunSystem(System& system, const Where& where)
 {
     Figures f;
-    const std::string painterLog = where.Tag(system.Name()[0] == 'o' ? "ours-desktop" : "peer-desktop") + ".log";
+    const std::string painterLog = where.Tag(system.Name()) + "-desktop.log";
     const pid_t painter = Spawn({where.self, "--role", "desktop", "--log", painterLog, "--change",
                                  std::to_string(where.changeSeconds), "--idle", std::to_string(where.idleSeconds),
                                  "--per-second", std::to_string(kChangesPerSecond)});
