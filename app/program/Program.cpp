@@ -5,6 +5,7 @@
 #include "core/shell/frmMain.h"
 #include "core/time/Clock.h"
 #include "platform/qt/DesktopUrlOpener.h"
+#include "platform/x11/DamageSourceX11.h"
 #include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "platform/x11/XkbKeyboardLayout.h"
@@ -28,6 +29,10 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     auto screen = platform::ScreenSourceX11::Open(nullptr, &error);
     if (!screen)
         qWarning().noquote() << "Marquelin: no screen capture:" << error;
+    // Damage hints spare comparing what did not change; without them every capture is compared whole.
+    auto damage = screen ? platform::DamageSourceX11::Open(nullptr, &error) : nullptr;
+    if (screen && !damage)
+        qWarning().noquote() << "Marquelin: no screen damage hints:" << error;
     auto input = platform::InputSinkXTest::Open(nullptr, &error);
     if (!input)
         qWarning().noquote() << "Marquelin: no input injection:" << error;
@@ -42,7 +47,8 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     platform::DesktopUrlOpener urls;
     account::AccountStore store;
     shell::SingleInstance instance;
-    shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance, input.get(), screen.get(), keyboard.get()});
+    shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance, input.get(), screen.get(), keyboard.get(),
+                        damage.get()});
 
     ui::MainWindow window(model);
     dialogs.SetOwner(&window);

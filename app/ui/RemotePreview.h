@@ -20,8 +20,10 @@ public:
     void Clear() override;
     void DrawPicture(const QImage& picture, const QRect& into) override;
     void Refresh() override { update(); }
+    void DrawComposed(const QImage& picture, const imaging::CursorImage& pointer, const QRect& into,
+                      const QRegion& changed) override;
 
-    const QImage& picture() const { return picture_; }
+    const QImage& picture() const { return Shown(); }
     QRect pictureRect() const { return target_; }
 
 signals:
@@ -30,6 +32,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -38,8 +41,15 @@ protected:
 private:
     void Forward(const QString& action, QMouseEvent* event, int button);
     void ForwardButton(const QString& action, QMouseEvent* event);
+    // Where picture pixels land on the widget, with a margin for the smoothing.
+    QRect ToWidget(const QRectF& area) const;
+    void PaintPointer(QPainter& painter) const;
+    const QImage& Shown() const { return composed_ ? *composed_ : picture_; }
 
     QImage picture_;
+    // A composed picture and its pointer, owned by the main window's update stream.
+    const QImage* composed_ = nullptr;
+    const imaging::CursorImage* pointer_ = nullptr;
     QRect target_;
     QColor background_;
 };

@@ -46,7 +46,14 @@ const char* ReportedStatus(const store::Code& code, store::Millis now)
 }
 
 // "2" from a program that speaks the version-2 link; older ones send nothing.
-int AnnouncedLinkVersion(const FormFields& form) { return form.Get("versao_link") == "2" ? 2 : 1; }
+// A version-2 program that can also send changed regions says so in a field
+// of its own, so an older service still agrees on 2 with it, never on 1.
+int AnnouncedLinkVersion(const FormFields& form)
+{
+    if (form.Get("versao_link") != "2")
+        return 1;
+    return form.Get("recursos_link") == "atualizacoes" ? 3 : 2;
+}
 
 }  // namespace
 

@@ -32,7 +32,8 @@ bool StoreSessionCheck::IsAcceptedSession(const std::string& sessaoId, const std
 std::optional<std::string> StoreSessionCheck::ProvableSessionKey(const std::string& sessaoId)
 {
     std::optional<store::AcceptedKey> key = Find(sessaoId);
-    if (!key || key->versaoLink != 2 || key->streamKey.empty())
+    // Version 3 differs from 2 only in what travels after the Accept.
+    if (!key || key->versaoLink < 2 || key->streamKey.empty())
         return std::nullopt;
     return std::move(key->streamKey);
 }

@@ -120,7 +120,8 @@ TEST_F(ContractTest, TheRelayPairsOnlyJoinsOfTheVersionBothSidesAnnounced)
         const char* tecnico;
         const char* cliente;
         const char* versao;
-    } cases[] = {{"2", "2", "2"}, {"2", "", "1"}, {"", "2", "1"}, {"", "", "1"}, {"3", "2", "1"}};
+    } cases[] = {{"2", "2", "2"}, {"2", "", "1"}, {"", "2", "1"}, {"", "", "1"},
+                 {"4", "2", "1"}, {"3", "3", "3"}, {"3", "2", "2"}, {"", "3", "1"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.tecnico) + "/" + c.cliente);
         const QString sessaoId = OpenSession(nullptr, c.tecnico, c.cliente);
@@ -140,7 +141,7 @@ TEST_F(ContractTest, TheRelayPairsOnlyJoinsOfTheVersionBothSidesAnnounced)
             std::string reply = wire->ReadLine();
             return std::pair(std::move(wire), std::move(reply));
         };
-        const bool v2 = c.versao == std::string("2");
+        const bool v2 = c.versao != std::string("1");
         EXPECT_EQ(join(v2, std::string(key.size(), '0'), "cliente").second, "ERR|sessao nao autorizada\n");
         EXPECT_EQ(join(!v2, key, "cliente").second, "ERR|sessao nao autorizada\n") << "the other version";
         const auto sideA = join(v2, key, "cliente");

@@ -142,11 +142,14 @@ protected:
         return PostAs(device, "status_codigo.php", {{"codigo_id", codeId}});
     }
 
-    // The field a program announces its link version with; none, as an older one, for "".
+    // The fields a program announces its link version with; none, as an older
+    // one, for ""; "3" as a program announces it, 2 and the capability.
     static Fields WithVersion(Fields fields, const QString& versaoLink)
     {
+        if (versaoLink == "3")
+            fields.emplace_back("recursos_link", "atualizacoes");
         if (!versaoLink.isEmpty())
-            fields.emplace_back("versao_link", versaoLink);
+            fields.emplace_back("versao_link", versaoLink == "3" ? "2" : versaoLink);
         return fields;
     }
 

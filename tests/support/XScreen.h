@@ -62,6 +62,7 @@ public:
     bool Ready() const { return display_ != nullptr; }
     bool HasInputMethod() const { return ic_ != nullptr; }
     Display* display() const { return display_; }
+    Window window() const { return window_; }
     int width() const { return width_; }
     int height() const { return height_; }
 

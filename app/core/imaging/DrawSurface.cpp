@@ -23,6 +23,12 @@ void ImageSurface::DrawPicture(const QImage& picture, const QRect& into)
     painter.drawImage(into, picture);
 }
 
+QRect FittedArea(QSize size, int remoteWidth, int remoteHeight)
+{
+    const FitLayout fit = FitRemote(size.width(), size.height(), remoteWidth, remoteHeight);
+    return QRect(fit.x, fit.y, fit.width, fit.height);
+}
+
 void DrawRemotePicture(DrawSurface& target, const QImage& picture, int remoteWidth, int remoteHeight)
 {
     if (picture.isNull())
@@ -32,9 +38,15 @@ void DrawRemotePicture(DrawSurface& target, const QImage& picture, int remoteWid
         target.DrawPicture(picture, QRect(QPoint(0, 0), size));
         return;
     }
-    const FitLayout fit = FitRemote(size.width(), size.height(), remoteWidth, remoteHeight);
-    target.DrawPicture(picture, QRect(fit.x, fit.y, fit.width, fit.height));
+    target.DrawPicture(picture, FittedArea(size, remoteWidth, remoteHeight));
     target.Refresh();
+}
+
+void DrawRemoteUpdate(DrawSurface& target, const QImage& picture, const CursorImage& pointer, const QRegion& changed)
+{
+    if (picture.isNull())
+        return;
+    target.DrawComposed(picture, pointer, FittedArea(target.DrawableSize(), picture.width(), picture.height()), changed);
 }
 
 }  // namespace imaging

@@ -41,7 +41,7 @@ bool JpegEncoder::Prepare(int width, int height, QString* error)
         return false;
     }
     // Sized for the worst case once, so the library never reallocates.
-    const size_t needed = tjBufSize(width, height, TJSAMP_420);
+    const size_t needed = tjBufSize(width, height, TJSAMP_444);
     if (needed > capacity_) {
         tjFree(buffer_);
         buffer_ = tjAlloc(static_cast<int>(needed));
@@ -60,12 +60,14 @@ bool JpegEncoder::Encode(const Frame& frame, int quality, QString* error)
     return Encode(frame.row(0), frame.width(), frame.height(), frame.stride(), quality, error);
 }
 
-bool JpegEncoder::Encode(const uint8_t* pixels, int width, int height, int stride, int quality, QString* error)
+bool JpegEncoder::Encode(const uint8_t* pixels, int width, int height, int stride, int quality, QString* error,
+                         bool fullChroma)
 {
     if (!Prepare(width, height, error))
         return false;
     unsigned long size = capacity_;
-    if (tjCompress2(handle_, pixels, width, stride, height, TJPF_BGRX, &buffer_, &size, TJSAMP_420,
+    if (tjCompress2(handle_, pixels, width, stride, height, TJPF_BGRX, &buffer_, &size,
+                    fullChroma ? TJSAMP_444 : TJSAMP_420,
                     std::clamp(quality, 1, 100), kFlags) != 0)
         return Fail(error, handle_, "encode");
     size_ = size;

@@ -27,8 +27,10 @@ public:
     // colour conversion and chroma downsampling.
     bool Encode(const YuvPlanes& planes, int quality, QString* error);
     // Part of a picture: `width` x `height` pixels from `pixels` on, rows
-    // `stride` bytes apart.
-    bool Encode(const uint8_t* pixels, int width, int height, int stride, int quality, QString* error);
+    // `stride` bytes apart; `fullChroma` keeps colour at every pixel (4:4:4),
+    // for coloured text and edges at the highest sharpness.
+    bool Encode(const uint8_t* pixels, int width, int height, int stride, int quality, QString* error,
+                bool fullChroma = false);
     QByteArrayView bytes() const;
 
 private:

@@ -38,6 +38,8 @@ public:
     void Feed(QByteArrayView bytes);
     void Clear();
     qsizetype Pending() const { return buffer_.Size(); }
+    // What is not read yet, for another parser: the stream changes form here.
+    QByteArray TakeRest() { return buffer_.TakeRest(); }
 
 private:
     enum class Next { Line, Stop };

@@ -58,7 +58,7 @@ void LinkLoss::EnviarBye()
 {
     if (!w_.link.RemoteIsConnected())
         return;
-    w_.link.Send(GoodbyeMessage(w_.s.sessao_id));
+    w_.link.SendCommand(GoodbyeMessage(w_.s.sessao_id));
     // Lets the queued bytes leave before the socket is closed.
     w_.link.Remote()->flush();
     api::PumpPendingEvents();

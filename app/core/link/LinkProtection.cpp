@@ -44,7 +44,7 @@ std::string LinkPsk(const session::SessionRecord& s)
 
 QString HelloKey(const session::SessionRecord& s)
 {
-    if (s.versao_link != 2)
+    if (!s.LinkProtegido())
         return s.stream_key;
     const std::string value = linkkeys::Derive(Utf8(s.stream_key), Utf8(s.sessao_id), "marquelin link v2 hello");
     return QString::fromLatin1(QByteArray::fromStdString(value).toHex().left(32));
@@ -57,13 +57,13 @@ HelloVerdict CheckSessionHello(QByteArrayView line, const session::SessionRecord
 
 void AnunciarProtecao(shell::frmMain& window)
 {
-    const QString sentence = QString::fromLatin1(kProtectionSentences[window.s.versao_link == 2 ? 1 : 0]);
+    const QString sentence = QString::fromLatin1(kProtectionSentences[window.s.LinkProtegido() ? 1 : 0]);
     window.LogEvent(sentence);
     window.SetStatus(sentence);
 }
 
 LinkProtection::LinkProtection(shell::frmMain& window, QTcpSocket& socket)
-    : QObject(&socket), w_(window), socket_(socket), versao2_(window.s.versao_link == 2)
+    : QObject(&socket), w_(window), socket_(socket), versao2_(window.s.LinkProtegido())
 {
 }
 

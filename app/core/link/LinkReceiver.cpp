@@ -21,18 +21,12 @@ public:
 
     void OnRelayLine(const QByteArray& line) override { r_.TratarRespostaRelay(line); }
 
-    LinkOutcome OnCommandLine(const QByteArray& line) override
-    {
-        // Only the Goodbye is the supported side's to send: a technician's
-        // machine never carries out input commands that come from the machine
-        // it is looking at.
-        if (line.startsWith("CMD:BYE") && (line.size() == 7 || line[7] == ':'))
-            r_.EncerradaPeloOutro();
-        return LinkOutcome::Done();
-    }
+    LinkOutcome OnCommandLine(const QByteArray& line) override { return r_.ComandoRecebido(line); }
 
     void OnAccept() override
     {
+        if (w_.s.LinkDeAtualizacoes())
+            r_.PassarParaAtualizacoes(r_.tecnico_.TakeRest());
         w_.s.TelaConectada = true;
         w_.s.UltimoFrameEm = w_.Now();
         w_.LogEvent("Sessao de tela validada.");
@@ -59,10 +53,7 @@ private:
 // What the supported side's parser finds.
 class LinkReceiver::ClienteSide final : public ClienteLineHandler {
 public:
-    ClienteSide(LinkReceiver& receiver, shell::frmMain& window, input::modRemoteInput& input)
-        : r_(receiver), w_(window), input_(input)
-    {
-    }
+    ClienteSide(LinkReceiver& receiver, shell::frmMain& window) : r_(receiver), w_(window) {}
 
     bool OnRelayLine(const QByteArray& line) override { return r_.TratarRespostaRelay(line); }
 
@@ -72,13 +63,7 @@ public:
         return LinkOutcome::Done();
     }
 
-    LinkOutcome OnCommandLine(const QByteArray& line) override
-    {
-        const QString text = QString::fromLatin1(line);
-        if (const auto error = input_.ExecuteRemoteCommand(text))
-            return LinkOutcome::Failed(*error);
-        return LinkOutcome::Done();
-    }
+    LinkOutcome OnCommandLine(const QByteArray& line) override { return r_.ComandoRecebido(line); }
 
     bool TelaConectada() const override { return w_.s.TelaConectada; }
     bool SessaoEncerrada() const override { return w_.s.SessaoEncerrada; }
@@ -87,14 +72,13 @@ public:
 private:
     LinkReceiver& r_;
     shell::frmMain& w_;
-    input::modRemoteInput& input_;
 };
 
 LinkReceiver::LinkReceiver(shell::frmMain& window, input::InputSink& sink)
     : w_(window),
       input_(sink, *this),
       tecnicoSide_(std::make_unique<TecnicoSide>(*this, window)),
-      clienteSide_(std::make_unique<ClienteSide>(*this, window, input_)),
+      clienteSide_(std::make_unique<ClienteSide>(*this, window)),
       tecnico_(*tecnicoSide_),
       cliente_(*clienteSide_)
 {
@@ -104,23 +88,51 @@ LinkReceiver::~LinkReceiver() = default;
 
 void LinkReceiver::Receive(const QByteArray& bytes)
 {
+    if (binario_)
+        return w_.updates.Receive(bytes);
     if (w_.s.PapelTela == kCliente)
         cliente_.Feed(bytes);
     else
         tecnico_.Feed(bytes);
+    if (binario_ && !restoBinario_.isEmpty())
+        w_.updates.Receive(std::exchange(restoBinario_, {}));
 }
 
 void LinkReceiver::Clear()
 {
     tecnico_.Clear();
     cliente_.Clear();
+    w_.updates.Clear();
+    binario_ = false;
+    restoBinario_.clear();
     desafioPendente_.clear();
+}
+
+void LinkReceiver::PassarParaAtualizacoes(QByteArray rest)
+{
+    binario_ = true;
+    restoBinario_ = std::move(rest);
+}
+
+LinkOutcome LinkReceiver::ComandoRecebido(const QByteArray& line)
+{
+    if (w_.s.PapelTela == kCliente) {
+        if (const auto error = input_.ExecuteRemoteCommand(QString::fromLatin1(line)))
+            return LinkOutcome::Failed(*error);
+        return LinkOutcome::Done();
+    }
+    // Only the Goodbye is the supported side's to send: a technician's
+    // machine never carries out input commands that come from the machine
+    // it is looking at.
+    if (line.startsWith("CMD:BYE") && (line.size() == 7 || line[7] == ':'))
+        EncerradaPeloOutro();
+    return LinkOutcome::Done();
 }
 
 QByteArray LinkReceiver::PedidoRelay()
 {
     const session::SessionRecord& s = w_.s;
-    if (s.versao_link != 2) {
+    if (!s.LinkProtegido()) {
         desafioPendente_.clear();
         return JoinMessage(s.sessao_id, s.stream_key, s.PapelRelay);
     }
@@ -188,7 +200,12 @@ void LinkReceiver::IniciarTransmissao()
 {
     w_.s.TelaConectada = true;
     w_.link.Send(AcceptMessage());
+    if (w_.s.LinkDeAtualizacoes()) {
+        PassarParaAtualizacoes(cliente_.TakeRest());
+        w_.updates.NovaTransmissao();
+    }
     w_.frames.NovaTransmissao();
+    w_.quality.AjustarTimer();
     w_.tmrFrame.start();
     w_.quality.AtualizarAjustesTela();
     w_.LogEvent("Sessao de tela validada. Transmissao iniciada.");

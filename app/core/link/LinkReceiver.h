@@ -23,6 +23,11 @@ public:
 
     void Receive(const QByteArray& bytes);
     void Clear();
+    // The link carries binary updates and commands now, no more lines.
+    bool Binario() const { return binario_; }
+    // A command line from the other side, however it came: the technician's
+    // input on the supported side; on the technician's side only the Goodbye.
+    LinkOutcome ComandoRecebido(const QByteArray& line);
     // Releases whatever remote commands pressed and did not release.
     void SoltarEntradaRemota() { input_.ReleaseAllHeld(); }
 
@@ -46,6 +51,9 @@ private:
     class ClienteSide;
 
     bool ResponderDesafio(const QByteArray& challenge);
+    // After the Accept of a link that carries updates: what the line parser
+    // still held is the first of the binary stream, read once it returns.
+    void PassarParaAtualizacoes(QByteArray rest);
 
     shell::frmMain& w_;
     input::modRemoteInput input_;
@@ -55,6 +63,8 @@ private:
     ClienteLineParser cliente_;
     // The relay connection whose challenge is still to be answered.
     QPointer<QTcpSocket> desafioPendente_;
+    bool binario_ = false;
+    QByteArray restoBinario_;
 };
 
 }  // namespace screenlink

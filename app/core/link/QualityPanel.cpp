@@ -1,6 +1,7 @@
 #include "core/link/QualityPanel.h"
 
 #include "core/link/LinkMessages.h"
+#include "core/link/UpdateStreaming.h"
 #include "core/shell/frmMain.h"
 
 namespace screenlink {
@@ -14,7 +15,7 @@ void QualityPanel::RestaurarQualidade()
 void QualityPanel::AplicarQualidade(bool enviarRemoto)
 {
     shell::MainControls& c = w_.c;
-    w_.tmrFrame.setInterval(state_.IntervaloFrame());
+    AjustarTimer();
     // The scroll bars raise their change events while the program sets them.
     AjustandoControles = true;
     c.scrNitidez.setValue(state_.NivelNitidez());
@@ -25,6 +26,12 @@ void QualityPanel::AplicarQualidade(bool enviarRemoto)
         EnviarQualidadeRemota();
 }
 
+void QualityPanel::AjustarTimer()
+{
+    w_.tmrFrame.setInterval(w_.s.LinkDeAtualizacoes() ? UpdateStreaming::IntervaloTick(state_.NivelAtualizacao())
+                                                      : state_.IntervaloFrame());
+}
+
 void QualityPanel::EnviarQualidadeRemota()
 {
     const session::SessionRecord& s = w_.s;
@@ -33,7 +40,7 @@ void QualityPanel::EnviarQualidadeRemota()
     if (s.RelayAtivo)
         w_.remoteInput.SendCommandTcp("CF", state_.NivelNitidez(), state_.NivelAtualizacao(), 1);
     else if (w_.link.RemoteIsConnected())
-        w_.link.Send(QualityCommand(state_.NivelNitidez(), state_.NivelAtualizacao()));
+        w_.link.SendCommand(QualityCommand(state_.NivelNitidez(), state_.NivelAtualizacao()));
 }
 
 void QualityPanel::PrepararAjustesTela()

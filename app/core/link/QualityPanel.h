@@ -17,6 +17,9 @@ public:
     void RestaurarQualidade();
     void AplicarQualidade(bool enviarRemoto);
     void EnviarQualidadeRemota();
+    // `tmrFrame` at the pace of the update-speed level: a frame's on a text
+    // link, the pointer's and the updates' on a link that carries updates.
+    void AjustarTimer();
     void PrepararAjustesTela();
     void AtualizarAjustesTela();
     void AtualizarRotulosQualidade();

@@ -29,6 +29,13 @@ public:
     qsizetype Size() const { return bytes_.size() - start_; }
     void Consume(qsizetype count) { start_ += count; }
     void ConsumeAll() { start_ = bytes_.size(); }
+    // Everything not consumed, handed to another reader.
+    QByteArray TakeRest()
+    {
+        QByteArray rest = Rest().toByteArray();
+        ConsumeAll();
+        return rest;
+    }
 
     // Drops everything but keeps the allocation, since the next frame is
     // about as large.

@@ -7,6 +7,7 @@
 #include "core/link/LinkReceiver.h"
 #include "core/link/PathBuffers.h"
 #include "core/shell/frmMain.h"
+#include "core/updates/UpdateMessages.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -26,6 +27,12 @@ public:
     bool Key(int, bool, bool) override { return true; }
     void Flush() override {}
 };
+
+// Empty when the peer ended TLS, which is no failure to report.
+QString ProtectionFailure(const QString& error)
+{
+    return error.isEmpty() ? QString() : "Erro na conexao de tela: " + error;
+}
 
 input::InputSink& SinkOf(shell::frmMain& window)
 {
@@ -122,20 +129,29 @@ void ScreenLink::Send(const QByteArray& message)
     // A send may come from inside any handler: the failure is handled after it.
     QTimer::singleShot(0, this, [this, failed = QPointer(protection_)] {
         if (failed && failed == protection_)
-            FailProtection(failed->Error());
+            Abandonar(ProtectionFailure(failed->Error()));
     });
 }
 
 void ScreenLink::BeginLink()
 {
     if (protection_ && !protection_->Begin())
-        FailProtection(protection_->Error());
+        Abandonar(ProtectionFailure(protection_->Error()));
 }
 
-void ScreenLink::FailProtection(const QString& error)
+void ScreenLink::SendCommand(const QByteArray& line)
 {
-    if (!error.isEmpty())
-        w_.LogEvent("Erro na conexao de tela: " + error);
+    if (!receiver_->Binario())
+        return Send(line);
+    QByteArray message;
+    updates::AppendCommand(message, QByteArrayView(line).chopped(line.endsWith('\n') ? 1 : 0));
+    Send(message);
+}
+
+void ScreenLink::Abandonar(const QString& reason)
+{
+    if (!reason.isEmpty())
+        w_.LogEvent(reason);
     // The TLS alert, if any, tells the peer why.
     if (wskRemote_)
         wskRemote_->flush();
@@ -208,7 +224,7 @@ HelloVerdict ScreenLink::JudgeHello(const QByteArray& line)
 
 std::unique_ptr<BytePipe> ScreenLink::MakePipe()
 {
-    if (w_.s.versao_link == 2)
+    if (w_.s.LinkProtegido())
         return std::make_unique<TlsPipe>(w_.s);
     return std::make_unique<PassThroughPipe>();
 }
@@ -253,7 +269,7 @@ void ScreenLink::OnData()
         return;
     LinkProtection* protection = protection_;
     if (!protection->Receive(wskRemote_->readAll(), *receiver_) && protection == protection_)
-        FailProtection(protection->Error());
+        Abandonar(ProtectionFailure(protection->Error()));
 }
 
 void ScreenLink::OnBytesWritten()

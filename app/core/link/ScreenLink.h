@@ -47,6 +47,12 @@ public:
     void ConnectTo(const QString& host, int port);
     // Hands one whole message to the link in a single write.
     void Send(const QByteArray& message);
+    // A command line (`CMD:...`, LF at the end): as it is on a text link, as
+    // a Command message once the link carries updates.
+    void SendCommand(const QByteArray& line);
+    // The link cannot go on (a broken stream): logged, closed and handled as
+    // the peer closing it.
+    void Abandonar(const QString& reason);
     // The route reached the peer (connected, or paired by the relay): the
     // technician's Hello, or TLS on a version-2 link.
     void BeginLink();
@@ -73,8 +79,6 @@ private:
     void OnBytesWritten();
     void OnClosed();
     void OnError(QAbstractSocket::SocketError error);
-    // The link's protection failed: reported and handled as the peer closing.
-    void FailProtection(const QString& error);
 
     HelloVerdict JudgeHello(const QByteArray& line) override;
     std::unique_ptr<BytePipe> MakePipe() override;

@@ -15,8 +15,14 @@ using api::JsonGetValue;
 namespace {
 
 // Goes last in the body. Older programs send nothing and the service then
-// agrees on version 1 with whoever is on the other side.
-QString VersaoLinkAnunciada() { return FormField("versao_link", QString::number(kVersaoLinkPropria)); }
+// agrees on version 1 with whoever is on the other side. Version 3 is
+// version 2 plus a capability, so that a service that knows only 2 still
+// agrees on 2 with this program rather than on 1.
+QString VersaoLinkAnunciada()
+{
+    static_assert(kVersaoLinkPropria == 3);
+    return FormField("recursos_link", "atualizacoes") + FormField("versao_link", "2");
+}
 
 }  // namespace
 

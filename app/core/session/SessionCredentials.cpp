@@ -60,7 +60,8 @@ bool SessionCredentials::ObterCredenciais()
     s.stream_key = JsonGetValue(reply, "stream_key");
     s.PapelTela = JsonGetValue(reply, "papel");
     // An older service names no version: the link stays as it always was.
-    s.versao_link = JsonGetValue(reply, "versao_link") == QLatin1String("2") ? 2 : 1;
+    const int versao = JsonGetValue(reply, "versao_link").toInt();
+    s.versao_link = versao >= 2 && versao <= kVersaoLinkPropria ? versao : 1;
     w_.LogEvent("Credencial segura da sessao validada.");
     return !s.stream_key.isEmpty();
 }

@@ -10,7 +10,7 @@ inline const QString kCliente = QStringLiteral("cliente");
 inline const QString kTecnico = QStringLiteral("tecnico");
 
 // The highest link version this program speaks, announced to the service.
-inline constexpr int kVersaoLinkPropria = 2;
+inline constexpr int kVersaoLinkPropria = 3;
 
 // The one current support session of this machine, as the main window holds
 // it: a local copy of what the service last said plus the local progress of
@@ -23,9 +23,12 @@ struct SessionRecord {
     QString sessao_id;
     QString papel;
     QString stream_key;
-    // The link version the service agreed for this session: 2 (inside TLS,
-    // proved Joins) only when both sides announced it, else 1 (plain).
+    // The link version the service agreed for this session: the lower of
+    // both sides' announcements; 1 is plain, 2 runs inside TLS with proved
+    // Joins, 3 is 2 with changed-region updates after the Accept.
     int versao_link = 1;
+    bool LinkProtegido() const { return versao_link >= 2; }
+    bool LinkDeAtualizacoes() const { return versao_link >= 3; }
 
     // Screen route progress.
     QString PapelTela;

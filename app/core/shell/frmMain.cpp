@@ -51,6 +51,7 @@ frmMain::frmMain(const MainServices& services)
       loss(*this),
       quality(*this),
       frames(*this, services.screen ? *services.screen : NoScreen()),
+      updates(*this, services.screen ? *services.screen : NoScreen(), services.damage),
       channel(*this),
       remoteInput(channel, services.clock),
       code(*this),
@@ -64,7 +65,12 @@ frmMain::frmMain(const MainServices& services)
 {
     tmrStatus.setInterval(session::StatusPolling::kNormalInterval);
     connect(&tmrStatus, &QTimer::timeout, this, [this] { status.tmrStatus_Timer(); });
-    connect(&tmrFrame, &QTimer::timeout, this, [this] { frames.EnviarFrame(); });
+    connect(&tmrFrame, &QTimer::timeout, this, [this] {
+        if (s.LinkDeAtualizacoes())
+            updates.EnviarAtualizacao();
+        else
+            frames.EnviarFrame();
+    });
 }
 
 frmMain::~frmMain() = default;
@@ -152,10 +158,25 @@ void frmMain::ShowRemoteFrame(const QImage& picture)
         picRemote->Clear();
         imaging::DrawRemotePicture(*picRemote, picture, s.RemoteWidth, s.RemoteHeight);
     }
+    MostrarVisualizador();
+    viewer.RenderFrame(picture);
+}
+
+void frmMain::ShowComposedScreen(const QRegion& changed)
+{
+    const updates::ComposedScreen& screen = updates.screen();
+    if (picRemote)
+        imaging::DrawRemoteUpdate(*picRemote, screen.picture(), screen.cursor(), changed);
+    MostrarVisualizador();
+    if (imaging::DrawSurface* view = viewer.picView())
+        imaging::DrawRemoteUpdate(*view, screen.picture(), screen.cursor(), changed);
+}
+
+void frmMain::MostrarVisualizador()
+{
     viewer.Show();
     const QString nome = TrimSpaces(c.txtNome.text());
     viewer.caption.setText("Marquelin - Tela remota - " + (nome.isEmpty() ? QStringLiteral("sem conta") : nome));
-    viewer.RenderFrame(picture);
 }
 
 void frmMain::LimparPreview()

@@ -15,6 +15,7 @@
 #include "core/link/LinkLoss.h"
 #include "core/link/QualityPanel.h"
 #include "core/link/ScreenLink.h"
+#include "core/link/UpdateStreaming.h"
 #include "core/shell/ActivityLog.h"
 #include "core/shell/MainControls.h"
 
@@ -44,6 +45,7 @@ struct MainServices {
     input::InputSink* inputSink = nullptr;  // null: remote commands move nothing
     imaging::ScreenSource* screen = nullptr;  // null: nothing to capture
     input::KeyboardLayout* keyboard = nullptr;  // the technician's; null: no key is sent
+    updates::DamageSource* damage = nullptr;  // null: every capture is compared whole
 };
 
 // The main window as a GUI-free model, and the application object. It owns
@@ -90,6 +92,9 @@ public:
     // A received frame, in the preview and in the viewer (opened if closed).
     void ShowRemoteFrame(const QImage& picture);
     void RenderFrame(const QImage& picture) { ShowRemoteFrame(picture); }
+    // The picture composed from updates changed in `changed` (its pixels),
+    // in the preview and in the viewer (opened if closed).
+    void ShowComposedScreen(const QRegion& changed);
     void LimparPreview();
 
     MainServices svc;
@@ -106,6 +111,7 @@ public:
     screenlink::LinkLoss loss;
     screenlink::QualityPanel quality;
     screenlink::FrameStreaming frames;
+    screenlink::UpdateStreaming updates;
     screenlink::CommandChannel channel;
     input::CommandEncoder remoteInput;
     session::SupportCode code;
@@ -119,6 +125,7 @@ public:
 
 private:
     static imaging::ScreenSource& NoScreen();
+    void MostrarVisualizador();
 
 signals:
     // The window unloaded: the process should end.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <cstring>
 #include <zlib.h>
 
@@ -54,15 +55,20 @@ struct RectDecoder::Inflater {
     bool ready = false;
 };
 
+const RectQuality& UpdateQualityFor(int nivelNitidez)
+{
+    return kUpdateSharpness[std::clamp(nivelNitidez, 1, static_cast<int>(std::size(kUpdateSharpness))) - 1];
+}
+
 RectEncoder::RectEncoder() : deflater_(std::make_unique<Deflater>()) {}
 RectEncoder::~RectEncoder() = default;
 
-bool RectEncoder::Append(const imaging::Frame& frame, const QRect& rect, int jpegQuality, QByteArray& out,
+bool RectEncoder::Append(const imaging::Frame& frame, const QRect& rect, const RectQuality& quality, QByteArray& out,
                          QString* error)
 {
     for (int top = rect.top(); top <= rect.bottom(); top = NextTileEdge(top)) {
         const QRect strip(rect.left(), top, rect.width(), std::min(NextTileEdge(top), rect.bottom() + 1) - top);
-        if (!AppendStrip(frame, strip, jpegQuality, out, error))
+        if (!AppendStrip(frame, strip, quality, out, error))
             return false;
     }
     return true;
@@ -72,7 +78,7 @@ bool RectEncoder::Append(const imaging::Frame& frame, const QRect& rect, int jpe
 // each of its tiles that can goes as a palette, and the runs of tiles
 // between them as JPEGs: a screen's first update, mostly text and flat
 // areas around a photo, stays exact where it can.
-bool RectEncoder::AppendStrip(const imaging::Frame& frame, const QRect& strip, int jpegQuality, QByteArray& out,
+bool RectEncoder::AppendStrip(const imaging::Frame& frame, const QRect& strip, const RectQuality& quality, QByteArray& out,
                               QString* error)
 {
     if (IndexColours(frame, strip))
@@ -82,7 +88,7 @@ bool RectEncoder::AppendStrip(const imaging::Frame& frame, const QRect& strip, i
     for (int left = strip.left(); left <= strip.right();) {
         const int next = std::min(NextTileEdge(left), strip.right() + 1);
         if (IndexColours(frame, run(left, next))) {
-            if (jpegFrom < left && !AppendJpeg(frame, run(jpegFrom, left), jpegQuality, out, error))
+            if (jpegFrom < left && !AppendJpeg(frame, run(jpegFrom, left), quality, out, error))
                 return false;
             if (!AppendPalette(run(left, next), out, error))
                 return false;
@@ -90,14 +96,14 @@ bool RectEncoder::AppendStrip(const imaging::Frame& frame, const QRect& strip, i
         }
         left = next;
     }
-    return jpegFrom > strip.right() || AppendJpeg(frame, run(jpegFrom, strip.right() + 1), jpegQuality, out, error);
+    return jpegFrom > strip.right() || AppendJpeg(frame, run(jpegFrom, strip.right() + 1), quality, out, error);
 }
 
-bool RectEncoder::AppendJpeg(const imaging::Frame& frame, const QRect& area, int jpegQuality, QByteArray& out,
+bool RectEncoder::AppendJpeg(const imaging::Frame& frame, const QRect& area, const RectQuality& quality, QByteArray& out,
                              QString* error)
 {
     const uint8_t* origin = frame.row(area.top()) + static_cast<size_t>(area.left()) * 4;
-    if (!jpeg_.Encode(origin, area.width(), area.height(), frame.stride(), jpegQuality, error))
+    if (!jpeg_.Encode(origin, area.width(), area.height(), frame.stride(), quality.jpeg, error, quality.fullChroma))
         return false;
     AppendRect(out, {area.x(), area.y(), area.width(), area.height(), RectCoding::Jpeg}, jpeg_.bytes());
     ++tally_.jpegRects;

@@ -13,7 +13,7 @@ bool SameShape(const imaging::CursorImage& a, const imaging::CursorImage& b)
 
 }  // namespace
 
-bool UpdateEncoder::AppendUpdate(const imaging::Frame& frame, const imaging::ScreenRect& screen, int jpegQuality,
+bool UpdateEncoder::AppendUpdate(const imaging::Frame& frame, const imaging::ScreenRect& screen, const RectQuality& quality,
                                  quint32 sequence, QByteArray& out, QString* error, const std::vector<QRect>* hints)
 {
     if (frame.empty() || frame.width() != screen.width || frame.height() != screen.height) {
@@ -33,7 +33,7 @@ bool UpdateEncoder::AppendUpdate(const imaging::Frame& frame, const imaging::Scr
     if (newGeometry)
         AppendGeometry(out, screen);
     for (const QRect& rect : changed)
-        if (!coder_.Append(frame, rect, jpegQuality, out, error)) {
+        if (!coder_.Append(frame, rect, quality, out, error)) {
             out.truncate(start);
             // What the viewer has is unknown now: start over whole.
             Reset();

@@ -23,7 +23,7 @@ public:
     // screen did not change, or on failure with `error` set (the next
     // update is then whole). `hints` as
     // for ChangeDetector::Compare.
-    bool AppendUpdate(const imaging::Frame& frame, const imaging::ScreenRect& screen, int jpegQuality,
+    bool AppendUpdate(const imaging::Frame& frame, const imaging::ScreenRect& screen, const RectQuality& quality,
                       quint32 sequence, QByteArray& out, QString* error,
                       const std::vector<QRect>* hints = nullptr);
     // Appends the pointer's messages that differ from the last ones sent;

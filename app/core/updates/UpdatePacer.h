@@ -31,6 +31,8 @@ public:
     // What to do now. An update in flight for longer than kStalledUpdateMs
     // is written off here, and the answer is Send with `stalled` set.
     Decision Next(qint64 nowMs, int nivelAtualizacao);
+    // The number the next update sent will carry.
+    quint32 NextSequence() const { return lastSequence_ + 1; }
     // An update was handed to the link; answers its sequence number.
     quint32 Sent(qint64 nowMs);
     // The viewer drew `sequence`: seconds from its hand-over, for the

@@ -105,7 +105,7 @@ TEST_F(Brokering, AnAnswerNeedsACodeIdAndAFailedOneGivesTheButtonsBack)
     EXPECT_FALSE(w().c.cmdPermitir.enabled());
     EXPECT_EQ(service.Bodies("responder_acesso.php").back(),
               "email=ana%40example.com&dispositivo_uid=" + w().c.txtDispositivo.text().toStdString()
-                  + "&token=tok&acao=recusar&codigo_id=5&versao_link=2");
+                  + "&token=tok&acao=recusar&codigo_id=5&recursos_link=atualizacoes&versao_link=2");
     // A failed refusal leaves the permit button as it finds it: here a poll
     // run during the request has enabled it again.
     QTimer::singleShot(0, [this] { w().c.cmdPermitir.setEnabled(true); });
@@ -119,7 +119,7 @@ TEST_F(Brokering, TheFastPollWindowLooksUpFromFiveSecondsUntilEighteenAndAdoptsA
     service.Reply("status_codigo.php", Status(R"("status":"solicitado","papel":"tecnico","id":"c9")"));
     w().c.txtCodigoAcessar.setText(" 123 ");
     w().access.cmdSolicitar_Click();
-    EXPECT_NE(service.Bodies("solicitar_acesso.php").back().find("&codigo=+123+&versao_link=2"), std::string::npos);
+    EXPECT_NE(service.Bodies("solicitar_acesso.php").back().find("&codigo=+123+&recursos_link=atualizacoes&versao_link=2"), std::string::npos);
     EXPECT_EQ(w().tmrStatus.interval(), 700);
     EXPECT_EQ(Label(), "Solicitacao enviada. Aguardando o cliente permitir.");
     const size_t afterRequest = service.Count("status_codigo.php");
@@ -318,7 +318,7 @@ TEST_F(Brokering, RegistrationRenewsEverySixSecondsAndAtOnceWhenTheAddressChange
 TEST_F(Brokering, TheLinkVersionIsTwoOnlyWhenTheServiceSaysSo)
 {
     s().sessao_id = "s1";
-    const std::pair<const char*, int> cases[] = {{R"(,"versao_link":"2")", 2}, {R"(,"versao_link":"3")", 1}, {"", 1}};
+    const std::pair<const char*, int> cases[] = {{R"(,"versao_link":"2")", 2}, {R"(,"versao_link":"3")", 3}, {R"(,"versao_link":"4")", 1}, {"", 1}};
     for (const auto& [member, versao] : cases) {
         service.Reply("credenciais_sessao.php", QString(R"({"ok":true,"stream_key":"k"%1})").arg(member));
         EXPECT_TRUE(w().creds.ObterCredenciais());
