@@ -9,6 +9,7 @@
 #include "core/shell/Dialogs.h"
 #include "core/shell/frmMain.h"
 #include "core/time/Clock.h"
+#include "platform/x11/DamageSourceX11.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "relay/RelayServer.h"
 
@@ -82,8 +83,8 @@ long long CpuNs()
 // One device's main window with the platform seams a side needs, in an
 // accepted session whose identifiers both sides share.
 struct Device {
-    Device(imaging::ScreenSource* screen, int versao)
-        : window({clock, dialogs, clipboard, urls, store, nullptr, nullptr, screen})
+    Device(imaging::ScreenSource* screen, updates::DamageSource* damage, int versao)
+        : window({clock, dialogs, clipboard, urls, store, nullptr, nullptr, screen, nullptr, damage})
     {
         shell::frmMain& w = window;
         w.s.versao_link = versao;
@@ -114,6 +115,13 @@ public:
         last_ = &picture;
     }
     void Refresh() override { log_.Line("shown %lld %lld", static_cast<long long>(stamp_), static_cast<long long>(MonotonicNs())); }
+    // Updates composed in place: the picture holds every update so far, the
+    // stamp is read from it whatever part changed.
+    void DrawComposed(const QImage& picture, const imaging::CursorImage&, const QRect& into, const QRegion&) override
+    {
+        DrawPicture(picture, into);
+        Refresh();
+    }
 
     void Save(const std::string& path)
     {
@@ -155,12 +163,14 @@ int RunCliente(const SideOptions& o)
         desktop = std::make_unique<ChangingDesktop>();
     QString error;
     auto x11 = platform::ScreenSourceX11::Open(nullptr, &error);
-    if ((desktop && !desktop->Ready()) || !x11) {
+    // As the program opens it: hints for change detection on links with updates.
+    auto damage = x11 ? platform::DamageSourceX11::Open(nullptr, &error) : nullptr;
+    if ((desktop && !desktop->Ready()) || !x11 || !damage) {
         std::fprintf(stderr, "cliente: no display: %s\n", qPrintable(error));
         return 2;
     }
     StampedSource source(*x11);
-    Device device(&source, o.versao);
+    Device device(&source, damage.get(), o.versao);
     shell::frmMain& w = device.window;
     w.s.papel = session::kCliente;
     w.quality.RestaurarQualidade();
@@ -243,7 +253,7 @@ int RunTecnico(const SideOptions& o)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(g_argc, g_argv);
     EventLog log(o.logPath);
-    Device device(nullptr, o.versao);
+    Device device(nullptr, nullptr, o.versao);
     shell::frmMain& w = device.window;
     w.s.papel = session::kTecnico;
     StampReader preview(w.s, log);
