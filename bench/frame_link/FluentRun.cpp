@@ -5,6 +5,7 @@
 #include "CountingForwarder.h"
 #include "ScreenProbe.h"
 #include "ShapedLink.h"
+#include "core/session/SessionRecord.h"
 #include "load/ProcessMeter.h"
 
 #include <signal.h>
@@ -427,7 +428,7 @@ int RunFluent(const FluentOptions& o)
     Where where;
     where.folder = mkdtemp(folderTemplate) ? folderTemplate : "/tmp";
     where.self = SelfPath();
-    where.versao = o.versao;
+    where.versao = o.versao > 0 ? o.versao : session::kVersaoLinkPropria;
     where.changeSeconds = o.changeSeconds;
     where.idleSeconds = o.idleSeconds;
     const pid_t screenA = StartXvfb(where.folder + "/a", kScreenA, &where.displayA);
@@ -443,7 +444,7 @@ int RunFluent(const FluentOptions& o)
                 "then idle %d s), display B %s; ours on link version %d at the highest sharpness and update speed; "
                 "x11vnc with xtightvncviewer %s; logs in %s\n",
                 kScreenA, ChangingDesktop::kRegionWidth, ChangingDesktop::kRegionHeight, kChangesPerSecond,
-                o.changeSeconds, o.idleSeconds, kScreenB, o.versao, kViewerOptions, where.folder.c_str());
+                o.changeSeconds, o.idleSeconds, kScreenB, where.versao, kViewerOptions, where.folder.c_str());
     int status = 0;
     for (const std::string& name : o.cases) {
         where.name = name;

@@ -15,7 +15,7 @@
 // after the other: the CPU each side spends per frame while the screen
 // changes, and the time from the technician's connect to its first picture.
 //
-//   frame_link_bench --fluent [--versao 2] [--seconds 30] [--idle 20] [--cases loopback,shaped] [--rates 5000]
+//   frame_link_bench --fluent [--versao 3] [--seconds 30] [--idle 20] [--cases loopback,shaped] [--rates 5000]
 // Our sides beside x11vnc and a viewer on the same two Xvfb displays (see
 // FluentRun.h): frames shown per second, the delay from a change painted to
 // its showing, link bytes of a changing and an idle screen, PSNR at 1:1 and
