@@ -411,7 +411,7 @@ void RunCase(const Where& where)
             continue;
         }
         const Result& r = results[i++] = Summarize(*figures);
-        std::printf("| %s | %.1f (%.1f) | %.0f / %.0f | %.0f / %.0f%s | %.1f | %.1f | %s | %.1f / %.1f |\n", name,
+        std::printf("| %s | %.1f (%.1f) | %.0f / %.0f | %.0f / %.0f%s | %.1f | %.2f | %s | %.1f / %.1f |\n", name,
                     r.framesPerSecond, r.paintedPerSecond, r.meanMs, r.p90Ms, r.firstMedianMs, r.lastMedianMs,
                     r.grew ? " (grows)" : "", r.changingKBs, r.idleKBs, PsnrText(*figures, r.psnr).c_str(),
                     r.cpuChanging, r.cpuIdle);
