@@ -272,6 +272,7 @@ Figures RunSystem(System& system, const Where& where)
             f.problem = "the desktop did not finish";
         sample();
         f.truth = GrabDisplay(where.displayA);
+        f.truth.save(QString::fromStdString(where.Tag(system.Name()) + "-screen-a.png"), "PNG");
     }
     system.Finish(f);
     Stop(painter);
