@@ -3,8 +3,12 @@
 #include "ShapedLink.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -16,6 +20,33 @@ namespace {
 constexpr int kAllBlocks = Stamp::kBits + 2;
 
 bool BlockIsWhite(const std::uint8_t* bgrx) { return bgrx[0] + bgrx[1] + bgrx[2] > 3 * 128; }
+
+constexpr int kPhotoWidth = ChangingDesktop::kRegionWidth / 2;
+
+// Smooth colour fields with fine grain, as a photograph has: neither flat
+// nor few-coloured, so it codes as a photograph does. Twice the width it is
+// shown at, so it can slide across.
+XImage* PaintPhoto(Display* display)
+{
+    const int width = 2 * kPhotoWidth, height = ChangingDesktop::kRegionHeight;
+    auto* pixels = static_cast<std::uint32_t*>(std::malloc(static_cast<size_t>(width) * height * 4));
+    std::uint32_t grain = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            grain = grain * 1103515245u + 12345u;
+            const int noise = static_cast<int>((grain >> 16) % 17) - 8;
+            auto channel = [&](double value) {
+                return static_cast<std::uint32_t>(std::clamp(static_cast<int>(value) + noise, 0, 255));
+            };
+            const double r = 128 + 100 * std::sin(x / 37.0 + y / 53.0);
+            const double g = 128 + 90 * std::sin(x / 23.0 - y / 41.0 + 1);
+            const double b = 128 + 110 * std::cos((x + 2 * y) / 61.0);
+            pixels[static_cast<size_t>(y) * width + x] = channel(r) << 16 | channel(g) << 8 | channel(b);
+        }
+    const int screen = DefaultScreen(display);
+    return XCreateImage(display, DefaultVisual(display, screen), DefaultDepth(display, screen), ZPixmap, 0,
+                        reinterpret_cast<char*>(pixels), width, height, 32, 0);
+}
 
 }  // namespace
 
@@ -51,7 +82,7 @@ std::int64_t Stamp::Read(const QImage& picture, int screenWidth, int screenHeigh
     return y >= 0 && y < picture.height() ? Read(picture.constScanLine(y), picture.width(), screenWidth) : -1;
 }
 
-ChangingDesktop::ChangingDesktop() : display_(XOpenDisplay(nullptr))
+ChangingDesktop::ChangingDesktop(Motion motion) : motion_(motion), display_(XOpenDisplay(nullptr))
 {
     if (!display_)
         return;
@@ -82,6 +113,10 @@ ChangingDesktop::ChangingDesktop() : display_(XOpenDisplay(nullptr))
     for (int y = 180; y < height_ - 160; y += 48)
         XDrawString(display_, window_, static_cast<GC>(gc_), 176, y, "Item de menu", 12);
     Page();
+    if (motion_ == Motion::Region) {
+        photo_ = PaintPhoto(display_);
+        Region();
+    }
     PaintStamp();
     Clock();
     XSync(display_, False);
@@ -91,6 +126,8 @@ ChangingDesktop::~ChangingDesktop()
 {
     if (!display_)
         return;
+    if (photo_)
+        XDestroyImage(static_cast<XImage*>(photo_));
     XFreeGC(display_, static_cast<GC>(gc_));
     XCloseDisplay(display_);
 }
@@ -110,6 +147,25 @@ void ChangingDesktop::Page()
     }
 }
 
+void ChangingDesktop::Region()
+{
+    const GC gc = static_cast<GC>(gc_);
+    const int textWidth = kRegionWidth - kPhotoWidth;
+    XSetForeground(display_, gc, 0xfafafa);
+    XFillRectangle(display_, window_, gc, kRegionLeft, kRegionTop, textWidth, kRegionHeight);
+    char line[64];
+    for (int i = 0; i < kRegionHeight / 24; ++i) {
+        const long long n = stamp_ + i;
+        XSetForeground(display_, gc, i % 4 == 0 ? 0x2b579a : 0x202020);
+        std::snprintf(line, sizeof line, "%06lld  conta %lld: R$ %lld,%02lld", n, n % 97, n * 37 % 10000, n % 100);
+        XDrawString(display_, window_, gc, kRegionLeft + 12, kRegionTop + 20 + i * 24, line,
+                    static_cast<int>(std::strlen(line)));
+    }
+    const int slide = static_cast<int>(stamp_ * 4 % kPhotoWidth);
+    XPutImage(display_, window_, gc, static_cast<XImage*>(photo_), slide, 0, kRegionLeft + textWidth, kRegionTop,
+              kPhotoWidth, kRegionHeight);
+}
+
 void ChangingDesktop::PaintStamp()
 {
     const GC gc = static_cast<GC>(gc_);
@@ -124,7 +180,10 @@ void ChangingDesktop::PaintStamp()
 std::int64_t ChangingDesktop::Change()
 {
     ++stamp_;
-    Page();
+    if (motion_ == Motion::Region)
+        Region();
+    else
+        Page();
     PaintStamp();
     XSync(display_, False);
     return stamp_;

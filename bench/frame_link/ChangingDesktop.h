@@ -28,12 +28,23 @@ struct Stamp {
 };
 
 // The supported computer's screen: a desktop of text pages and panels
-// painted over the whole of $DISPLAY, whose page scrolls by one line and
-// whose stamp counts up at each Change(); a clock in the task bar that
-// shows hours and minutes. Xlib, on a connection of its own.
+// painted over the whole of $DISPLAY, whose stamp counts up at each
+// Change(); a clock in the task bar that shows hours and minutes. Xlib, on
+// a connection of its own.
 class ChangingDesktop {
 public:
-    ChangingDesktop();
+    enum class Motion {
+        PageScroll,  // the whole page scrolls by one line
+        // Only a region of 640 x 360 in the page changes: text lines beside
+        // a photo-like picture that slides along.
+        Region,
+    };
+    static constexpr int kRegionLeft = 480;
+    static constexpr int kRegionTop = 220;
+    static constexpr int kRegionWidth = 640;
+    static constexpr int kRegionHeight = 360;
+
+    explicit ChangingDesktop(Motion motion = Motion::PageScroll);
     ~ChangingDesktop();
     ChangingDesktop(const ChangingDesktop&) = delete;
     ChangingDesktop& operator=(const ChangingDesktop&) = delete;
@@ -41,16 +52,19 @@ public:
     bool Ready() const { return display_ != nullptr; }
     int Width() const { return width_; }
     int Height() const { return height_; }
-    // The page scrolled and the stamp counted up; returns the new stamp.
+    // The page or the region changed and the stamp counted up; returns the new stamp.
     std::int64_t Change();
     // Repaints the clock when the minute turned.
     void Clock();
 
 private:
     void Page();
+    void Region();
     void PaintStamp();
 
+    Motion motion_;
     ::_XDisplay* display_ = nullptr;
+    void* photo_ = nullptr;  // XImage twice the picture's width, slid across
     unsigned long window_ = 0;
     void* gc_ = nullptr;
     int width_ = 0;

@@ -14,6 +14,14 @@
 // Link version 1 (plain) against version 2 (TLS) on unshaped loopback, one
 // after the other: the CPU each side spends per frame while the screen
 // changes, and the time from the technician's connect to its first picture.
+//
+//   frame_link_bench --fluent [--versao 3] [--seconds 30] [--idle 20] [--cases loopback,shaped] [--rates 5000]
+// Our sides beside x11vnc and a viewer on the same two Xvfb displays (see
+// FluentRun.h): frames shown per second, the delay from a change painted to
+// its showing, link bytes of a changing and an idle screen, PSNR at 1:1 and
+// the sender's CPU, on loopback and over a shaped link (needs root).
+#include "BenchProcesses.h"
+#include "FluentRun.h"
 #include "LinkSides.h"
 #include "ShapedLink.h"
 
@@ -60,123 +68,14 @@ struct Options {
     int idle = 60;
 };
 
-std::vector<std::string> Split(const std::string& text)
+// The cliente's screen, in DISPLAY for the sides.
+pid_t StartScreen(const std::string& tag)
 {
-    std::vector<std::string> parts;
-    std::stringstream in(text);
-    for (std::string part; std::getline(in, part, ',');)
-        parts.push_back(part);
-    return parts;
-}
-
-std::string SelfPath()
-{
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<size_t>(n)) : "frame_link_bench";
-}
-
-void Stop(pid_t pid)
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 50; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-}
-
-// A private Xvfb of 1920 × 1080 for the cliente's screen, on a display
-// number of its own well away from :0, which other tools use and end; its
-// number in DISPLAY.
-pid_t StartXvfb(const std::string& tag)
-{
-    for (int number = 150 + getpid() % 40; number < 250; ++number) {
-        char lock[64], display[16], command[512];
-        std::snprintf(lock, sizeof lock, "/tmp/.X%d-lock", number);
-        if (access(lock, F_OK) == 0)
-            continue;
-        std::snprintf(display, sizeof display, ":%d", number);
-        const std::string ready = tag + "-display";
-        std::snprintf(command, sizeof command,
-                      "exec Xvfb %s -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>%s 2>/dev/null", display,
-                      ready.c_str());
-        const pid_t pid = Spawn({"sh", "-c", command});
-        for (int i = 0; pid > 0 && i < 200; ++i) {
-            std::string shown;
-            std::ifstream(ready) >> shown;
-            if (!shown.empty()) {
-                setenv("DISPLAY", display, 1);
-                return pid;
-            }
-            if (waitpid(pid, nullptr, WNOHANG) == pid)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        Stop(pid);
-    }
-    return -1;
-}
-
-std::vector<std::vector<std::string>> ReadLog(const std::string& path)
-{
-    std::vector<std::vector<std::string>> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        std::stringstream words(line);
-        std::vector<std::string> fields;
-        for (std::string word; words >> word;)
-            fields.push_back(word);
-        if (!fields.empty())
-            lines.push_back(fields);
-    }
-    return lines;
-}
-
-bool WaitForReady(const std::string& path, pid_t pid)
-{
-    for (int i = 0; i < 300; ++i) {
-        for (const auto& line : ReadLog(path))
-            if (line[0] == "ready")
-                return true;
-        if (waitpid(pid, nullptr, WNOHANG) == pid)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
-double Quantile(std::vector<double> values, double q)
-{
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    const size_t i = std::min(values.size() - 1, static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5));
-    return values[i];
-}
-
-struct Sample {
-    std::int64_t ns;
-    std::uint64_t bytes;
-};
-
-double BytesBetween(const std::vector<Sample>& samples, std::int64_t from, std::int64_t to)
-{
-    auto at = [&](std::int64_t t) -> double {
-        for (size_t i = 1; i < samples.size(); ++i)
-            if (samples[i].ns >= t) {
-                const Sample& a = samples[i - 1];
-                const Sample& b = samples[i];
-                const double f = b.ns == a.ns ? 1.0 : static_cast<double>(t - a.ns) / static_cast<double>(b.ns - a.ns);
-                return static_cast<double>(a.bytes) + f * static_cast<double>(b.bytes - a.bytes);
-            }
-        return samples.empty() ? 0.0 : static_cast<double>(samples.back().bytes);
-    };
-    return at(to) - at(from);
+    std::string display;
+    const pid_t xvfb = StartXvfb(tag, "1920x1080x24", &display);
+    if (xvfb > 0)
+        setenv("DISPLAY", display.c_str(), 1);
+    return xvfb;
 }
 
 void Report(const Route& route, int rateKbit, const std::string& clienteLog, const std::string& tecnicoLog,
@@ -241,8 +140,8 @@ void Report(const Route& route, int rateKbit, const std::string& clienteLog, con
     const double goal = 1.5 * frameOnLink + 2 * kOneWayDelayMs / 1000.0;
     // The idle screen from 2 s after its start, when the last changing frame has surely arrived.
     const std::int64_t idleFrom = idle + 2000000000LL;
-    const double idleRate = BytesBetween(samples, idleFrom, end) / (static_cast<double>(end - idleFrom) / 1e9);
-    const double changeRate = BytesBetween(samples, change, idle) / changeSeconds;
+    const double idleRate = Between(samples, &Sample::bytes, idleFrom, end) / (static_cast<double>(end - idleFrom) / 1e9);
+    const double changeRate = Between(samples, &Sample::bytes, change, idle) / changeSeconds;
     const double medFirst = Quantile(first, 0.5), medLast = Quantile(last, 0.5);
     const bool met = medFirst <= goal && medLast <= goal;
     const bool grew = medLast > std::max(medFirst * 1.25, medFirst + 0.1);
@@ -261,7 +160,7 @@ bool RunCase(const Route& route, int rateKbit, const Options& o, const std::stri
     std::string problem;
     auto link = ShapedLink::Open(rateKbit, kOneWayDelayMs, &problem);
     // A fresh screen for every case.
-    const pid_t xvfb = link ? StartXvfb(tag) : -1;
+    const pid_t xvfb = link ? StartScreen(tag) : -1;
     if (!link || xvfb <= 0) {
         std::fprintf(stderr, "frame_link: %s\n", link ? "Xvfb did not start" : problem.c_str());
         return false;
@@ -298,10 +197,10 @@ bool RunCase(const Route& route, int rateKbit, const Options& o, const std::stri
     const pid_t tecnico = side("tecnico", false, peer, port);
     std::vector<Sample> samples;
     while (waitpid(cliente, nullptr, WNOHANG) != cliente) {
-        samples.push_back({MonotonicNs(), link->BytesAToB()});
+        samples.push_back({MonotonicNs(), static_cast<double>(link->BytesAToB())});
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    samples.push_back({MonotonicNs(), link->BytesAToB()});
+    samples.push_back({MonotonicNs(), static_cast<double>(link->BytesAToB())});
     Stop(tecnico);
     Stop(relay);
     Stop(xvfb);
@@ -357,7 +256,7 @@ VersionFigures RunVersion(int versao, const Options& o, const std::string& folde
 {
     const std::string tag = folder + "/v" + std::to_string(versao);
     VersionFigures f;
-    const pid_t xvfb = StartXvfb(tag);
+    const pid_t xvfb = StartScreen(tag);
     if (xvfb <= 0)
         return f;
     const std::string self = SelfPath();
@@ -422,11 +321,19 @@ int main(int argc, char** argv)
     using namespace framelink;
     SideOptions side;
     Options options;
+    FluentOptions fluent;
+    bool fluentRun = false;
+    int versao = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : "";
-        if (arg == "--relay" || arg == "--versions") {
-            (arg == "--relay" ? side.relay : options.versions) = true;
+        const std::pair<const char*, bool*> switches[] = {
+            {"--relay", &side.relay}, {"--versions", &options.versions}, {"--fluent", &fluentRun}};
+        bool* flag = nullptr;
+        for (const auto& [name, value] : switches)
+            flag = arg == name ? value : flag;
+        if (flag || arg == "--no-paint") {
+            *(flag ? flag : &side.paint) = flag != nullptr;
             continue;
         }
         if (arg == "--role")
@@ -437,29 +344,45 @@ int main(int argc, char** argv)
             side.port = std::atoi(value);
         else if (arg == "--log")
             side.logPath = value;
-        else if (arg == "--change")
-            side.changeSeconds = options.change = std::atoi(value);
+        else if (arg == "--change" || arg == "--seconds")
+            side.changeSeconds = options.change = fluent.changeSeconds = std::atoi(value);
         else if (arg == "--idle")
-            side.idleSeconds = options.idle = std::atoi(value);
+            side.idleSeconds = options.idle = fluent.idleSeconds = std::atoi(value);
+        else if (arg == "--per-second")
+            side.changesPerSecond = std::atoi(value);
         else if (arg == "--rates") {
             options.ratesKbit.clear();
             for (const std::string& rate : Split(value))
                 options.ratesKbit.push_back(std::stoi(rate));
+            fluent.rateKbit = options.ratesKbit.empty() ? fluent.rateKbit : options.ratesKbit.front();
         } else if (arg == "--routes")
             options.routes = Split(value);
+        else if (arg == "--cases")
+            fluent.cases = Split(value);
         else if (arg == "--versao")
-            side.versao = std::atoi(value);
+            versao = std::atoi(value);
+        else if (arg == "--levels" && Split(value).size() == 2) {
+            side.nitidez = std::stoi(Split(value)[0]);
+            side.atualizacao = std::stoi(Split(value)[1]);
+        } else if (arg == "--picture")
+            side.picturePath = value;
         else {
             std::fprintf(stderr, "frame_link_bench: unknown argument %s\n", arg.c_str());
             return 2;
         }
         ++i;
     }
+    side.versao = versao > 0 ? versao : side.versao;
+    fluent.versao = versao > 0 ? versao : fluent.versao;
     if (side.role == "cliente")
         return RunCliente(side);
     if (side.role == "tecnico")
         return RunTecnico(side);
     if (side.role == "relay")
         return RunRelay(side);
+    if (side.role == "desktop")
+        return RunDesktop(side);
+    if (fluentRun)
+        return RunFluent(fluent);
     return options.versions ? CompareVersions(options) : Coordinate(options);
 }

@@ -9,6 +9,7 @@
 #include "core/shell/Dialogs.h"
 #include "core/shell/frmMain.h"
 #include "core/time/Clock.h"
+#include "platform/x11/DamageSourceX11.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "relay/RelayServer.h"
 
@@ -19,8 +20,13 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <memory>
+#include <pthread.h>
 
 namespace framelink {
 
@@ -77,8 +83,8 @@ long long CpuNs()
 // One device's main window with the platform seams a side needs, in an
 // accepted session whose identifiers both sides share.
 struct Device {
-    Device(imaging::ScreenSource* screen, int versao)
-        : window({clock, dialogs, clipboard, urls, store, nullptr, nullptr, screen})
+    Device(imaging::ScreenSource* screen, updates::DamageSource* damage, int versao)
+        : window({clock, dialogs, clipboard, urls, store, nullptr, nullptr, screen, nullptr, damage})
     {
         shell::frmMain& w = window;
         w.s.versao_link = versao;
@@ -96,7 +102,8 @@ struct Device {
     shell::frmMain window;
 };
 
-// The technician's preview: nothing is painted, each shown frame's stamp is logged.
+// The technician's preview: nothing is painted, each shown frame's stamp is
+// logged; the last picture is kept where the side drew it from.
 class StampReader final : public imaging::DrawSurface {
 public:
     StampReader(const session::SessionRecord& s, EventLog& log) : s_(s), log_(log) {}
@@ -105,14 +112,36 @@ public:
     void DrawPicture(const QImage& picture, const QRect&) override
     {
         stamp_ = Stamp::Read(picture, s_.RemoteWidth, s_.RemoteHeight);
+        last_ = &picture;
     }
     void Refresh() override { log_.Line("shown %lld %lld", static_cast<long long>(stamp_), static_cast<long long>(MonotonicNs())); }
+    // Updates composed in place: the picture holds every update so far, the
+    // stamp is read from it whatever part changed.
+    void DrawComposed(const QImage& picture, const imaging::CursorImage&, const QRect& into, const QRegion&) override
+    {
+        DrawPicture(picture, into);
+        Refresh();
+    }
+
+    void Save(const std::string& path)
+    {
+        if (!path.empty() && last_ && last_->save(QString::fromStdString(path), "PNG"))
+            log_.Line("saved %s", path.c_str());
+    }
 
 private:
     const session::SessionRecord& s_;
     EventLog& log_;
     std::int64_t stamp_ = -1;
+    const QImage* last_ = nullptr;
 };
+
+// The levels the cliente was told to hold, as a technician's quality command sets them.
+void HoldLevels(shell::frmMain& w, const SideOptions& o)
+{
+    if (o.nitidez > 0)
+        w.quality.AplicarComandoQualidade(o.nitidez, o.atualizacao);
+}
 
 void UseRelay(const SideOptions& o)
 {
@@ -129,15 +158,19 @@ int RunCliente(const SideOptions& o)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(g_argc, g_argv);
     EventLog log(o.logPath);
-    ChangingDesktop desktop;
+    std::unique_ptr<ChangingDesktop> desktop;
+    if (o.paint)
+        desktop = std::make_unique<ChangingDesktop>();
     QString error;
     auto x11 = platform::ScreenSourceX11::Open(nullptr, &error);
-    if (!desktop.Ready() || !x11) {
+    // As the program opens it: hints for change detection on links with updates.
+    auto damage = x11 ? platform::DamageSourceX11::Open(nullptr, &error) : nullptr;
+    if ((desktop && !desktop->Ready()) || !x11 || !damage) {
         std::fprintf(stderr, "cliente: no display: %s\n", qPrintable(error));
         return 2;
     }
     StampedSource source(*x11);
-    Device device(&source, o.versao);
+    Device device(&source, damage.get(), o.versao);
     shell::frmMain& w = device.window;
     w.s.papel = session::kCliente;
     w.quality.RestaurarQualidade();
@@ -166,7 +199,10 @@ int RunCliente(const SideOptions& o)
         }
         w.s.TransmissaoIniciada = true;
     }
+    HoldLevels(w, o);
     log.Line("ready");
+    if (!desktop)
+        return app.exec();
 
     enum class Phase { Waiting, Change, Idle } phase = Phase::Waiting;
     std::int64_t phaseStart = MonotonicNs();
@@ -175,7 +211,7 @@ int RunCliente(const SideOptions& o)
     QObject::connect(&painter, &QTimer::timeout, &app, [&] {
         const std::int64_t now = MonotonicNs();
         const double elapsed = static_cast<double>(now - phaseStart) / 1e9;
-        desktop.Clock();
+        desktop->Clock();
         if (phase == Phase::Waiting) {
             if (w.s.TelaConectada) {
                 phase = Phase::Change;
@@ -189,12 +225,13 @@ int RunCliente(const SideOptions& o)
             return;
         }
         if (phase == Phase::Change) {
-            desktop.Change();
+            desktop->Change();
             if (elapsed >= o.changeSeconds) {
                 phase = Phase::Idle;
                 phaseStart = now;
-                // The idle screen at the default levels, held as a technician's choice would hold them.
-                w.quality.AplicarComandoQualidade(3, 3);
+                // The idle screen at the default levels unless others are held.
+                if (o.nitidez == 0)
+                    w.quality.AplicarComandoQualidade(3, 3);
                 log.Line("phase idle %lld", static_cast<long long>(now));
             }
             return;
@@ -216,7 +253,7 @@ int RunTecnico(const SideOptions& o)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(g_argc, g_argv);
     EventLog log(o.logPath);
-    Device device(nullptr, o.versao);
+    Device device(nullptr, nullptr, o.versao);
     shell::frmMain& w = device.window;
     w.s.papel = session::kTecnico;
     StampReader preview(w.s, log);
@@ -241,11 +278,63 @@ int RunTecnico(const SideOptions& o)
         const double elapsed = static_cast<double>(MonotonicNs() - started) / 1e9;
         if ((linked && !w.s.TelaConectada) || elapsed > o.changeSeconds + o.idleSeconds + 120) {
             log.Line("cpu %lld", CpuNs());
+            preview.Save(o.picturePath);
             app.exit(0);
         }
     });
     watch.start();
     return app.exec();
+}
+
+namespace {
+
+void SleepUntil(std::int64_t ns)
+{
+    const timespec until{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
+}  // namespace
+
+int RunDesktop(const SideOptions& o)
+{
+    sigset_t start;
+    sigemptyset(&start);
+    sigaddset(&start, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &start, nullptr);
+    EventLog log(o.logPath);
+    ChangingDesktop desktop(ChangingDesktop::Motion::Region);
+    if (!desktop.Ready()) {
+        std::fprintf(stderr, "desktop: no display\n");
+        return 2;
+    }
+    log.Line("ready");
+    int signal = 0;
+    sigwait(&start, &signal);
+    const std::int64_t period = 1000000000LL / std::max(1, o.changesPerSecond);
+    const std::int64_t began = MonotonicNs();
+    const std::int64_t idle = began + o.changeSeconds * 1000000000LL;
+    log.Line("phase change %lld", static_cast<long long>(began));
+    for (std::int64_t next = began; next < idle;) {
+        const std::int64_t stamp = desktop.Change();
+        const std::int64_t painted = MonotonicNs();
+        log.Line("painted %lld %lld", static_cast<long long>(stamp), static_cast<long long>(painted));
+        // A late change does not make the next ones come in a burst.
+        next = std::max(next + period, painted - period);
+        SleepUntil(next);
+    }
+    const std::int64_t idleBegan = MonotonicNs();
+    const std::int64_t end = idleBegan + o.idleSeconds * 1000000000LL;
+    log.Line("phase idle %lld", static_cast<long long>(idleBegan));
+    for (std::int64_t now = idleBegan; now < end; now = MonotonicNs()) {
+        desktop.Clock();
+        SleepUntil(std::min<std::int64_t>(end, now + 1000000000LL));
+    }
+    log.Line("phase end %lld", static_cast<long long>(MonotonicNs()));
+    log.Line("done");
+    sigwait(&start, &signal);
+    return 0;
 }
 
 namespace {
