@@ -9,13 +9,17 @@
 namespace store {
 namespace {
 
-std::string ErrorText(const pg_conn* conn)
+// libpq's text on one log line.
+std::string OneLine(std::string text)
 {
-    std::string text = conn ? PQerrorMessage(conn) : "out of memory";
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+    for (char& c : text)
+        c = c == '\n' || c == '\t' ? ' ' : c;
+    while (!text.empty() && text.back() == ' ')
         text.pop_back();
     return text;
 }
+
+std::string ErrorText(const pg_conn* conn) { return OneLine(conn ? PQerrorMessage(conn) : "out of memory"); }
 
 }  // namespace
 
@@ -61,6 +65,9 @@ PgParams& PgParams::Add(std::int64_t value)
 
 PgParams& PgParams::Add(std::string_view text)
 {
+    // libpq reads a text parameter up to its first NUL; refuse rather than cut it.
+    if (text.find('\0') != std::string_view::npos)
+        throw std::runtime_error("postgresql: a text value holds a NUL byte");
     values_.emplace_back(text);
     binary_.push_back(0);
     return *this;
@@ -81,13 +88,18 @@ void PostgresConnection::Connect()
 {
     PQfinish(conn_);
     prepared_.clear();  // prepared statements belong to the connection that made them
-    // A bounded connect, so a dead server fails the request instead of
-    // stalling the service's thread; the URL's own connect_timeout wins.
-    const char* const keys[] = {"connect_timeout", "dbname", nullptr};
-    const char* const values[] = {"5", url_.c_str(), nullptr};
+    // A bounded connect, and over TCP a bounded wait for unacknowledged
+    // data, so a dead database fails the request instead of stalling the
+    // service's thread for good; the URL's own settings win (they come later).
+    const char* const keys[] = {"connect_timeout", "tcp_user_timeout", "dbname", nullptr};
+    const char* const values[] = {"5", "10000", url_.c_str(), nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
-    if (PQstatus(conn_) != CONNECTION_OK)
-        throw std::runtime_error("postgresql: cannot connect: " + ErrorText(conn_));
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        const std::string error = ErrorText(conn_);
+        PQfinish(conn_);
+        conn_ = nullptr;  // the next EnsureConnected() tries again
+        throw std::runtime_error("postgresql: cannot connect: " + error);
+    }
     Exec("SET client_min_messages = warning");  // no notices on stderr from IF NOT EXISTS
 }
 
@@ -103,10 +115,8 @@ PgRows PostgresConnection::Checked(pg_result* result, const char* what)
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return PgRows(result);
     const char* message = result ? PQresultErrorMessage(result) : "";
-    std::string text = *message ? message : ErrorText(conn_);
+    const std::string text = *message ? OneLine(message) : ErrorText(conn_);
     PQclear(result);
-    while (!text.empty() && text.back() == '\n')
-        text.pop_back();
     throw std::runtime_error(std::string("postgresql ") + what + ": " + text);
 }
 
