@@ -1,5 +1,7 @@
 #include "server/Options.h"
 
+#include "server/store/OpenStore.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -70,6 +72,8 @@ const std::vector<OptionRow>& Rows()
     using R = relay::RelayLimits;
     static const std::vector<OptionRow> rows = {
         {"--data", "DIR", "data folder: marquelin.db, outbox/, generated certificate (required)", Text(&O::dataDir)},
+        {"--database", "URL", "postgresql://user@host/db?...: a store several servers share (SQLite in DIR)",
+         Text(&O::database)},
         {"--listen", "ADDR", "address of both listeners (127.0.0.1)", Text(&O::listen)},
         {"--https-port", "N", "web service port, 0 for any free one (8443)", Number(0, 65535, 1, &O::httpsPort)},
         {"--relay-port", "N", "relay port, 0 for any free one (50556)", Number(0, 65535, 1, &O::relayPort)},
@@ -229,6 +233,8 @@ ParsedOptions ParseServerOptions(int argc, char** argv)
     }
     if (options.dataDir.empty())
         return {std::nullopt, "--data DIR is required\n" + HelpText()};
+    if (!options.database.empty() && !store::IsPostgresUrl(options.database))
+        return {std::nullopt, "--database takes a postgresql:// URL"};
     if (options.tlsCert.empty() != options.tlsKey.empty())
         return {std::nullopt, "--tls-cert and --tls-key go together"};
     if (options.smtpUrl.empty() != options.mailFrom.empty() && !options.smtpUrl.empty())

@@ -14,6 +14,7 @@
 
 struct ServerOptions {
     std::string dataDir;
+    std::string database;  // a PostgreSQL URL; empty: SQLite in the data folder
     std::string listen = "127.0.0.1";
     int httpsPort = 8443;
     int relayPort = 50556;

@@ -11,7 +11,7 @@
 #include "server/http/TlsSetup.h"
 #include "server/mail/OutboxMailer.h"
 #include "server/mail/SmtpMailer.h"
-#include "server/store/SqliteStore.h"
+#include "server/store/OpenStore.h"
 
 #include "relay/RelayServer.h"
 
@@ -110,7 +110,10 @@ int Serve(const ServerOptions& o)
     http::HttpLimits webLimits = o.http;
     relay::RelayLimits relayLimits = o.relay;
     ShareOutDescriptors(o, webLimits, relayLimits);
-    store::SqliteStore store(o.dataDir + "/marquelin.db");
+    // Never logged: a PostgreSQL URL may carry a password.
+    const std::unique_ptr<store::Store> opened =
+        store::OpenStore(o.database.empty() ? o.dataDir + "/marquelin.db" : o.database);
+    store::Store& store = *opened;
     const std::unique_ptr<mail::Mailer> mailer = MakeMailer(o);
     const http::CertificateFiles certificate = o.tlsCert.empty()
         ? http::EnsureSelfSignedCertificate(o.dataDir, o.hosts)
@@ -147,8 +150,9 @@ int Serve(const ServerOptions& o)
     });
 
     WriteListeningFile(o.dataDir, listener.Port(), relayPort);
-    ServerLog("server: https://%s:%u/ relay %s:%u data %s", http::AddressText(listen).c_str(), listener.Port(),
-              http::AddressText(listen).c_str(), relayPort, o.dataDir.c_str());
+    ServerLog("server: https://%s:%u/ relay %s:%u data %s store %s", http::AddressText(listen).c_str(),
+              listener.Port(), http::AddressText(listen).c_str(), relayPort, o.dataDir.c_str(),
+              o.database.empty() ? "sqlite" : "postgresql");
     io.run();
     ServerLog("server: stopped");
     return 0;

@@ -112,7 +112,8 @@ EndpointReply SolicitarAcesso(EndpointContext& ctx)
     const bool askedByMe = code->state == store::CodeState::Requested && code->tecnicoDeviceId == tecnico.id;
     if (!free && !askedByMe)
         return Refuse(erro::CodigoIndisponivel);
-    ctx.store.RecordRequest(code->id, tecnico.id, tecnico.nome, AnnouncedLinkVersion(ctx.form));
+    if (!ctx.store.RecordRequest(code->id, tecnico.id, tecnico.nome, AnnouncedLinkVersion(ctx.form)))
+        return Refuse(erro::CodigoIndisponivel);  // another technician's request came first
     return Ok(JsonReply().Bool("ok", true).String("codigo_id", std::to_string(code->id)).Finish());
 }
 
@@ -132,12 +133,16 @@ EndpointReply ResponderAcesso(EndpointContext& ctx)
 
     JsonReply reply;
     reply.Bool("ok", true).String("codigo_id", std::to_string(code->id));
+    // A second answer that raced this one (another server, a double click) finds the request gone.
     if (acao == "recusar") {
-        ctx.store.RefuseRequest(code->id, ctx.now);
+        if (!ctx.store.RefuseRequest(code->id, ctx.now))
+            return Refuse(erro::SolicitacaoIndisponivel);
         return Ok(reply.String("status", "recusado").Finish());
     }
     const store::Id sessionId = ctx.store.AcceptRequest(*code, security::RandomHex(16), ctx.clientAddress,
                                                         AnnouncedLinkVersion(ctx.form), ctx.now);
+    if (sessionId == 0)
+        return Refuse(erro::SolicitacaoIndisponivel);
     return Ok(reply.String("status", "aceito").String("sessao_id", std::to_string(sessionId)).Finish());
 }
 

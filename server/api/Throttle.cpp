@@ -43,12 +43,7 @@ int Throttle::Failures(const std::string& key, store::Millis now)
 
 void Throttle::CountFailure(const std::string& key, store::Millis now)
 {
-    store::ThrottleCounter counter = store_.LoadCounter(key);
-    if (now - counter.lastFailureAt >= policy_.lockoutMs)
-        counter.failures = 0;
-    ++counter.failures;
-    counter.lastFailureAt = now;
-    store_.SaveCounter(key, counter);
+    store_.AddFailure(key, now, now - policy_.lockoutMs);
 }
 
 void Throttle::CountFailures(std::initializer_list<const std::string*> keys, store::Millis now)

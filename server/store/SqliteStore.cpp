@@ -1,5 +1,7 @@
 #include "server/store/SqliteStore.h"
 
+#include "server/store/StoreRows.h"
+
 #include <array>
 #include <stdexcept>
 
@@ -98,15 +100,6 @@ ALTER TABLE sessions ADD COLUMN versao_link_tecnico INTEGER NOT NULL DEFAULT 1;
 
 constexpr std::array<const char*, SqliteStore::kSchemaVersion> kSteps{kSchemaV1, kDevicesPerAccount, kLinkVersions};
 
-// One place for the column list of a code, so every reader agrees.
-#define CODE_COLUMNS \
-    "c.id, c.codigo, c.cliente_device_id, c.expires_at, c.state, c.tecnico_device_id, c.tecnico_nome, " \
-    "c.ip_cliente, c.session_id, c.versao_link_tecnico"
-constexpr int kCodeColumnCount = 10;
-#define SESSION_COLUMNS \
-    "s.id, s.code_id, s.cliente_device_id, s.tecnico_device_id, s.stream_key, s.ip_local_cliente, " \
-    "s.porta_cliente, s.ended, s.versao_link_cliente, s.versao_link_tecnico"
-
 struct StateName {
     CodeState state;
     const char* name;
@@ -118,38 +111,6 @@ constexpr std::array<StateName, 5> kStateNames{{
     {CodeState::Refused, "recusado"},
     {CodeState::Ended, "encerrado"},
 }};
-
-Code ReadCode(const Query& q, int first = 0)
-{
-    Code c;
-    c.id = q.Int(first);
-    c.codigo = q.Text(first + 1);
-    c.clienteDeviceId = q.Int(first + 2);
-    c.expiresAt = q.Int(first + 3);
-    c.state = CodeStateFromName(q.Text(first + 4)).value_or(CodeState::Ended);
-    c.tecnicoDeviceId = q.Int(first + 5);
-    c.tecnicoNome = q.Text(first + 6);
-    c.ipCliente = q.Text(first + 7);
-    c.sessionId = q.Int(first + 8);
-    c.versaoLinkTecnico = static_cast<int>(q.Int(first + 9));
-    return c;
-}
-
-Session ReadSession(const Query& q, int first = 0)
-{
-    Session s;
-    s.id = q.Int(first);
-    s.codeId = q.Int(first + 1);
-    s.clienteDeviceId = q.Int(first + 2);
-    s.tecnicoDeviceId = q.Int(first + 3);
-    s.streamKey = q.Text(first + 4);
-    s.ipLocalCliente = q.Text(first + 5);
-    s.portaCliente = static_cast<int>(q.Int(first + 6));
-    s.ended = q.Int(first + 7) != 0;
-    s.versaoLinkCliente = static_cast<int>(q.Int(first + 8));
-    s.versaoLinkTecnico = static_cast<int>(q.Int(first + 9));
-    return s;
-}
 
 }  // namespace
 
@@ -330,7 +291,7 @@ Id SqliteStore::IssueCode(Id deviceId, const std::string& codigo, Millis expires
 std::optional<Code> SqliteStore::FindLiveCode(const std::string& codigo, Millis now)
 {
     Query q = db_.Prepare(
-        "SELECT " CODE_COLUMNS " FROM codes c WHERE c.codigo = ?1 AND c.state IN ('aguardando', 'solicitado', "
+        "SELECT " STORE_CODE_COLUMNS " FROM codes c WHERE c.codigo = ?1 AND c.state IN ('aguardando', 'solicitado', "
         "'aceito') AND (c.state = 'aceito' OR c.expires_at > ?2) ORDER BY c.id DESC LIMIT 1");
     q.Bind(1, codigo).Bind(2, now);
     if (!q.Step())
@@ -340,34 +301,39 @@ std::optional<Code> SqliteStore::FindLiveCode(const std::string& codigo, Millis 
 
 std::optional<Code> SqliteStore::FindCode(Id codeId)
 {
-    Query q = db_.Prepare("SELECT " CODE_COLUMNS " FROM codes c WHERE c.id = ?1");
+    Query q = db_.Prepare("SELECT " STORE_CODE_COLUMNS " FROM codes c WHERE c.id = ?1");
     q.Bind(1, codeId);
     if (!q.Step())
         return std::nullopt;
     return ReadCode(q);
 }
 
-void SqliteStore::RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome,
+bool SqliteStore::RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome,
                                 int versaoLinkTecnico)
 {
     Transaction t(db_);
     {
         Query q = db_.Prepare(
             "UPDATE codes SET state = 'solicitado', tecnico_device_id = ?2, tecnico_nome = ?3, "
-            "versao_link_tecnico = ?4 WHERE id = ?1");
+            "versao_link_tecnico = ?4 WHERE id = ?1 "
+            "AND (state = 'aguardando' OR (state = 'solicitado' AND tecnico_device_id = ?2))");
         q.Bind(1, codeId).Bind(2, tecnicoDeviceId).Bind(3, tecnicoNome).Bind(4, versaoLinkTecnico).Run();
+        if (db_.Changes() == 0)
+            return false;
     }
     {
         Query q = db_.Prepare("UPDATE devices SET latest_code_id = ?2 WHERE id = ?1");
         q.Bind(1, tecnicoDeviceId).Bind(2, codeId).Run();
     }
     t.Commit();
+    return true;
 }
 
-void SqliteStore::RefuseRequest(Id codeId, Millis now)
+bool SqliteStore::RefuseRequest(Id codeId, Millis now)
 {
-    Query q = db_.Prepare("UPDATE codes SET state = 'recusado', ended_at = ?2 WHERE id = ?1");
+    Query q = db_.Prepare("UPDATE codes SET state = 'recusado', ended_at = ?2 WHERE id = ?1 AND state = 'solicitado'");
     q.Bind(1, codeId).Bind(2, now).Run();
+    return db_.Changes() == 1;
 }
 
 Id SqliteStore::AcceptRequest(const Code& code, const std::string& streamKey, const std::string& ipCliente,
@@ -384,8 +350,12 @@ Id SqliteStore::AcceptRequest(const Code& code, const std::string& streamKey, co
         sessionId = db_.LastInsertId();
     }
     {
-        Query q = db_.Prepare("UPDATE codes SET state = 'aceito', session_id = ?2, ip_cliente = ?3 WHERE id = ?1");
+        Query q = db_.Prepare(
+            "UPDATE codes SET state = 'aceito', session_id = ?2, ip_cliente = ?3 "
+            "WHERE id = ?1 AND state = 'solicitado'");
         q.Bind(1, code.id).Bind(2, sessionId).Bind(3, ipCliente).Run();
+        if (db_.Changes() == 0)
+            return 0;  // the session rolls back with the transaction
     }
     t.Commit();
     return sessionId;
@@ -393,7 +363,7 @@ Id SqliteStore::AcceptRequest(const Code& code, const std::string& streamKey, co
 
 std::optional<Session> SqliteStore::FindSession(Id sessionId)
 {
-    Query q = db_.Prepare("SELECT " SESSION_COLUMNS " FROM sessions s WHERE s.id = ?1");
+    Query q = db_.Prepare("SELECT " STORE_SESSION_COLUMNS " FROM sessions s WHERE s.id = ?1");
     q.Bind(1, sessionId);
     if (!q.Step())
         return std::nullopt;
@@ -432,7 +402,8 @@ void SqliteStore::EndSession(const Session& session, const std::string& motivo, 
 std::optional<CodeStatus> SqliteStore::StatusFor(Id deviceId, Id codeId)
 {
     Query q = db_.Prepare(
-        "SELECT " CODE_COLUMNS ", " SESSION_COLUMNS " FROM codes c LEFT JOIN sessions s ON s.id = c.session_id "
+        "SELECT " STORE_CODE_COLUMNS ", " STORE_SESSION_COLUMNS " FROM codes c "
+        "LEFT JOIN sessions s ON s.id = c.session_id "
         "WHERE c.id = (CASE WHEN ?2 > 0 THEN ?2 ELSE (SELECT latest_code_id FROM devices WHERE id = ?1) END) "
         "AND (c.cliente_device_id = ?1 OR c.tecnico_device_id = ?1)");
     q.Bind(1, deviceId).Bind(2, codeId);
@@ -463,17 +434,16 @@ ThrottleCounter SqliteStore::LoadCounter(const std::string& key)
     return ThrottleCounter{static_cast<int>(q.Int(0)), q.Int(1)};
 }
 
-void SqliteStore::SaveCounter(const std::string& key, const ThrottleCounter& counter)
+int SqliteStore::AddFailure(const std::string& key, Millis now, Millis forgetUpTo)
 {
-    if (counter.failures == 0) {
-        Query q = db_.Prepare("DELETE FROM counters WHERE key = ?1");
-        q.Bind(1, key).Run();
-        return;
-    }
     Query q = db_.Prepare(
-        "INSERT INTO counters (key, failures, last_failure_at) VALUES (?1, ?2, ?3) "
-        "ON CONFLICT(key) DO UPDATE SET failures = ?2, last_failure_at = ?3");
-    q.Bind(1, key).Bind(2, counter.failures).Bind(3, counter.lastFailureAt).Run();
+        "INSERT INTO counters (key, failures, last_failure_at) VALUES (?1, 1, ?2) ON CONFLICT(key) DO UPDATE SET "
+        "failures = CASE WHEN last_failure_at <= ?3 THEN 1 ELSE failures + 1 END, last_failure_at = ?2 "
+        "RETURNING failures");
+    q.Bind(1, key).Bind(2, now).Bind(3, forgetUpTo);
+    const int failures = q.Step() ? static_cast<int>(q.Int(0)) : 0;
+    q.Run();
+    return failures;
 }
 
 int SqliteStore::Purge(Millis before)

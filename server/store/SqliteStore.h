@@ -27,9 +27,9 @@ public:
                  Millis now) override;
     std::optional<Code> FindLiveCode(const std::string& codigo, Millis now) override;
     std::optional<Code> FindCode(Id codeId) override;
-    void RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome,
+    bool RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome,
                        int versaoLinkTecnico) override;
-    void RefuseRequest(Id codeId, Millis now) override;
+    bool RefuseRequest(Id codeId, Millis now) override;
     Id AcceptRequest(const Code& code, const std::string& streamKey, const std::string& ipCliente,
                      int versaoLinkCliente, Millis now) override;
 
@@ -42,7 +42,7 @@ public:
     std::optional<AcceptedKey> AcceptedStreamKey(Id sessionId) override;
 
     ThrottleCounter LoadCounter(const std::string& key) override;
-    void SaveCounter(const std::string& key, const ThrottleCounter& counter) override;
+    int AddFailure(const std::string& key, Millis now, Millis forgetUpTo) override;
     int Purge(Millis before) override;
 
     static constexpr int kSchemaVersion = 3;

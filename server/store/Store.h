@@ -7,7 +7,9 @@
 // The service's storage, behind one interface so another database can follow
 // SQLite. Every operation is one transaction: when it returns, what it wrote
 // survives a crash. Times are Unix milliseconds given by the caller, so the
-// store keeps no clock of its own. Single-threaded, like the whole service.
+// store keeps no clock of its own. Single-threaded, like the whole service;
+// several servers may share one PostgreSQL store, so no operation relies on
+// being the only writer.
 
 namespace store {
 
@@ -118,9 +120,13 @@ public:
                          const std::string& ipCliente, Millis now) = 0;
     virtual std::optional<Code> FindLiveCode(const std::string& codigo, Millis now) = 0;
     virtual std::optional<Code> FindCode(Id codeId) = 0;
-    virtual void RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome,
+    // The three changes of a code's state hold only from the state their
+    // callers saw (a waiting code or this technician's request; a request),
+    // so two servers on one database cannot both win: false, or session id
+    // 0, when another request changed the code first.
+    virtual bool RecordRequest(Id codeId, Id tecnicoDeviceId, const std::string& tecnicoNome,
                                int versaoLinkTecnico) = 0;
-    virtual void RefuseRequest(Id codeId, Millis now) = 0;
+    virtual bool RefuseRequest(Id codeId, Millis now) = 0;
     // The session takes the technician's link version from the code.
     virtual Id AcceptRequest(const Code& code, const std::string& streamKey, const std::string& ipCliente,
                              int versaoLinkCliente, Millis now) = 0;
@@ -139,7 +145,10 @@ public:
 
     // Guessing counters, by key ("dispositivo:12", "endereco:203.0.113.5", ...).
     virtual ThrottleCounter LoadCounter(const std::string& key) = 0;
-    virtual void SaveCounter(const std::string& key, const ThrottleCounter& counter) = 0;
+    // Counts one failure at `now` in one statement, so failures counted at
+    // once by two servers all count; a count whose last failure is at or
+    // before `forgetUpTo` starts afresh. Returns the new count.
+    virtual int AddFailure(const std::string& key, Millis now, Millis forgetUpTo) = 0;
 
     // Drops rows nobody can reach any more: codes and sessions ended before
     // `before`, counters untouched since then. Returns the rows removed.

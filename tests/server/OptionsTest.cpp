@@ -51,4 +51,6 @@ TEST(ServerOptions, AFaultyConfigLineIsNamedAndNothingStarts)
         EXPECT_EQ(Parse({"--data", "/srv", "--config", path}, path, config).message, path + error) << config;
     EXPECT_EQ(Parse({"--data", "/srv", "--config", "/nonexistent/server.conf"}, path, "").message,
               "cannot read /nonexistent/server.conf: No such file or directory");
+    EXPECT_EQ(Parse({"--data", "/srv", "--database", "/srv/marquelin.db"}, path, "").message,
+              "--database takes a postgresql:// URL");
 }

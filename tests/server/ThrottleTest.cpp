@@ -1,6 +1,7 @@
-// The guessing policy's arithmetic of time on a real SQLite store, time given by the test.
+// The guessing policy's arithmetic of time on a real store, time given by the test.
+#include "PostgresServer.h"
 #include "server/api/Throttle.h"
-#include "server/store/SqliteStore.h"
+#include "server/store/OpenStore.h"
 
 #include "support/TempDir.h"
 
@@ -11,27 +12,29 @@ using api::ThrottlePolicy;
 
 namespace {
 
-class ThrottleTest : public ::testing::Test {
+class ThrottleTest : public ::testing::TestWithParam<const char*> {
 protected:
     testing_support::TempDir dir;
-    store::SqliteStore store{dir.File("t.db")};
+    std::unique_ptr<store::Store> store = store::OpenStore(server_tests::NewStoreTarget(GetParam(), dir.File("t.db")));
     // 2 free failures, then 100 ms doubling; locked at 5 for 10 s.
-    Throttle throttle{store, ThrottlePolicy{2, 100, 5, 10000}};
+    Throttle throttle{*store, ThrottlePolicy{2, 100, 5, 10000}};
     const std::string key = "codigo-endereco:203.0.113.5";
 };
 
 }  // namespace
 
-TEST_F(ThrottleTest, WaitsGrowFromTheFreeFailuresToTheHardLimit)
+INSTANTIATE_TEST_SUITE_P(Stores, ThrottleTest, server_tests::kStores, server_tests::StoreName);
+
+TEST_P(ThrottleTest, WaitsGrowFromTheFreeFailuresToTheHardLimit)
 {
     const store::Millis waits[] = {0, 0, 100, 200, 400, -1};
     for (int failures = 0; failures < 6; ++failures)
         EXPECT_EQ(throttle.WaitAfter(failures), waits[failures]) << failures;
-    EXPECT_EQ(Throttle(store, ThrottlePolicy{0, 1000, 1000, 60000}).WaitAfter(500), 60000)
+    EXPECT_EQ(Throttle(*store, ThrottlePolicy{0, 1000, 1000, 60000}).WaitAfter(500), 60000)
         << "capped at the lockout, no overflow";
 }
 
-TEST_F(ThrottleTest, AKeyIsHeldBackAfterFailuresAndFreedByTime)
+TEST_P(ThrottleTest, AKeyIsHeldBackAfterFailuresAndFreedByTime)
 {
     store::Millis t = 1'000'000;
     throttle.CountFailures({&key, &key}, t);
@@ -44,5 +47,5 @@ TEST_F(ThrottleTest, AKeyIsHeldBackAfterFailuresAndFreedByTime)
     EXPECT_TRUE(throttle.Allows(key, t + 10000));
     EXPECT_EQ(throttle.Failures(key, t + 10000), 0) << "the lockout forgets the count";
     throttle.CountFailure(key, t + 10000);
-    EXPECT_EQ(store.LoadCounter(key).failures, 1) << "a failure after the lockout starts afresh";
+    EXPECT_EQ(store->LoadCounter(key).failures, 1) << "a failure after the lockout starts afresh";
 }
