@@ -5,6 +5,8 @@
 #include "core/shell/frmMain.h"
 #include "core/time/Clock.h"
 #include "platform/qt/DesktopUrlOpener.h"
+#include "platform/wayland/PortalDesktop.h"
+#include "platform/wayland/ScreenSourcePortal.h"
 #include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "platform/x11/XkbKeyboardLayout.h"
@@ -24,10 +26,18 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
 
     // The screen and the input go to the display the program runs on; without
     // them the program still works as a technician.
-    QString error;
-    auto screen = platform::ScreenSourceX11::Open(nullptr, &error);
+    QString error, screenError;
+    // On Wayland, X11 sees only X11 windows: the desktop portal shares the screen.
+    std::shared_ptr<platform::PortalDesktop> portal;
+    std::unique_ptr<imaging::ScreenSource> screen;
+    if (platform::PortalDesktop::SessionIsWayland()) {
+        portal = std::make_shared<platform::PortalDesktop>();
+        screen = platform::ScreenSourcePortal::Open(portal, &screenError);
+    } else {
+        screen = platform::ScreenSourceX11::Open(nullptr, &screenError);
+    }
     if (!screen)
-        qWarning().noquote() << "Marquelin: no screen capture:" << error;
+        qWarning().noquote() << "Marquelin: no screen capture:" << screenError;
     auto input = platform::InputSinkXTest::Open(nullptr, &error);
     if (!input)
         qWarning().noquote() << "Marquelin: no input injection:" << error;
@@ -44,6 +54,12 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     shell::SingleInstance instance;
     shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance, input.get(), screen.get(), keyboard.get()});
 
+    if (portal) {
+        const auto log = [&model](const QString& why) { model.LogEvent(QStringLiteral("Tela remota: ") + why); };
+        QObject::connect(portal.get(), &platform::PortalDesktop::failed, &model, log);
+        if (!screen)
+            log(screenError);
+    }
     ui::MainWindow window(model);
     dialogs.SetOwner(&window);
     QObject::connect(&model, &shell::frmMain::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "MutterControl.h"
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+#include "support/WaitUntil.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QTimer>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <unistd.h>
+
+namespace testing_support {
+
+// A private session bus and, unless `bare`, a headless GNOME desktop on it:
+// mutter with one 1280×800 virtual monitor and no X, PipeWire and its
+// session manager; the portal starts on demand. The test process is pointed
+// at them (bus, runtime folder, Wayland display), so make one per process.
+class HeadlessGnome {
+public:
+    explicit HeadlessGnome(bool bare = false)
+    {
+        // The bus hands its own environment to the portal it starts.
+        env_ = ChildProcess::Inherited({{"XDG_RUNTIME_DIR", runtime_.path()}, {"WAYLAND_DISPLAY", "wayland-marquelin"},
+                                        {"XDG_CURRENT_DESKTOP", "GNOME"}, {"XDG_SESSION_TYPE", "wayland"},
+                                        {"DISPLAY", ""}, {"GSETTINGS_BACKEND", "memory"}, {"ASAN_OPTIONS", ""},
+                                        {"LSAN_OPTIONS", ""}});
+        if (!StartBus(bare))
+            return;
+        env_["DBUS_SESSION_BUS_ADDRESS"] = address_;
+        for (const auto& [name, value] : env_)
+            if (name == "DBUS_SESSION_BUS_ADDRESS" || name == "XDG_RUNTIME_DIR" || name == "WAYLAND_DISPLAY"
+                || name == "XDG_SESSION_TYPE" || name == "XDG_CURRENT_DESKTOP")
+                setenv(name.c_str(), value.c_str(), 1);
+        unsetenv("DISPLAY");
+        if (bare) {
+            ready_ = true;
+            return;
+        }
+        ready_ = pipewire_.Start({"/usr/bin/pipewire"}, env_, logs_.File("pipewire.log"))
+                 && wireplumber_.Start({"/usr/bin/wireplumber"}, env_, logs_.File("wireplumber.log"))
+                 && mutter_.Start({"/usr/bin/mutter", "--wayland", "--headless", "--no-x11", "--virtual-monitor",
+                                   "1280x800", "--wayland-display", "wayland-marquelin"},
+                                  env_, logs_.File("mutter.log"))
+                 && WaitUntil([] {
+                        return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                            QStringLiteral("org.gnome.Mutter.RemoteDesktop"));
+                    });
+    }
+
+    bool Ready() const { return ready_; }
+    const ChildProcess::Environment& Environment() const { return env_; }
+    std::string Log() const { return "mutter:\n" + mutter_.Output() + "\nbus:\n" + bus_.Output(); }
+
+    // Answers the desktop's next consent dialog as a user would, with the
+    // pointer of mutter's own remote-desktop interface (which asks nobody),
+    // once its own screencast shows the dialog: `accept` turns remote
+    // interaction on and shares, else the dialog is cancelled. The answer is
+    // given from the event loop while the caller waits for the portal.
+    bool AnswerNextDialog(bool accept)
+    {
+        QString error;
+        if (!control_ && !(control_ = MutterControl::Open(runtime_.path(), &error)))
+            return false;
+        step_ = 0;
+        QObject::disconnect(&answerer_, nullptr, nullptr, nullptr);
+        QObject::connect(&answerer_, &QTimer::timeout, [this, accept] {
+            // Where the dialog lies on the 1280×800 monitor.
+            const QPoint share(852, 273), cancel(430, 273), interaction(830, 472);
+            const QPoint shareEdge(818, 285);  // beside the label
+            const auto blue = [this](QPoint at) {
+                const uint32_t p = control_->Pixel(at);
+                return (p & 0xff) > ((p >> 16) & 0xff) + 60;
+            };
+            if (step_ == 0 && blue(shareEdge)) {
+                step_ = accept ? 1 : 2;
+                control_->Click(accept ? interaction : cancel);
+            } else if (step_ == 1 && blue(interaction + QPoint(-15, 0))) {
+                step_ = 2;
+                control_->Click(share);
+            }
+            if (step_ == 2)
+                answerer_.stop();
+        });
+        answerer_.start(100);
+        return true;
+    }
+
+private:
+    // dbus-daemon prints its address on descriptor 3 once it listens.
+    bool StartBus(bool bare)
+    {
+        std::string config = "--session";
+        if (bare) {
+            // A bus that can start no service: no portal to be found.
+            std::ofstream(logs_.File("bus.conf"))
+                << "<busconfig><type>session</type><listen>unix:tmpdir=" << runtime_.path()
+                << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                   "<allow own=\"*\"/></policy></busconfig>";
+            config = "--config-file=" + logs_.File("bus.conf");
+        }
+        int fds[2];
+        if (runtime_.path().empty() || pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        const bool started = bus_.Start({"/usr/bin/dbus-daemon", config, "--nofork", "--print-address=3"},
+                                        env_, logs_.File("bus.log"), fds[1]);
+        close(fds[1]);
+        pollfd ready{fds[0], POLLIN, 0};
+        char c = 0;
+        while (started && c != '\n' && poll(&ready, 1, kHangMs) == 1 && read(fds[0], &c, 1) == 1)
+            if (c != '\n')
+                address_ += c;
+        close(fds[0]);
+        return !address_.empty();
+    }
+
+    TempDir runtime_{"marquelin-wayland-run"};
+    TempDir logs_{"marquelin-wayland-logs"};
+    std::string address_;
+    ChildProcess::Environment env_;
+    ChildProcess bus_, pipewire_, wireplumber_, mutter_;
+    std::unique_ptr<MutterControl> control_;
+    QTimer answerer_;
+    int step_ = 0;
+    bool ready_ = false;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,97 @@
+#include "HeadlessGnome.h"
+#include "Pattern.h"
+
+#include "core/imaging/AreaScaler.h"
+#include "platform/wayland/PortalDesktop.h"
+#include "platform/wayland/ScreenSourcePortal.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+// The native window under test, fullscreen on the headless desktop.
+class PatternWindow {
+public:
+    PatternWindow()
+    {
+        process_.start(QStringLiteral(MARQUELIN_PATTERN_CLIENT), QStringList());
+        shown_ = process_.waitForStarted() && Next(QStringLiteral("shown ")) == QStringLiteral("shown 1280 800");
+    }
+    bool Shown() const { return shown_; }
+    // The next line the window printed that starts with `prefix`.
+    QString Next(const QString& prefix)
+    {
+        QString line;
+        WaitUntil([&] {
+            while (process_.canReadLine()) {
+                line = QString::fromUtf8(process_.readLine()).trimmed();
+                if (line.startsWith(prefix))
+                    return true;
+            }
+            return process_.state() == QProcess::NotRunning;
+        }, 20000);
+        return line.startsWith(prefix) ? line : QString();
+    }
+
+private:
+    QProcess process_;
+    bool shown_ = false;
+};
+
+class PortalDesktopTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { gnome_ = new HeadlessGnome(); }
+    static void TearDownTestSuite() { delete gnome_; }
+    void SetUp() override { ASSERT_TRUE(gnome_->Ready()) << gnome_->Log(); }
+
+    // The desktop shared after the consent dialog was answered.
+    std::shared_ptr<platform::PortalDesktop> Shared(bool accept, QString* error)
+    {
+        auto desktop = std::make_shared<platform::PortalDesktop>(platform::PortalSession::Deadlines{5000, 25000});
+        EXPECT_TRUE(gnome_->AnswerNextDialog(accept)) << gnome_->Log();
+        return desktop->Ready(error) ? desktop : nullptr;
+    }
+
+    static HeadlessGnome* gnome_;
+};
+
+HeadlessGnome* PortalDesktopTest::gnome_ = nullptr;
+
+TEST_F(PortalDesktopTest, GrabsWhatTheNativeWindowPaintedAtFullAndReducedSize)
+{
+    PatternWindow window;
+    ASSERT_TRUE(window.Shown());
+    QString error;
+    auto desktop = Shared(true, &error);
+    ASSERT_TRUE(desktop) << error.toStdString() << gnome_->Log();
+    auto source = platform::ScreenSourcePortal::Open(desktop, &error);
+    ASSERT_TRUE(source) << error.toStdString();
+
+    imaging::ScreenRect screen;
+    ASSERT_TRUE(source->Geometry(&screen, &error)) << error.toStdString();
+    EXPECT_EQ(screen, (imaging::ScreenRect{0, 0, 1280, 800}));
+
+    imaging::Frame full, half, expected;
+    ASSERT_TRUE(source->Grab(QSize(1280, 800), &full, &error)) << error.toStdString();
+    std::vector<uint32_t> pattern(1280 * 800);
+    int wrong = 0;
+    for (int y = 0; y < 800; ++y)
+        for (int x = 0; x < 1280; ++x) {
+            pattern[y * 1280 + x] = PatternPixel(x, y);
+            uint32_t got = 0;
+            std::memcpy(&got, full.row(y) + x * 4, 4);
+            wrong += (got & 0xffffff) != (pattern[y * 1280 + x] & 0xffffff);
+        }
+    EXPECT_EQ(wrong, 0);
+
+    ASSERT_TRUE(source->Grab(QSize(640, 400), &half, &error)) << error.toStdString();
+    expected.Resize(640, 400);
+    imaging::AreaScaler().Scale(reinterpret_cast<const uint8_t*>(pattern.data()), 1280, 800, 1280 * 4, &expected);
+    for (int y = 0; y < 400; ++y)
+        ASSERT_EQ(std::memcmp(half.row(y), expected.row(y), 640 * 4), 0) << "row " << y;
+}
+
+}  // namespace
