@@ -68,7 +68,7 @@ public:
         QString error;
         if (!control_ && !(control_ = MutterControl::Open(runtime_.path(), &error)))
             return false;
-        step_ = 0;
+        step_ = ticks_ = 0;
         QObject::disconnect(&answerer_, nullptr, nullptr, nullptr);
         QObject::connect(&answerer_, &QTimer::timeout, [this, accept] {
             // Where the dialog lies on the 1280×800 monitor.
@@ -78,15 +78,19 @@ public:
                 const uint32_t p = control_->Pixel(at);
                 return (p & 0xff) > ((p >> 16) & 0xff) + 60;
             };
-            if (step_ == 0 && blue(shareEdge)) {
-                step_ = accept ? 1 : 2;
-                control_->Click(accept ? interaction : cancel);
-            } else if (step_ == 1 && blue(interaction + QPoint(-15, 0))) {
-                step_ = 2;
-                control_->Click(share);
-            }
-            if (step_ == 2)
+            // A click that comes before the dialog takes input is lost: each
+            // step clicks again every second until it shows.
+            const bool again = ++ticks_ % 10 == 1;
+            if (step_ == 0 && blue(shareEdge))
+                step_ = accept ? 1 : 2, ticks_ = 0;
+            if (step_ == 1 && blue(interaction + QPoint(-15, 0)))
+                step_ = 2, ticks_ = 0;
+            else if (step_ == 1 && again)
+                control_->Click(interaction);
+            if (step_ == 2 && !blue(shareEdge))
                 answerer_.stop();
+            else if (step_ == 2 && again)
+                control_->Click(accept ? share : cancel);
         });
         answerer_.start(100);
         return true;
@@ -127,7 +131,7 @@ private:
     ChildProcess bus_, pipewire_, wireplumber_, mutter_;
     std::unique_ptr<MutterControl> control_;
     QTimer answerer_;
-    int step_ = 0;
+    int step_ = 0, ticks_ = 0;
     bool ready_ = false;
 };
 
