@@ -5,8 +5,10 @@
 #include "core/shell/frmMain.h"
 #include "core/time/Clock.h"
 #include "platform/qt/DesktopUrlOpener.h"
+#include "platform/wayland/InputSinkPortal.h"
 #include "platform/wayland/PortalDesktop.h"
 #include "platform/wayland/ScreenSourcePortal.h"
+#include "platform/wayland/WaylandKeyboardLayout.h"
 #include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
 #include "platform/x11/XkbKeyboardLayout.h"
@@ -27,22 +29,28 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     // The screen and the input go to the display the program runs on; without
     // them the program still works as a technician.
     QString error, screenError;
-    // On Wayland, X11 sees only X11 windows: the desktop portal shares the screen.
+    // On Wayland, X11 sees only X11 windows: the desktop portal shares the
+    // screen and takes the input, keys as the compositor's keymap has them.
     std::shared_ptr<platform::PortalDesktop> portal;
     std::unique_ptr<imaging::ScreenSource> screen;
+    std::unique_ptr<input::InputSink> input;
+    std::unique_ptr<input::KeyboardLayout> keyboard;
     if (platform::PortalDesktop::SessionIsWayland()) {
         portal = std::make_shared<platform::PortalDesktop>();
         screen = platform::ScreenSourcePortal::Open(portal, &screenError);
+        if (auto layout = screen ? platform::WaylandKeyboardLayout::Open(&error) : nullptr)
+            input = std::make_unique<platform::InputSinkPortal>(portal, std::move(layout));
+        keyboard = platform::WaylandKeyboardLayout::Open(&error);
     } else {
         screen = platform::ScreenSourceX11::Open(nullptr, &screenError);
+        input = platform::InputSinkXTest::Open(nullptr, &error);
+        // The technician's keys are read by position in the layout of this display.
+        keyboard = platform::XkbKeyboardLayout::Open(static_cast<const char*>(nullptr), &error);
     }
     if (!screen)
         qWarning().noquote() << "Marquelin: no screen capture:" << screenError;
-    auto input = platform::InputSinkXTest::Open(nullptr, &error);
     if (!input)
         qWarning().noquote() << "Marquelin: no input injection:" << error;
-    // The technician's keys are read by position in the layout of this display.
-    auto keyboard = platform::XkbKeyboardLayout::Open(static_cast<const char*>(nullptr), &error);
     if (!keyboard)
         qWarning().noquote() << "Marquelin: no keyboard layout:" << error;
 

@@ -56,6 +56,7 @@ bool PortalDesktop::Ready(QString* error)
         return false;
     }
     failure_.clear();
+    emit opened();
     return true;
 }
 

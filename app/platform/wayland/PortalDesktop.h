@@ -34,6 +34,7 @@ public:
     PipeWireStream* Stream() const { return stream_.get(); }
 
 signals:
+    void opened();
     void failed(const QString& why);
 
 private:

@@ -18,9 +18,22 @@
 
 namespace testing_support {
 
+// The system's keyboard settings, as mutter's default plugin asks systemd's
+// locale service for them; served by the test on a bus of its own.
+class LocaleService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.locale1")
+    Q_PROPERTY(QString X11Layout MEMBER layout)
+    Q_PROPERTY(QString X11Variant MEMBER none)
+    Q_PROPERTY(QString X11Options MEMBER none)
+
+public:
+    QString layout, none;
+};
+
 // A private session bus and, unless `bare`, a headless GNOME desktop on it:
-// mutter with one 1280×800 virtual monitor and no X, PipeWire and its
-// session manager; the portal starts on demand. The test process is pointed
+// mutter with one 1280×800 virtual monitor, no X and a German keyboard,
+// PipeWire and its session manager; the portal starts on demand. The test process is pointed
 // at them (bus, runtime folder, Wayland display), so make one per process.
 class HeadlessGnome {
 public:
@@ -31,9 +44,10 @@ public:
                                         {"XDG_CURRENT_DESKTOP", "GNOME"}, {"XDG_SESSION_TYPE", "wayland"},
                                         {"DISPLAY", ""}, {"GSETTINGS_BACKEND", "memory"}, {"ASAN_OPTIONS", ""},
                                         {"LSAN_OPTIONS", ""}});
-        if (!StartBus(bare))
+        if (!StartBus(bare, bus_, &address_) || (!bare && !StartBus(true, system_, &systemAddress_)))
             return;
         env_["DBUS_SESSION_BUS_ADDRESS"] = address_;
+        env_["DBUS_SYSTEM_BUS_ADDRESS"] = systemAddress_;
         for (const auto& [name, value] : env_)
             if (name == "DBUS_SESSION_BUS_ADDRESS" || name == "XDG_RUNTIME_DIR" || name == "WAYLAND_DISPLAY"
                 || name == "XDG_SESSION_TYPE" || name == "XDG_CURRENT_DESKTOP")
@@ -43,7 +57,11 @@ public:
             ready_ = true;
             return;
         }
-        ready_ = pipewire_.Start({"/usr/bin/pipewire"}, env_, logs_.File("pipewire.log"))
+        locale_.layout = "de";
+        auto system = QDBusConnection::connectToBus(QString::fromStdString(systemAddress_), "marquelin-system");
+        ready_ = system.registerObject("/org/freedesktop/locale1", &locale_, QDBusConnection::ExportAllProperties)
+                 && system.registerService("org.freedesktop.locale1")
+                 && pipewire_.Start({"/usr/bin/pipewire"}, env_, logs_.File("pipewire.log"))
                  && wireplumber_.Start({"/usr/bin/wireplumber"}, env_, logs_.File("wireplumber.log"))
                  && mutter_.Start({"/usr/bin/mutter", "--wayland", "--headless", "--no-x11", "--virtual-monitor",
                                    "1280x800", "--wayland-display", "wayland-marquelin"},
@@ -98,37 +116,38 @@ public:
 
 private:
     // dbus-daemon prints its address on descriptor 3 once it listens.
-    bool StartBus(bool bare)
+    bool StartBus(bool bare, ChildProcess& bus, std::string* address)
     {
         std::string config = "--session";
         if (bare) {
             // A bus that can start no service: no portal to be found.
             std::ofstream(logs_.File("bus.conf"))
                 << "<busconfig><type>session</type><listen>unix:tmpdir=" << runtime_.path()
-                << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                   "<allow own=\"*\"/></policy></busconfig>";
+                << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\""
+                   " eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
             config = "--config-file=" + logs_.File("bus.conf");
         }
         int fds[2];
         if (runtime_.path().empty() || pipe2(fds, O_CLOEXEC) != 0)
             return false;
-        const bool started = bus_.Start({"/usr/bin/dbus-daemon", config, "--nofork", "--print-address=3"},
-                                        env_, logs_.File("bus.log"), fds[1]);
+        const bool started = bus.Start({"/usr/bin/dbus-daemon", config, "--nofork", "--print-address=3"},
+                                        env_, logs_.File(&bus == &bus_ ? "bus.log" : "system.log"), fds[1]);
         close(fds[1]);
         pollfd ready{fds[0], POLLIN, 0};
         char c = 0;
         while (started && c != '\n' && poll(&ready, 1, kHangMs) == 1 && read(fds[0], &c, 1) == 1)
             if (c != '\n')
-                address_ += c;
+                *address += c;
         close(fds[0]);
-        return !address_.empty();
+        return !address->empty();
     }
 
     TempDir runtime_{"marquelin-wayland-run"};
     TempDir logs_{"marquelin-wayland-logs"};
-    std::string address_;
+    std::string address_, systemAddress_;
+    LocaleService locale_;
     ChildProcess::Environment env_;
-    ChildProcess bus_, pipewire_, wireplumber_, mutter_;
+    ChildProcess bus_, system_, pipewire_, wireplumber_, mutter_;
     std::unique_ptr<MutterControl> control_;
     QTimer answerer_;
     int step_ = 0, ticks_ = 0;

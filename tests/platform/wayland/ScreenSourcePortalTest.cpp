@@ -2,8 +2,10 @@
 #include "Pattern.h"
 
 #include "core/imaging/AreaScaler.h"
+#include "platform/wayland/InputSinkPortal.h"
 #include "platform/wayland/PortalDesktop.h"
 #include "platform/wayland/ScreenSourcePortal.h"
+#include "platform/wayland/WaylandKeyboardLayout.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -92,6 +94,38 @@ TEST_F(PortalDesktopTest, GrabsWhatTheNativeWindowPaintedAtFullAndReducedSize)
     imaging::AreaScaler().Scale(reinterpret_cast<const uint8_t*>(pattern.data()), 1280, 800, 1280 * 4, &expected);
     for (int y = 0; y < 400; ++y)
         ASSERT_EQ(std::memcmp(half.row(y), expected.row(y), 640 * 4), 0) << "row " << y;
+}
+
+TEST_F(PortalDesktopTest, NativeWindowGetsPointerClickAndKeysOfItsLayoutFirstKeyIncluded)
+{
+    PatternWindow window;
+    ASSERT_TRUE(window.Shown());
+    QString error;
+    auto layout = platform::WaylandKeyboardLayout::Open(&error);
+    ASSERT_TRUE(layout) << error.toStdString();
+    auto desktop = Shared(true, &error);
+    ASSERT_TRUE(desktop) << error.toStdString();
+    // The headless desktop has a keyboard once the sink's session made one.
+    const platform::WaylandKeyboardLayout& keymap = *layout;
+    platform::InputSinkPortal sink(desktop, std::move(layout));
+    ASSERT_TRUE(WaitUntil([&] { return keymap.HasKeymap(); }, 10000));
+
+    sink.MovePointer(300, 200);
+    EXPECT_EQ(window.Next("motion"), "motion 300 200");
+    sink.Button(input::MouseButton::Left, true);
+    sink.Button(input::MouseButton::Left, false);
+    EXPECT_EQ(window.Next("button"), "button 272 1");
+    EXPECT_EQ(window.Next("button"), "button 272 0");
+
+    // German keys: Z where the US layout has Y, and AltGr+Q types @.
+    const std::vector<std::pair<int, bool>> typed = {{'Z', true},  {'Z', false}, {16, true},  {'A', true},
+                                                     {'A', false}, {16, false},  {17, true},  {18, true},
+                                                     {'Q', true},  {'Q', false}, {18, false}, {17, false}};
+    for (const auto& [vk, down] : typed)
+        EXPECT_TRUE(sink.Key(vk, false, down)) << vk;
+    EXPECT_EQ(window.Next("key"), "key z");
+    EXPECT_EQ(window.Next("key"), "key A");
+    EXPECT_EQ(window.Next("key"), "key @");
 }
 
 }  // namespace
