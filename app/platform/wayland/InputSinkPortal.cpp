@@ -24,8 +24,11 @@ InputSinkPortal::~InputSinkPortal() { QObject::disconnect(opened_); }
 
 void InputSinkPortal::Prime()
 {
-    desktop_->Session()->KeyboardKeycode(kLeftShift, true);
-    desktop_->Session()->KeyboardKeycode(kLeftShift, false);
+    // A tap makes the keyboard; which of its events the desktop drops
+    // varies, so a second release keeps Shift from staying down.
+    for (const bool down : {true, false, false})
+        desktop_->Session()->KeyboardKeycode(kLeftShift, down);
+    pointerPrimed_ = false;
 }
 
 PortalSession* InputSinkPortal::Session()
@@ -38,7 +41,10 @@ void InputSinkPortal::MovePointer(int x, int y)
 {
     if (PortalSession* session = Session()) {
         const PortalStream& stream = session->Stream();
-        session->PointerMotion(x - stream.left, y - stream.top);
+        // The desktop makes its pointer at the first motion, which may be lost.
+        for (int times = pointerPrimed_ ? 1 : 2; times > 0; --times)
+            session->PointerMotion(x - stream.left, y - stream.top);
+        pointerPrimed_ = true;
     }
 }
 

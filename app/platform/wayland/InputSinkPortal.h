@@ -40,6 +40,7 @@ private:
     std::unique_ptr<input::KeyboardLayout> layout_;
     input::KeyInjection keys_;
     QMetaObject::Connection opened_;
+    bool pointerPrimed_ = false;
 };
 
 }  // namespace platform

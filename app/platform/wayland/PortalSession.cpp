@@ -150,7 +150,7 @@ bool PortalSession::Request(const QString& interface, const QString& method, QVa
     }
     bus_.disconnect(kService, path, kRequest, QStringLiteral("Response"), &answer, SLOT(Response(uint, QVariantMap)));
     if (!answer.received) {
-        *error = QStringLiteral("the desktop portal did not answer %1 within %2 s").arg(method).arg(ms / 1000);
+        *error = QStringLiteral("the desktop portal did not answer %1 within %2 s").arg(method).arg(ms / 1000.0);
         return false;
     }
     if (answer.code != 0) {

@@ -6,6 +6,7 @@
 #include "support/WaitUntil.h"
 
 #include <QDBusConnection>
+#include <QFile>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -62,6 +63,7 @@ public:
         ready_ = system.registerObject("/org/freedesktop/locale1", &locale_, QDBusConnection::ExportAllProperties)
                  && system.registerService("org.freedesktop.locale1")
                  && pipewire_.Start({"/usr/bin/pipewire"}, env_, logs_.File("pipewire.log"))
+                 && WaitUntil([this] { return QFile::exists(QString::fromStdString(runtime_.File("pipewire-0"))); })
                  && wireplumber_.Start({"/usr/bin/wireplumber"}, env_, logs_.File("wireplumber.log"))
                  && mutter_.Start({"/usr/bin/mutter", "--wayland", "--headless", "--no-x11", "--virtual-monitor",
                                    "1280x800", "--wayland-display", "wayland-marquelin"},
@@ -97,8 +99,8 @@ public:
                 return (p & 0xff) > ((p >> 16) & 0xff) + 60;
             };
             // A click that comes before the dialog takes input is lost: each
-            // step clicks again every second until it shows.
-            const bool again = ++ticks_ % 10 == 1;
+            // step clicks again every two seconds until it shows.
+            const bool again = ++ticks_ % 20 == 1;
             if (step_ == 0 && blue(shareEdge))
                 step_ = accept ? 1 : 2, ticks_ = 0;
             if (step_ == 1 && blue(interaction + QPoint(-15, 0)))
@@ -113,6 +115,7 @@ public:
         answerer_.start(100);
         return true;
     }
+    void StopAnswering() { answerer_.stop(); }
 
 private:
     // dbus-daemon prints its address on descriptor 3 once it listens.

@@ -54,7 +54,9 @@ protected:
     {
         auto desktop = std::make_shared<platform::PortalDesktop>(platform::PortalSession::Deadlines{5000, 25000});
         EXPECT_TRUE(gnome_->AnswerNextDialog(accept)) << gnome_->Log();
-        return desktop->Ready(error) ? desktop : nullptr;
+        const bool ready = desktop->Ready(error);
+        gnome_->StopAnswering();
+        return ready ? desktop : nullptr;
     }
 
     static HeadlessGnome* gnome_;
@@ -126,6 +128,39 @@ TEST_F(PortalDesktopTest, NativeWindowGetsPointerClickAndKeysOfItsLayoutFirstKey
     EXPECT_EQ(window.Next("key"), "key z");
     EXPECT_EQ(window.Next("key"), "key A");
     EXPECT_EQ(window.Next("key"), "key @");
+}
+
+TEST_F(PortalDesktopTest, RefusedOrUnansweredDialogFailsOnceWithItsReasonAndNoNewDialog)
+{
+    QString error;
+    ASSERT_FALSE(Shared(false, &error));
+    EXPECT_EQ(error.toStdString(), "the user refused to share the screen");
+
+    platform::PortalDesktop desktop(platform::PortalSession::Deadlines{5000, 1500});
+    QStringList told;
+    QObject::connect(&desktop, &platform::PortalDesktop::failed, [&](const QString& why) { told << why; });
+    auto source = platform::ScreenSourcePortal::Open(std::shared_ptr<platform::PortalDesktop>(&desktop, [](auto*) {}),
+                                                     &error);
+    ASSERT_TRUE(source) << error.toStdString();
+    imaging::ScreenRect screen;
+    // Nobody answers: the wait ends at its deadline, and the next frames
+    // get the same answer without asking the desktop again.
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_FALSE(source->Geometry(&screen, &error));
+    EXPECT_EQ(error.toStdString(), "the desktop portal did not answer Start within 1.5 s");
+    EXPECT_EQ(told, QStringList{error});
+}
+
+TEST(NoPortalTest, OpeningFailsAtOnceWithTheReason)
+{
+    HeadlessGnome bus(true);
+    ASSERT_TRUE(bus.Ready()) << bus.Log();
+    QString error;
+    EXPECT_FALSE(platform::ScreenSourcePortal::Open(std::make_shared<platform::PortalDesktop>(), &error));
+    EXPECT_EQ(error.toStdString(), "no desktop portal (org.freedesktop.portal.Desktop) on the session bus");
+    platform::PortalDesktop desktop;
+    EXPECT_FALSE(desktop.Ready(&error));
+    EXPECT_TRUE(error.startsWith("no desktop portal on the session bus")) << error.toStdString();
 }
 
 }  // namespace
