@@ -96,7 +96,7 @@ public:
             const QPoint shareEdge(818, 285);  // beside the label
             const auto blue = [this](QPoint at) {
                 const uint32_t p = control_->Pixel(at);
-                return (p & 0xff) > ((p >> 16) & 0xff) + 60;
+                return (p & 0xff) > 0xc0 && (p & 0xff) > ((p >> 16) & 0xff) + 60;  // the dialog's accent
             };
             // A click that comes before the dialog takes input is lost: each
             // step clicks again every two seconds until it shows.
