@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QEventLoop>
 #include <QTimer>
@@ -219,7 +220,24 @@ void PortalSession::Notify(const QString& method, const QVariantList& arguments)
     QVariantList all{QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap()};
     all.append(arguments);
     call.setArguments(all);
-    bus_.send(call);
+    queued_.push_back(call);
+    if (queued_.size() == 1)
+        SendNext();
+}
+
+// The portal may handle calls that arrive together on several threads, so
+// an event goes only once the one before it was answered: keys stay in order.
+void PortalSession::SendNext()
+{
+    auto* sent = new QDBusPendingCallWatcher(bus_.asyncCall(queued_.front(), deadlines_.callMs), this);
+    connect(sent, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answered) {
+        answered->deleteLater();
+        queued_.pop_front();
+        if (!queued_.empty() && alive_)
+            SendNext();
+        else
+            queued_.clear();
+    });
 }
 
 void PortalSession::PointerMotion(double x, double y)

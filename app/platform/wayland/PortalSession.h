@@ -4,7 +4,9 @@
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
+#include <QDBusMessage>
 #include <cstdint>
+#include <deque>
 #include <memory>
 
 namespace platform {
@@ -45,7 +47,8 @@ public:
     // False once the desktop ended the session.
     bool Alive() const { return alive_; }
 
-    // Input in the stream's coordinates, evdev codes; queued on the bus.
+    // Input in the stream's coordinates, evdev codes; sent in order, one
+    // after the other's answer.
     void PointerMotion(double x, double y);
     void PointerButton(int evdevButton, bool down);
     void KeyboardKeycode(int evdevKeycode, bool down);
@@ -64,6 +67,7 @@ private:
                  QVariantMap* results, QString* error);
     bool Start(QString* error);
     void Notify(const QString& method, const QVariantList& arguments);
+    void SendNext();
 
     QDBusConnection bus_;
     Deadlines deadlines_;
@@ -71,6 +75,7 @@ private:
     PortalStream stream_;
     bool alive_ = false;
     unsigned tokens_ = 0;
+    std::deque<QDBusMessage> queued_;  // input events, the first one in flight
 };
 
 }  // namespace platform
