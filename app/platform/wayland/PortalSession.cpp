@@ -126,7 +126,8 @@ bool PortalSession::Request(const QString& interface, const QString& method, QVa
 {
     // The request's path follows from the token, so the answer is listened
     // for before the call can produce it.
-    const QString token = QStringLiteral("marquelin%1").arg(++tokens_);
+    static unsigned tokens = 0;  // unique in the process, as the portal wants
+    const QString token = QStringLiteral("marquelin%1").arg(++tokens);
     const QString sender = bus_.baseService().mid(1).replace(u'.', u'_');
     const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
     QVariantMap options = arguments.takeLast().toMap();
@@ -165,7 +166,8 @@ bool PortalSession::Request(const QString& interface, const QString& method, QVa
 bool PortalSession::Start(QString* error)
 {
     QVariantMap results;
-    const QVariantMap create{{QStringLiteral("session_handle_token"), QStringLiteral("marquelin")}};
+    static unsigned sessions = 0;
+    const QVariantMap create{{QStringLiteral("session_handle_token"), QStringLiteral("marquelin%1").arg(++sessions)}};
     if (!Request(kRemoteDesktop, QStringLiteral("CreateSession"), {create}, deadlines_.callMs, &results, error))
         return false;
     session_ = results.value(QStringLiteral("session_handle")).toString();

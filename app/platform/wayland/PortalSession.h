@@ -74,7 +74,6 @@ private:
     QString session_;  // the session's object path
     PortalStream stream_;
     bool alive_ = false;
-    unsigned tokens_ = 0;
     std::deque<QDBusMessage> queued_;  // input events, the first one in flight
 };
 

@@ -17,11 +17,13 @@ ScreenSourcePortal::~ScreenSourcePortal() = default;
 
 bool ScreenSourcePortal::Read(const std::function<void(const StreamPicture&)>& read, QString* error)
 {
-    if (!desktop_->Ready(error))
-        return false;
-    if (desktop_->Stream()->Read(read, error))
+    QString why;  // callers may not want the reason, the activity log does
+    if (desktop_->Ready(&why) && desktop_->Stream()->Read(read, &why))
         return true;
-    desktop_->Fail(*error);
+    if (desktop_->Stream())
+        desktop_->Fail(why);
+    if (error)
+        *error = why;
     return false;
 }
 
@@ -59,8 +61,12 @@ bool ScreenSourcePortal::GrabRows(QSize size, imaging::Frame*, imaging::RowSink&
 
 bool ScreenSourcePortal::ReadCursor(imaging::CursorImage* into, QString* error)
 {
-    if (!desktop_->Ready(error))
+    QString why;
+    if (!desktop_->Ready(&why)) {
+        if (error)
+            *error = why;
         return false;
+    }
     desktop_->Stream()->Cursor(into);
     const PortalStream& stream = desktop_->Session()->Stream();
     into->x += stream.left;
