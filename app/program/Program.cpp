@@ -5,6 +5,10 @@
 #include "core/shell/frmMain.h"
 #include "core/time/Clock.h"
 #include "platform/qt/DesktopUrlOpener.h"
+#include "platform/wayland/InputSinkPortal.h"
+#include "platform/wayland/PortalDesktop.h"
+#include "platform/wayland/ScreenSourcePortal.h"
+#include "platform/wayland/WaylandKeyboardLayout.h"
 #include "platform/x11/DamageSourceX11.h"
 #include "platform/x11/InputSinkXTest.h"
 #include "platform/x11/ScreenSourceX11.h"
@@ -25,19 +29,33 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
 
     // The screen and the input go to the display the program runs on; without
     // them the program still works as a technician.
-    QString error;
-    auto screen = platform::ScreenSourceX11::Open(nullptr, &error);
+    QString error, screenError;
+    // On Wayland, X11 sees only X11 windows: the desktop portal shares the
+    // screen and takes the input, keys as the compositor's keymap has them.
+    std::shared_ptr<platform::PortalDesktop> portal;
+    std::unique_ptr<imaging::ScreenSource> screen;
+    std::unique_ptr<input::InputSink> input;
+    std::unique_ptr<input::KeyboardLayout> keyboard;
+    std::unique_ptr<updates::DamageSource> damage;
+    if (platform::PortalDesktop::SessionIsWayland()) {
+        portal = std::make_shared<platform::PortalDesktop>();
+        screen = platform::ScreenSourcePortal::Open(portal, &screenError);
+        if (auto layout = screen ? platform::WaylandKeyboardLayout::Open(&error) : nullptr)
+            input = std::make_unique<platform::InputSinkPortal>(portal, std::move(layout));
+        keyboard = platform::WaylandKeyboardLayout::Open(&error);
+    } else {
+        screen = platform::ScreenSourceX11::Open(nullptr, &screenError);
+        // Damage hints spare comparing what did not change; without them every capture is compared whole.
+        if (screen && !(damage = platform::DamageSourceX11::Open(nullptr, &error)))
+            qWarning().noquote() << "Marquelin: no screen damage hints:" << error;
+        input = platform::InputSinkXTest::Open(nullptr, &error);
+        // The technician's keys are read by position in the layout of this display.
+        keyboard = platform::XkbKeyboardLayout::Open(static_cast<const char*>(nullptr), &error);
+    }
     if (!screen)
-        qWarning().noquote() << "Marquelin: no screen capture:" << error;
-    // Damage hints spare comparing what did not change; without them every capture is compared whole.
-    auto damage = screen ? platform::DamageSourceX11::Open(nullptr, &error) : nullptr;
-    if (screen && !damage)
-        qWarning().noquote() << "Marquelin: no screen damage hints:" << error;
-    auto input = platform::InputSinkXTest::Open(nullptr, &error);
+        qWarning().noquote() << "Marquelin: no screen capture:" << screenError;
     if (!input)
         qWarning().noquote() << "Marquelin: no input injection:" << error;
-    // The technician's keys are read by position in the layout of this display.
-    auto keyboard = platform::XkbKeyboardLayout::Open(static_cast<const char*>(nullptr), &error);
     if (!keyboard)
         qWarning().noquote() << "Marquelin: no keyboard layout:" << error;
 
@@ -50,6 +68,12 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance, input.get(), screen.get(), keyboard.get(),
                         damage.get()});
 
+    if (portal) {
+        const auto log = [&model](const QString& why) { model.LogEvent(QStringLiteral("Tela remota: ") + why); };
+        QObject::connect(portal.get(), &platform::PortalDesktop::failed, &model, log);
+        if (!screen)
+            log(screenError);
+    }
     ui::MainWindow window(model);
     dialogs.SetOwner(&window);
     QObject::connect(&model, &shell::frmMain::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
