@@ -122,17 +122,8 @@ CaptureRootImage::~CaptureRootImage() = default;
 
 bool CaptureRootImage::Read(int width, int height, QString* error)
 {
-    if (!impl_->Ensure(width, height, error))
-        return false;
-    Display* display = impl_->display;
-    const Window root = DefaultRootWindow(display);
-    CaptureXErrorTrap trap(display);
-    if (impl_->attached) {
-        XShmGetImage(display, root, impl_->image, 0, 0, AllPlanes);
-        return trap.Sync("XShmGetImage", error);
-    }
-    XGetSubImage(display, root, 0, 0, width, height, AllPlanes, ZPixmap, impl_->image, 0, 0);
-    return trap.Sync("XGetImage", error);
+    int stride = 0;
+    return ReadArea(0, 0, width, height, width, height, &stride, error);
 }
 
 bool CaptureRootImage::ReadArea(int x, int y, int areaWidth, int areaHeight, int width, int height, int* stride,
@@ -143,7 +134,7 @@ bool CaptureRootImage::ReadArea(int x, int y, int areaWidth, int areaHeight, int
     Display* display = impl_->display;
     const Window root = DefaultRootWindow(display);
     CaptureXErrorTrap trap(display);
-    if (impl_->useShared) {
+    if (impl_->attached) {
         // The server writes the area's rows one after the other from the segment's start.
         XImage area = *impl_->image;
         area.width = areaWidth;
