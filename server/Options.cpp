@@ -79,6 +79,8 @@ const std::vector<OptionRow>& Rows()
         {"--relay-port", "N", "relay port, 0 for any free one (50556)", Number(0, 65535, 1, &O::relayPort)},
         {"--tls-cert", "FILE", "certificate chain (PEM); with --tls-key", Text(&O::tlsCert)},
         {"--tls-key", "FILE", "private key (PEM)", Text(&O::tlsKey)},
+        {"--ticket-keys", "FILE", "session ticket keys shared by the nodes, 128 hex digits a line, newest first",
+         Text(&O::ticketKeys)},
         {"--host", "NAME", "name or address in the generated certificate (repeatable)", List(&O::hosts)},
         {"--latest-build", "N", "newest program build /versao.php offers (116)",
          Number(0, 1000000, 1, &O::service, &S::latestBuild)},

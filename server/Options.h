@@ -20,6 +20,7 @@ struct ServerOptions {
     int relayPort = 50556;
     std::string tlsCert;
     std::string tlsKey;
+    std::string ticketKeys;  // empty: OpenSSL's own key for this process
     std::vector<std::string> hosts;
     std::vector<std::string> trustedProxies;
     std::string smtpUrl;

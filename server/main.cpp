@@ -119,7 +119,7 @@ int Serve(const ServerOptions& o)
         ? http::EnsureSelfSignedCertificate(o.dataDir, o.hosts)
         : http::CertificateFiles{o.tlsCert, o.tlsKey};
     asio::ssl::context tls(asio::ssl::context::tls_server);
-    http::ConfigureServerTls(tls, certificate);
+    http::ConfigureServerTls(tls, certificate, o.ticketKeys);
     api::Service service(store, *mailer, o.service, api::SystemMillis);
     http::HttpShared shared(service, tls, ParseProxies(o.trustedProxies), webLimits);
     const asio::ip::address listen = asio::ip::make_address(o.listen);
@@ -154,7 +154,7 @@ int Serve(const ServerOptions& o)
               listener.Port(), http::AddressText(listen).c_str(), relayPort, o.dataDir.c_str(),
               o.database.empty() ? "sqlite" : "postgresql");
     io.run();
-    ServerLog("server: stopped");
+    ServerLog("server: stopped; tls: %s", http::HandshakeCounts(tls).c_str());
     return 0;
 }
 

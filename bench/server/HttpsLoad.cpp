@@ -17,6 +17,7 @@ struct HttpsLoad::Connection : std::enable_shared_from_this<Connection> {
     using Stream = asio::ssl::stream<asio::ip::tcp::socket>;
 
     Connection(HttpsLoad& load, const std::string& request) : load(load), request(request) {}
+    ~Connection() { SSL_SESSION_free(session); }
 
     asio::ip::tcp::endpoint Server() const { return {asio::ip::make_address("127.0.0.1"), load.port_}; }
 
@@ -48,10 +49,12 @@ struct HttpsLoad::Connection : std::enable_shared_from_this<Connection> {
         Write();
     }
 
-    // A fresh TCP connection and a full handshake: the client keeps no session.
+    // A fresh TCP connection and a handshake, full unless a session is resumed.
     void ConnectAndWrite()
     {
         stream.emplace(load.io_, load.tls_);
+        if (load.resumeSessions_ && session)
+            SSL_set_session(stream->native_handle(), session);
         stream->next_layer().async_connect(Server(), [self = shared_from_this()](error_code ec) {
             if (!ec)
                 self->stream->next_layer().set_option(asio::ip::tcp::no_delay(true), ec);
@@ -82,6 +85,10 @@ struct HttpsLoad::Connection : std::enable_shared_from_this<Connection> {
                 return self->Fail();
             if (self->reply->get().body().find(self->load.okText_) == std::string::npos)
                 ++self->load.failures_;
+            if (self->load.resumeSessions_) {
+                SSL_SESSION_free(self->session);
+                self->session = SSL_get1_session(self->stream->native_handle());
+            }
             if (self->load.newConnectionPerRequest_)
                 return self->Close();
             self->Done();
@@ -125,6 +132,7 @@ struct HttpsLoad::Connection : std::enable_shared_from_this<Connection> {
     const std::string& request;
     boost::beast::flat_buffer buffer;
     std::optional<bhttp::response_parser<bhttp::string_body>> reply;
+    SSL_SESSION* session = nullptr;
     bool busy = false;
     bool broken = false;
 };

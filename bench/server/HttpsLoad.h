@@ -25,6 +25,9 @@ public:
     void ExpectInReply(std::string text) { okText_ = std::move(text); }
     // Before Connect().
     void NewConnectionPerRequest(bool on) { newConnectionPerRequest_ = on; }
+    // Each new connection resumes the TLS session of the one before it, as
+    // the program does once the server issues tickets.
+    void ResumeSessions(bool on) { resumeSessions_ = on; }
     // At most this many requests on their way; the connections then take turns.
     void MaxInFlight(std::size_t n) { maxInFlight_ = n; }
 
@@ -44,6 +47,7 @@ private:
     std::size_t failures_ = 0;
     std::string okText_;
     bool newConnectionPerRequest_ = false;
+    bool resumeSessions_ = false;
     std::size_t maxInFlight_ = SIZE_MAX;
     std::size_t next_ = 0;
 };

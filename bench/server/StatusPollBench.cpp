@@ -1,8 +1,8 @@
 // Status polls per second from 1,000 devices against nginx serving a static
 // reply of the same size with the same certificate, measured by the same
 // client in the same run: each device on its own keep-alive HTTPS connection,
-// and each request on a new connection with a full TLS handshake, as the
-// program makes them. The store is seeded directly (1,000 accounts, devices
+// and each request on a new connection with a full TLS handshake; then, for
+// marquelin-server alone, new connections resuming the session before them. The store is seeded directly (1,000 accounts, devices
 // and live codes) before the server starts; the server then runs as deployed.
 //
 // The one-threaded client shares the two cores with the server and costs
@@ -43,7 +43,8 @@ struct Measured {
     double cpuPerRequest = 0;     // of the server process, seconds
 };
 
-enum Run { ServerKeepAlive, NginxKeepAlive, ServerNewConnection, NginxNewConnection, kRuns };
+enum Run { ServerKeepAlive, NginxKeepAlive, ServerNewConnection, NginxNewConnection, ServerResumed, kRuns };
+enum Connections { KeepAlive, NewConnection, ResumedConnection };
 
 struct Rig {
     std::string dir;
@@ -114,7 +115,9 @@ bool StartRig(Rig& rig)
     rig.serverPort = FreePort();
     rig.server = std::make_unique<ProcessUnderTest>(
         std::vector<std::string>{MARQUELIN_SERVER_BINARY, "--data", rig.dir + "/data", "--https-port",
-                                 std::to_string(rig.serverPort), "--relay-port", "0"},
+                                 std::to_string(rig.serverPort), "--relay-port", "0",
+                                 // every device comes from loopback here
+                                 "--max-connections-per-source", std::to_string(2 * kDevices)},
         rig.dir + "/server.log");
     if (WaitForFile(rig.dir + "/data/listening", 20000).empty())
         return false;
@@ -138,11 +141,13 @@ struct Target {
     const char* expect;
 };
 
-void RunLoad(benchmark::State& state, const Target& target, bool newConnections, Measured& measured)
+void RunLoad(benchmark::State& state, const Target& target, Connections mode, Measured& measured)
 {
+    const bool newConnections = mode != KeepAlive;
     HttpsLoad load(target.port, target.requests);
     load.ExpectInReply(target.expect);
     load.NewConnectionPerRequest(newConnections);
+    load.ResumeSessions(mode == ResumedConnection);
     if (newConnections)
         load.MaxInFlight(kNewConnectionsInFlight);
     if (!load.Connect()) {
@@ -172,25 +177,31 @@ const std::vector<std::string>& NginxRequests()
     return requests;
 }
 
-void BM_MarquelinStatusPolls(benchmark::State& state, bool newConnections)
+void BM_MarquelinStatusPolls(benchmark::State& state, Connections mode)
 {
     Rig& rig = TheRig();
-    RunLoad(state, {*rig.server, rig.serverPort, rig.statusRequests, "\"status\":\"aguardando\""}, newConnections,
-            rig.runs[newConnections ? ServerNewConnection : ServerKeepAlive]);
+    static constexpr Run runs[] = {ServerKeepAlive, ServerNewConnection, ServerResumed};
+    RunLoad(state, {*rig.server, rig.serverPort, rig.statusRequests, "\"status\":\"aguardando\""}, mode,
+            rig.runs[runs[mode]]);
 }
 
-void BM_NginxStaticFile(benchmark::State& state, bool newConnections)
+void BM_NginxStaticFile(benchmark::State& state, Connections mode)
 {
     Rig& rig = TheRig();
-    RunLoad(state, {*rig.nginx, rig.nginxPort, NginxRequests(), "\"ok\":true"}, newConnections,
-            rig.runs[newConnections ? NginxNewConnection : NginxKeepAlive]);
+    RunLoad(state, {*rig.nginx, rig.nginxPort, NginxRequests(), "\"ok\":true"}, mode,
+            rig.runs[mode == KeepAlive ? NginxKeepAlive : NginxNewConnection]);
 }
 
-BENCHMARK_CAPTURE(BM_MarquelinStatusPolls, keep_alive, false)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
-BENCHMARK_CAPTURE(BM_NginxStaticFile, keep_alive, false)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
-BENCHMARK_CAPTURE(BM_MarquelinStatusPolls, new_connection, true)->Unit(benchmark::kMillisecond)->UseRealTime()
+BENCHMARK_CAPTURE(BM_MarquelinStatusPolls, keep_alive, KeepAlive)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->MinTime(5);
-BENCHMARK_CAPTURE(BM_NginxStaticFile, new_connection, true)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
+BENCHMARK_CAPTURE(BM_NginxStaticFile, keep_alive, KeepAlive)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
+BENCHMARK_CAPTURE(BM_MarquelinStatusPolls, new_connection, NewConnection)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->MinTime(5);
+BENCHMARK_CAPTURE(BM_NginxStaticFile, new_connection, NewConnection)->Unit(benchmark::kMillisecond)->UseRealTime()
+    ->MinTime(5);
+// Our server only: nginx here sends no tickets, so it has no session to resume.
+BENCHMARK_CAPTURE(BM_MarquelinStatusPolls, resumed_connection, ResumedConnection)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->MinTime(5);
 
 void PrintComparison(const char* what, const Measured& server, const Measured& nginx)
 {
@@ -217,6 +228,11 @@ int main(int argc, char** argv)
     PrintComparison("new connection per request", rig.runs[ServerNewConnection], rig.runs[NginxNewConnection]);
     rig.server.reset();
     rig.nginx.reset();
+    // The server's last line counts its handshakes and the resumed ones.
+    std::ifstream log(rig.dir + "/server.log");
+    for (std::string line; std::getline(log, line);)
+        if (line.find("tls: ") != std::string::npos)
+            std::printf("%s\n", line.c_str());
     std::error_code ec;
     fs::remove_all(rig.dir, ec);
     return 0;

@@ -8,7 +8,9 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <condition_variable>
 #include <cstdlib>
 #include <memory>
@@ -24,6 +26,72 @@ void InitCurlOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Kept-alive connections and TLS sessions outlive each request's handle, so
+// a status poll every 2 s neither connects nor handshakes in full. Each
+// request still has a handle of its own: a request started from the events
+// pumped before another one's transfer takes a second connection.
+class ProcessShare {
+public:
+    ProcessShare() : share_(curl_share_init())
+    {
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, Lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, Unlock);
+        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    }
+    ~ProcessShare() { curl_share_cleanup(share_); }
+    CURLSH* Handle() const { return share_; }
+
+private:
+    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self)
+    {
+        static_cast<ProcessShare*>(self)->locks_[data].lock();
+    }
+    static void Unlock(CURL*, curl_lock_data data, void* self)
+    {
+        static_cast<ProcessShare*>(self)->locks_[data].unlock();
+    }
+
+    CURLSH* share_;
+    std::mutex locks_[CURL_LOCK_DATA_LAST];
+};
+
+// Below the server's keep-alive idle time (15 s by default), so the server
+// does not close a connection just as a request goes out on it.
+constexpr long kMaxIdleConnectionSeconds = 10;
+
+void UseProcessShare(CURL* curl)
+{
+    static ProcessShare share;
+    curl_easy_setopt(curl, CURLOPT_SHARE, share.Handle());
+    curl_easy_setopt(curl, CURLOPT_MAXAGE_CONN, kMaxIdleConnectionSeconds);
+}
+
+// A body handed to libcurl piece by piece. libcurl sends a request again on
+// a fresh connection when a kept-alive one died before any byte of the
+// reply; it rewinds only a body that went out, which the server may have
+// acted on, so the rewind is refused and the request fails instead.
+struct BodySource {
+    const QByteArray* body = nullptr;
+    qsizetype offset = 0;
+};
+
+size_t OnReadBody(char* buffer, size_t size, size_t count, void* data)
+{
+    auto* source = static_cast<BodySource*>(data);
+    const size_t n = std::min(size * count, static_cast<size_t>(source->body->size() - source->offset));
+    std::memcpy(buffer, source->body->constData() + source->offset, n);
+    source->offset += static_cast<qsizetype>(n);
+    return n;
+}
+
+int OnSeekBody(void* data, curl_off_t offset, int origin)
+{
+    const auto* source = static_cast<BodySource*>(data);
+    return offset == 0 && origin == SEEK_SET && source->offset == 0 ? CURL_SEEKFUNC_OK : CURL_SEEKFUNC_FAIL;
 }
 
 // Enforces the send and receive time-outs as the longest pause without
@@ -85,6 +153,8 @@ QString Describe(CURLcode code, const char* errorBuffer, const IdleWatch& watch,
             .arg(QLatin1String(watch.expired))
             .arg(limit);
     }
+    if (code == CURLE_SEND_FAIL_REWIND)
+        return QStringLiteral("The connection closed before the reply; the request is not sent twice");
     return QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
 }
 
@@ -180,6 +250,7 @@ HttpOutcome PerformHttp(const HttpRequest& request)
     char errorBuffer[CURL_ERROR_SIZE] = {};
     const QByteArray url = request.url.toUtf8();
     IdleWatch watch;
+    BodySource body{&request.body};
     watch.curl = c;
     watch.timeouts = t;
 
@@ -195,6 +266,7 @@ HttpOutcome PerformHttp(const HttpRequest& request)
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &outcome.body);
     curl_easy_setopt(c, CURLOPT_USERAGENT, request.userAgent.constData());
     ConfigureTls(c);
+    UseProcessShare(c);
 
     curl_slist* rawHeaders = nullptr;
     const QByteArray contentType = "Content-Type: " + request.contentType;
@@ -208,7 +280,10 @@ HttpOutcome PerformHttp(const HttpRequest& request)
 
     if (qstrcmp(request.method, "POST") == 0) {
         curl_easy_setopt(c, CURLOPT_POST, 1L);
-        curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.body.constData());
+        curl_easy_setopt(c, CURLOPT_READFUNCTION, OnReadBody);
+        curl_easy_setopt(c, CURLOPT_READDATA, &body);
+        curl_easy_setopt(c, CURLOPT_SEEKFUNCTION, OnSeekBody);
+        curl_easy_setopt(c, CURLOPT_SEEKDATA, &body);
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
     } else {
         curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);

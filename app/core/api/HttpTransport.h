@@ -5,8 +5,8 @@
 #include <QStringList>
 #include <functional>
 
-// One blocking HTTP(S) request over libcurl. A new client per request,
-// nothing reused. The status code is never looked at: any reply body is the
+// One blocking HTTP(S) request over libcurl. Connections the server keeps
+// open and TLS sessions are reused across requests within the process. The status code is never looked at: any reply body is the
 // answer, and only a request that could not be completed is a failure, with
 // a human-readable description.
 

@@ -4,6 +4,7 @@
 #include "support/CannedService.h"
 #include "support/ServerFixture.h"
 #include "support/ScopedEnv.h"
+#include "support/TempDir.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -11,6 +12,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <future>
 #include <vector>
 
@@ -92,6 +94,28 @@ TEST(ApiPost, TrustsTheExtraCertificateAndRefusesWithoutIt)
         EXPECT_NE(api::JsonGetValue(api::ApiPost("validar_token.php", ""), "erro"), "falha_http");
     }
     EXPECT_EQ(api::JsonGetValue(api::ApiPost("validar_token.php", ""), "erro"), "falha_http");
+}
+
+// The server counts its TLS handshakes in its last log line. A restart on the
+// same key file stands for another node: the old connection is gone, and the
+// new one resumes the session the first process sealed.
+TEST(ApiPost, ReusesTheKeptConnectionAndResumesTheSessionOnAnotherServerProcess)
+{
+    testing_support::TempDir folder("ticket-keys");
+    std::ofstream(folder.File("keys")) << "# newest first\n" << std::string(128, 'a') << "\n" << std::string(128, 'b');
+    testing_support::ServerFixture server({"--ticket-keys", folder.File("keys")});
+    ScopedEnv site("MARQUELIN_SITE", QByteArray::fromStdString(server.SiteOrigin()));
+    ScopedEnv ca("MARQUELIN_CA_FILE", QByteArray::fromStdString(server.CaFile()));
+    const auto handshakesAfter = [&](int requests) {
+        for (int i = 0; i < requests; ++i)
+            EXPECT_NE(api::JsonGetValue(api::ApiPost("validar_token.php", "token=t"), "erro"), "falha_http");
+        server.Stop();
+        const std::string log = server.Log();
+        return log.substr(log.rfind("tls: "));
+    };
+    EXPECT_EQ(handshakesAfter(3), "tls: 1 handshakes, 0 resumed\n");
+    server.Start();
+    EXPECT_EQ(handshakesAfter(2), "tls: 1 handshakes, 1 resumed\n");
 }
 
 // Each limit ends its own step: a look-up that never answers, then a host
