@@ -60,9 +60,9 @@ public:
         return true;
     }
     // Only `area` of the screen (its top-left corner at 0, 0) read anew at
-    // full size into `into`, which holds the rest from an earlier grab; when
-    // `into` is not the screen's size, the whole screen. A source without a
-    // way of its own reads the whole screen.
+    // full size into `into`, which holds the whole screen, as it is now
+    // sized, from an earlier grab; a screen resized since may fail the read.
+    // A source without a way of its own reads the whole screen.
     virtual bool GrabArea(const QRect& area, Frame* into, QString* error)
     {
         Q_UNUSED(area);
