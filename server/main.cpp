@@ -42,8 +42,13 @@ std::unique_ptr<mail::Mailer> MakeMailer(const ServerOptions& o)
 std::vector<asio::ip::address> ParseProxies(const std::vector<std::string>& names)
 {
     std::vector<asio::ip::address> proxies;
-    for (const std::string& name : names)
-        proxies.push_back(asio::ip::make_address(name));  // throws on a bad address
+    for (const std::string& name : names) {
+        const asio::ip::address address = asio::ip::make_address(name);  // throws on a bad address
+        proxies.push_back(address);
+        // A dual-stack listener sees an IPv4 balancer as its mapped IPv6 form.
+        if (address.is_v4())
+            proxies.push_back(asio::ip::make_address_v6(asio::ip::v4_mapped, address.to_v4()));
+    }
     return proxies;
 }
 

@@ -1,5 +1,7 @@
 #include "server/http/ClientAddress.h"
 
+#include "server/net/SourceAddress.h"
+
 #include <algorithm>
 
 namespace http {
@@ -18,9 +20,7 @@ std::string_view Trim(std::string_view text)
 
 std::string AddressText(const boost::asio::ip::address& address)
 {
-    if (address.is_v6() && address.to_v6().is_v4_mapped())
-        return boost::asio::ip::make_address_v4(boost::asio::ip::v4_mapped, address.to_v6()).to_string();
-    return address.to_string();
+    return net::Unmapped(address).to_string();
 }
 
 std::string ClientAddress(const boost::asio::ip::address& peer, const std::string& peerText,

@@ -12,6 +12,9 @@
 
 namespace net {
 
+// An IPv4 client of a dual-stack socket as the IPv4 address it is.
+boost::asio::ip::address Unmapped(const boost::asio::ip::address& address);
+
 boost::asio::ip::address SourceOf(const boost::asio::ip::address& address);
 
 // The same from an address's text ("2001:db8:1:2::/64" for an IPv6 one); a

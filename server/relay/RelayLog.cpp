@@ -1,5 +1,7 @@
 #include "relay/RelayLog.h"
 
+#include "server/net/SourceAddress.h"
+
 #include <cstdio>
 
 namespace relay {
@@ -19,9 +21,9 @@ void WriteToStderr(std::string_view line)
 
 std::string PeerText(const boost::asio::ip::tcp::endpoint& remote)
 {
-    const std::string address = remote.address().to_string();
+    const boost::asio::ip::address plain = net::Unmapped(remote.address());
     const std::string port = std::to_string(remote.port());
-    return remote.address().is_v6() ? "[" + address + "]:" + port : address + ":" + port;
+    return plain.is_v6() ? "[" + plain.to_string() + "]:" + port : plain.to_string() + ":" + port;
 }
 
 RelayLog::RelayLog(RelayLogSink sink) : sink_(sink ? std::move(sink) : RelayLogSink(WriteToStderr)) {}

@@ -1,6 +1,7 @@
 // The server behind a balancer that opens every connection with a PROXY
 // header: the client it names is served and logged on both ports, and a
-// balancer's connection without one is closed.
+// balancer's connection without one is closed; also on a dual-stack socket,
+// where an IPv4 balancer arrives as a mapped IPv6 address.
 #include "ServerTestSetup.h"
 #include "support/WaitUntil.h"
 
@@ -8,9 +9,12 @@ using namespace server_tests;
 
 namespace {
 
-class ProxyProtocolTest : public ServerTest {
+class ProxyProtocolTest : public ServerTest, public testing::WithParamInterface<const char*> {
 protected:
-    ProxyProtocolTest() : ServerTest(LooseLimits({"--proxy-protocol", "--trusted-proxy", "127.0.0.1"})) {}
+    ProxyProtocolTest()
+        : ServerTest(LooseLimits({"--proxy-protocol", "--trusted-proxy", "127.0.0.1", "--listen", GetParam()}))
+    {
+    }
 
     bool Logged(const std::string& text) const
     {
@@ -22,7 +26,7 @@ const std::string kHealthz = "GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: cl
 
 }  // namespace
 
-TEST_F(ProxyProtocolTest, TheClientInTheHeaderIsTheOneServedAndLogged)
+TEST_P(ProxyProtocolTest, TheClientInTheHeaderIsTheOneServedAndLogged)
 {
     RelayWire https(server.HttpsPort());
     // Version 2, PROXY over TCP/IPv4, from 198.51.100.7:40000; the ClientHello follows at once.
@@ -40,7 +44,7 @@ TEST_F(ProxyProtocolTest, TheClientInTheHeaderIsTheOneServedAndLogged)
     EXPECT_EQ(HttpStatus(RawHttps(server.HttpsPort(), kHealthz, "127.0.0.2")), 200) << "no balancer: direct";
 }
 
-TEST_F(ProxyProtocolTest, ABalancersConnectionWithoutAHeaderIsClosed)
+TEST_P(ProxyProtocolTest, ABalancersConnectionWithoutAHeaderIsClosed)
 {
     for (const uint16_t port : {server.HttpsPort(), server.RelayPort()}) {
         RelayWire bare(port);
@@ -50,3 +54,6 @@ TEST_F(ProxyProtocolTest, ABalancersConnectionWithoutAHeaderIsClosed)
     EXPECT_TRUE(Logged("http: bad PROXY header from 127.0.0.1 (no PROXY header), closed"));
     EXPECT_TRUE(Logged("relay: bad PROXY header peer=127.0.0.1:"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Listening, ProxyProtocolTest, testing::Values("127.0.0.1", "::"),
+                         [](const auto& info) { return std::string(info.index ? "DualStack" : "Ipv4"); });
