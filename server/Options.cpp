@@ -55,6 +55,15 @@ Setter Text(std::string ServerOptions::*field)
     };
 }
 
+// A flag takes no value (in a --config file, nothing after its name).
+Setter Flag(bool ServerOptions::*field)
+{
+    return [=](ServerOptions& o, const std::string& text) {
+        o.*field = true;
+        return text.empty();
+    };
+}
+
 Setter List(std::vector<std::string> ServerOptions::*field)
 {
     return [=](ServerOptions& o, const std::string& text) {
@@ -90,6 +99,8 @@ const std::vector<OptionRow>& Rows()
          Text(&O::smtpUrl)},
         {"--mail-from", "ADDR", "sender of the activation mail", Text(&O::mailFrom)},
         {"--trusted-proxy", "ADDR", "believe X-Forwarded-For from this peer (repeatable)", List(&O::trustedProxies)},
+        {"--proxy-protocol", nullptr, "trusted proxies open every connection, both ports, with a PROXY header",
+         Flag(&O::proxyProtocol)},
         {"--code-ttl", "S", "lifetime of an unused support code, seconds (600)",
          Number(1, 86400, 1000, &O::service, &S::codeTtlMs)},
         {"--activation-ttl", "S", "lifetime of an activation code, seconds (1800)",
@@ -187,7 +198,7 @@ std::string ApplyLine(ServerOptions& options, std::string_view line)
     const OptionRow* row = FindRow(name);
     if (!row || !row->set)  // --help and --config belong to the command line
         return "unknown option " + name;
-    if (value.empty())
+    if (value.empty() && row->value)
         return name + " needs a value";
     return Apply(options, *row, value);
 }
@@ -225,9 +236,9 @@ ParsedOptions ParseServerOptions(int argc, char** argv)
         const OptionRow* row = FindRow(name);
         if (!row)
             return {std::nullopt, "unknown option " + std::string(name) + "\n" + HelpText()};
-        if (i + 1 >= argc)
+        if (row->value && i + 1 >= argc)
             return {std::nullopt, std::string(name) + " needs a value"};
-        const std::string value = argv[++i];
+        const std::string value = row->value ? argv[++i] : "";
         // Options apply in order, so a later one overrides the file's.
         const std::string error = name == "--config" ? ReadConfigFile(options, value) : Apply(options, *row, value);
         if (!error.empty())

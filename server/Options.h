@@ -23,6 +23,7 @@ struct ServerOptions {
     std::string ticketKeys;  // empty: OpenSSL's own key for this process
     std::vector<std::string> hosts;
     std::vector<std::string> trustedProxies;
+    bool proxyProtocol = false;  // trusted proxies send a PROXY header first
     std::string smtpUrl;
     std::string mailFrom;
     api::ServiceConfig service;

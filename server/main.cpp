@@ -121,7 +121,10 @@ int Serve(const ServerOptions& o)
     asio::ssl::context tls(asio::ssl::context::tls_server);
     http::ConfigureServerTls(tls, certificate, o.ticketKeys);
     api::Service service(store, *mailer, o.service, api::SystemMillis);
-    http::HttpShared shared(service, tls, ParseProxies(o.trustedProxies), webLimits);
+    const std::vector<asio::ip::address> proxies = ParseProxies(o.trustedProxies);
+    if (o.proxyProtocol)
+        relayLimits.proxyPeers = proxies;
+    http::HttpShared shared(service, tls, proxies, webLimits, o.proxyProtocol);
     const asio::ip::address listen = asio::ip::make_address(o.listen);
 
     // Declared after everything its handlers use, so it is destroyed first.

@@ -1,7 +1,6 @@
 #include "server/http/HttpListener.h"
 
 #include "server/ServerLog.h"
-#include "server/http/ClientAddress.h"
 #include "server/http/PendingConnection.h"
 
 #include <memory>
@@ -72,16 +71,13 @@ void HttpListener::Admit(boost::asio::ip::tcp::socket socket)
         return;  // already gone
     std::optional<net::SourceTicket> ticket = shared_.connections.TryAcquire(peer);
     if (!ticket) {
-        if (shared_.connections.RefusalWorthLogging())
-            ServerLog("http: %s refused at the door, %s (refusal %zu)", AddressText(peer).c_str(),
-                      shared_.connections.Full() ? "all connections taken" : "its source holds its share",
-                      shared_.connections.Refusals());
+        shared_.LogRefusal(peer);
         socket.close(ec);
         return;
     }
     shared_.memory.Opened(shared_.connections.Total());
     socket.set_option(boost::asio::ip::tcp::no_delay(true), ec);
-    std::make_shared<PendingConnection>(std::move(socket), std::move(*ticket), shared_)->Start();
+    std::make_shared<PendingConnection>(std::move(socket), peer, std::move(*ticket), shared_)->Start();
 }
 
 }  // namespace http

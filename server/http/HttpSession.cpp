@@ -55,16 +55,16 @@ bool IsQuietEnd(const beast::error_code& ec)
 
 }  // namespace
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, net::SourceTicket ticket, HttpShared& shared,
+HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, const boost::asio::ip::address& client,
+                         net::SourceTicket ticket, HttpShared& shared,
                          std::chrono::steady_clock::time_point handshakeDeadline)
     : shared_(shared),
       ticket_(std::move(ticket)),
       handshakeDeadline_(handshakeDeadline),
-      stream_(std::move(socket), shared.tls)
+      stream_(std::move(socket), shared.tls),
+      peer_(client),
+      peerText_(AddressText(client))
 {
-    boost::system::error_code ec;
-    peer_ = beast::get_lowest_layer(stream_).socket().remote_endpoint(ec).address();
-    peerText_ = AddressText(peer_);
 }
 
 void HttpSession::Run()

@@ -24,7 +24,9 @@ namespace http {
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
-    HttpSession(boost::asio::ip::tcp::socket&& socket, net::SourceTicket ticket, HttpShared& shared,
+    // `client` is the peer, or the client a balancer's PROXY header named.
+    HttpSession(boost::asio::ip::tcp::socket&& socket, const boost::asio::ip::address& client,
+                net::SourceTicket ticket, HttpShared& shared,
                 std::chrono::steady_clock::time_point handshakeDeadline);
     void Run();
 

@@ -12,7 +12,8 @@
 #include <vector>
 
 // What every HTTPS connection shares: the service, the TLS context, the
-// limits, the proxies whose forwarding header is believed, and the count of
+// limits, the proxies whose forwarding header is believed (or, with
+// proxyProtocol, whose connections begin with a PROXY header), and the count of
 // open connections, by source and in all, that the listener caps. One
 // thread: no locks.
 
@@ -32,16 +33,23 @@ struct HttpLimits {
 
 struct HttpShared {
     HttpShared(api::Service& service, boost::asio::ssl::context& tls,
-               std::vector<boost::asio::ip::address> trustedProxies, const HttpLimits& limits);
+               std::vector<boost::asio::ip::address> trustedProxies, const HttpLimits& limits,
+               bool proxyProtocol = false);
     HttpShared(const HttpShared&) = delete;
     HttpShared& operator=(const HttpShared&) = delete;
 
     api::Service& service;
     boost::asio::ssl::context& tls;
     std::vector<boost::asio::ip::address> trustedProxies;
+    bool proxyProtocol;
     HttpLimits limits;
     MemoryAfterFlood memory;
     net::SourceLimiter connections;
+
+    bool SendsProxyHeader(const boost::asio::ip::address& peer) const;
+    // A connection over the caps, which the listener or the PROXY header just
+    // put to `client`: worth a line now and then, not each time.
+    void LogRefusal(const boost::asio::ip::address& client) const;
 };
 
 }  // namespace http

@@ -20,6 +20,11 @@ SourceTicket::~SourceTicket()
         limiter_->Release(source_);
 }
 
+bool SourceTicket::MoveTo(const boost::asio::ip::address& address)
+{
+    return limiter_ && limiter_->Move(source_, address);
+}
+
 SourceLimiter::SourceLimiter(unsigned maxPerSource, std::size_t maxTotal, ReleaseHook onRelease)
     : maxPerSource_(maxPerSource), maxTotal_(maxTotal), onRelease_(std::move(onRelease))
 {
@@ -43,11 +48,31 @@ unsigned SourceLimiter::CountOf(const boost::asio::ip::address& address) const
     return it == counts_.end() ? 0 : it->second;
 }
 
-void SourceLimiter::Release(const boost::asio::ip::address& source)
+bool SourceLimiter::Move(boost::asio::ip::address& source, const boost::asio::ip::address& to)
+{
+    const boost::asio::ip::address next = SourceOf(to);
+    if (next == source)
+        return true;
+    if (CountOf(next) >= maxPerSource_) {
+        ++refusals_;
+        return false;
+    }
+    ++counts_[next];
+    Uncount(source);
+    source = next;
+    return true;
+}
+
+void SourceLimiter::Uncount(const boost::asio::ip::address& source)
 {
     const auto it = counts_.find(source);
     if (it != counts_.end() && --it->second == 0)
         counts_.erase(it);
+}
+
+void SourceLimiter::Release(const boost::asio::ip::address& source)
+{
+    Uncount(source);
     --total_;
     if (onRelease_)
         onRelease_(total_);

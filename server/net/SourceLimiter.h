@@ -19,6 +19,11 @@ public:
     SourceTicket(const SourceTicket&) = delete;
     ~SourceTicket();
 
+    // Counts the connection against the source of `address` instead (once a
+    // balancer has named the client it carries); false, the ticket as it
+    // was and a refusal counted, when that source is at its cap.
+    bool MoveTo(const boost::asio::ip::address& address);
+
 private:
     friend class SourceLimiter;
     SourceTicket(SourceLimiter& limiter, const boost::asio::ip::address& source);
@@ -52,6 +57,8 @@ public:
 private:
     friend class SourceTicket;
     void Release(const boost::asio::ip::address& source);
+    bool Move(boost::asio::ip::address& source, const boost::asio::ip::address& to);
+    void Uncount(const boost::asio::ip::address& source);
 
     unsigned maxPerSource_;
     std::size_t maxTotal_;

@@ -1,5 +1,6 @@
 #include "relay/RelayListener.h"
 
+#include <algorithm>
 #include <boost/asio/error.hpp>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -38,13 +39,6 @@ void TuneSocket(tcp::socket& socket)
     socket.set_option(asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPCNT>(kKeepAliveProbes), ignored);
     // Reads are "wait until readable, then read what is there".
     socket.non_blocking(true, ignored);
-}
-
-std::string PeerText(const tcp::endpoint& remote)
-{
-    const std::string address = remote.address().to_string();
-    const std::string port = std::to_string(remote.port());
-    return remote.address().is_v6() ? "[" + address + "]:" + port : address + ":" + port;
 }
 
 // Read whatever the peer already sent before closing, so the refusal is not
@@ -145,7 +139,9 @@ void RelayListener::Admit(tcp::socket socket)
         return RefuseAtDoor(socket, *state_, refusal);
     }
     TuneSocket(socket);
-    std::make_shared<RelaySide>(state_, std::move(socket), std::move(*ticket), PeerText(remote))->Start();
+    const std::vector<asio::ip::address>& balancers = state_->limits.proxyPeers;
+    const bool header = std::find(balancers.begin(), balancers.end(), remote.address()) != balancers.end();
+    std::make_shared<RelaySide>(state_, std::move(socket), std::move(*ticket), PeerText(remote))->Start(header);
 }
 
 }  // namespace relay

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "relay/SessionCheck.h"
 
@@ -44,6 +45,9 @@ struct RelayLimits {
     std::size_t spareBuffers{64};
     // After the end of a pair or a refusal: how long a socket may drain before it is closed.
     std::chrono::milliseconds closeLinger{2000};
+    // Balancers whose connections begin with a PROXY header: the client it
+    // names is the one counted, logged and served.
+    std::vector<boost::asio::ip::address> proxyPeers;
 };
 
 // Receives one log line without its LF. The default writes it to stderr.

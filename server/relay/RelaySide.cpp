@@ -25,11 +25,46 @@ RelaySide::RelaySide(std::shared_ptr<RelayState> state, asio::ip::tcp::socket so
 
 RelaySide::~RelaySide() { state_->live.erase(this); }
 
-void RelaySide::Start()
+void RelaySide::Start(bool proxyHeader)
 {
     const RelayLimits& limits = state_->limits;
     pending_.resize(std::max<std::size_t>(limits.maxJoinLine, 1) + 1);
     ArmTimer(limits.joinDeadline, &RelaySide::OnJoinDeadline);
+    if (!proxyHeader)
+        return ReadJoin();
+    header_ = std::make_unique<net::ProxyHeaderReader>();
+    ReadHeader();
+}
+
+void RelaySide::ReadHeader()
+{
+    error_code ec;
+    const net::ProxyHeaderScan scan = header_->ReadFrom(socket_, ec);
+    if (ec == asio::error::would_block)
+        return AwaitReadable(&RelaySide::ReadHeader);
+    if (scan.status == net::ProxyHeaderScan::Status::Done)
+        return OnHeader(scan);
+    // A balancer's check that connects and hangs up says nothing worth a line.
+    if (scan.status == net::ProxyHeaderScan::Status::Bad || header_->Received() > 0)
+        state_->log.Write("bad PROXY header peer=" + peer_ + " (" + (ec ? "the connection ended first" : scan.reason)
+                          + "), closed");
+    CloseNow();
+}
+
+// The Join line follows, in the socket still, and is the named client's.
+void RelaySide::OnHeader(const net::ProxyHeaderScan& scan)
+{
+    header_.reset();
+    if (scan.client) {
+        peer_ = PeerText(*scan.client);
+        if (!ticket_->MoveTo(scan.client->address())) {
+            if (state_->addresses.RefusalWorthLogging())
+                state_->log.Write("refused peer=" + peer_ + " reason="
+                                  + std::string(RefusalLogName(Refusal::TooManyConnections)) + " (refusal "
+                                  + std::to_string(state_->addresses.Refusals()) + " after its PROXY header)");
+            return TurnAway(Refusal::TooManyConnections);
+        }
+    }
     ReadJoin();
 }
 
@@ -179,7 +214,13 @@ void RelaySide::ReadEarly()
     }
 }
 
-void RelaySide::OnJoinDeadline() { Refuse(Refusal::JoinTimeout); }
+void RelaySide::OnJoinDeadline()
+{
+    if (!header_)
+        return Refuse(Refusal::JoinTimeout);
+    state_->log.Write("no PROXY header peer=" + peer_ + " within the Join time-out, closed");
+    CloseNow();
+}
 
 void RelaySide::OnUnpairedTimeout() { Refuse(Refusal::UnpairedTimeout); }
 
@@ -188,6 +229,11 @@ void RelaySide::Refuse(Refusal refusal)
     if (phase_ >= Phase::Paired)
         return;
     state_->log.Write("refused " + Describe() + " reason=" + std::string(RefusalLogName(refusal)));
+    TurnAway(refusal);
+}
+
+void RelaySide::TurnAway(Refusal refusal)
+{
     WriteNow(RefusalLine(refusal));
     BeginClosing();
     ShutdownAndDrain();

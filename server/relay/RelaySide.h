@@ -13,12 +13,14 @@
 #include "relay/AddressLimiter.h"
 #include "relay/JoinLine.h"
 #include "relay/RelayReplies.h"
+#include "server/net/ProxyHeaderReader.h"
 
 namespace relay {
 
 struct RelayState;
 
-// One accepted connection from the Join line to its close: reads the line
+// One accepted connection from the Join line to its close (a balancer's
+// PROXY header first, when it comes through one): reads the line
 // within the deadline, waits for its partner (watching for its departure),
 // is handed to a RelayBridge once paired, and drains for a moment when closed
 // so the last lines it was sent are not lost to a reset. Every read is "wait
@@ -30,7 +32,8 @@ public:
               std::string peer);
     ~RelaySide();
 
-    void Start();
+    // `proxyHeader`: the connection is a balancer's and begins with one.
+    void Start(bool proxyHeader = false);
 
     // Called by the rendezvous.
     void EnterWaiting();
@@ -55,6 +58,8 @@ private:
     enum class Phase { Joining, Waiting, Paired, Closing, Closed };
     using Step = void (RelaySide::*)();
 
+    void ReadHeader();
+    void OnHeader(const net::ProxyHeaderScan& scan);
     void ReadJoin();
     void OnJoinLine(std::size_t lineChars);
     void SendChallenge();
@@ -67,6 +72,8 @@ private:
     bool AskStore(const std::function<bool()>& question);
     void ReadEarly();
     void Drain();
+    // Writes the refusal, then closes.
+    void TurnAway(Refusal refusal);
     void OnJoinDeadline();
     void OnUnpairedTimeout();
     // Reads what is there into the pending bytes.
@@ -94,6 +101,7 @@ private:
     std::vector<char> pending_;
     std::size_t pendingSize_ = 0;
     std::size_t earlyStart_ = 0;
+    std::unique_ptr<net::ProxyHeaderReader> header_;  // only while a balancer's header is awaited
 };
 
 }  // namespace relay
