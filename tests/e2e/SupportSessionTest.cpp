@@ -5,8 +5,9 @@
 // through the programs' own windows (the driver clicks and types); what the
 // users would see is read back from the same windows, and what reaches the
 // supported computer's screen is read from an X client on its display.
-// The sessions as they should go (each route, the input, the end; a second
-// copy) and as they meet trouble: the server and relay killed or restarted,
+// The sessions as they should go (each route, the relay also through a
+// cluster of servers behind HAProxy, ServiceCluster.h; the input, the end; a
+// second copy) and as they meet trouble: the server and relay killed or restarted,
 // a cut cable, a technician's computer that stops reading. The faults need
 // the lab network.
 #include "LabNetwork.h"
