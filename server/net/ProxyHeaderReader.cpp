@@ -24,6 +24,7 @@ std::size_t Receive(int fd, char* into, std::size_t room, int flags, boost::syst
 ProxyHeaderScan ProxyHeaderReader::ReadFrom(boost::asio::ip::tcp::socket& socket, boost::system::error_code& ec)
 {
     const int fd = socket.native_handle();
+    ec.clear();
     for (;;) {
         const std::size_t peeked = Receive(fd, bytes_.data() + size_, bytes_.size() - size_, MSG_PEEK, ec);
         if (ec)
