@@ -38,6 +38,8 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = kHangMs, int eve
     return true;
 }
 
+inline bool Contains(const std::string& text, const std::string& fragment) { return text.find(fragment) != std::string::npos; }
+
 // A driver's answer: "ok" or "err", then its fields (an error's reason); empty when none came.
 using Answer = std::vector<std::string>;
 inline bool Ok(const Answer& answer) { return !answer.empty() && answer[0] == "ok"; }
@@ -58,7 +60,7 @@ struct WidgetState {
 class ProgramInstance {
 public:
     ProgramInstance(std::string label, const std::string& folder, const std::string& display,
-                    const testing_support::ServerFixture& server, std::vector<std::string> launcher)
+                    const testing_support::Service& server, std::vector<std::string> launcher)
         : label_(std::move(label)), socket_(folder + "/" + label_ + ".sock"),
           logPath_(folder + "/" + label_ + ".log"), argv_(std::move(launcher))
     {

@@ -5,12 +5,14 @@
 // through the programs' own windows (the driver clicks and types); what the
 // users would see is read back from the same windows, and what reaches the
 // supported computer's screen is read from an X client on its display.
-// The sessions as they should go (each route, the input, the end; a second
-// copy) and as they meet trouble: the server and relay killed or restarted,
+// The sessions as they should go (each route, the relay also through a
+// cluster of servers behind HAProxy, ServiceCluster.h; the input, the end; a
+// second copy) and as they meet trouble: the server and relay killed or restarted,
 // a cut cable, a technician's computer that stops reading. The faults need
 // the lab network.
 #include "LabNetwork.h"
 #include "ProgramInstance.h"
+#include "ServiceCluster.h"
 #include "support/ServerFixture.h"
 #include "support/TempDir.h"
 #include "support/XvfbDisplay.h"
@@ -19,6 +21,7 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QTcpSocket>
 
 #include <algorithm>
 #include <chrono>
@@ -30,6 +33,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -121,8 +125,6 @@ inline bool ShowsBlocks(const QImage& grab, const QRect& picture, int rotation, 
     return compared > 0 && wrong <= compared * kWrongShare;
 }
 
-inline bool Contains(const std::string& text, const std::string& fragment) { return text.find(fragment) != std::string::npos; }
-
 inline int Occurrences(const std::string& text, const std::string& fragment)
 {
     int count = 0;
@@ -200,9 +202,14 @@ protected:
         testing_support::ServerPlacement where;
         if (InLab())
             where = {kServerAddress, RunOn(Host::Server)};
-        server_ = std::make_unique<ServerFixture>(std::vector<std::string>{}, where);
-        ASSERT_TRUE(server_->Running());
-        Mark("server up");
+        if (cluster_ && !InLab())
+            GTEST_SKIP() << LabProblem();
+        if (cluster_)
+            server_ = std::make_unique<ServiceCluster>(kServerAddress, RunOn(Host::Server));
+        else
+            server_ = std::make_unique<ServerFixture>(std::vector<std::string>{}, where);
+        ASSERT_TRUE(server_->Running()) << server_->Log();
+        Mark(cluster_ ? "PostgreSQL, four nodes and haproxy up" : "server up");
     }
 
     std::unique_ptr<XvfbDisplay> NewDisplay(const std::string& label)
@@ -392,7 +399,8 @@ protected:
     // Declared in the order of their set-up, so they end in reverse: the
     // programs before their displays, all before the server and the folder.
     testing_support::TempDir root_{"marquelin-e2e"};
-    std::unique_ptr<ServerFixture> server_;
+    bool cluster_ = false;
+    std::unique_ptr<testing_support::Service> server_;
     std::unique_ptr<XvfbDisplay> clienteDisplay_, tecnicoDisplay_;
     std::unique_ptr<ProgramInstance> cliente_, tecnico_;
     std::unique_ptr<XScreen> screen_;  // on the cliente's display
@@ -421,9 +429,47 @@ struct Route {
     const char* name;
     const char* fault;  // on the router; none for the first target
     bool relay;
+    bool cluster = false;  // the server host runs ServiceCluster
 };
 
-class Routes : public SupportSession, public ::testing::WithParamInterface<Route> {};
+class Routes : public SupportSession, public ::testing::WithParamInterface<Route> {
+protected:
+    Routes() { cluster_ = GetParam().cluster; }
+};
+
+// Through the cluster the two programs' requests were served by different
+// web nodes (whichever way the balancer's turns fell), the session's Joins met
+// on one relay node, and sessions spread over both: Joins of made-up
+// sessions, each refused by the node its id leads to.
+void CheckClusterRoutes(const ServiceCluster& cluster)
+{
+    const std::set<int> cliente = cluster.NodesLogging({0, 1}, std::string("http: ") + kClientePublicAddress + " ");
+    const std::set<int> tecnico = cluster.NodesLogging({0, 1}, "http: 192.0.2.20 ");
+    EXPECT_TRUE(!cliente.empty() && !tecnico.empty() && (cliente != tecnico || cliente.size() == 2)) << cluster.Log();
+    const std::string logs = cluster.Log(), paired = "relay: paired session=";
+    const std::size_t at = logs.find(paired) + paired.size();
+    ASSERT_NE(logs.find(paired), std::string::npos) << logs;
+    const std::string sessaoId = logs.substr(at, logs.find(' ', at) - at);
+    EXPECT_EQ(cluster.NodesLogging({2, 3}, "session=" + sessaoId + " ").size(), 1u) << logs;
+
+    std::set<int> reached;
+    for (char id = '0'; id <= '9'; ++id) {
+        const std::string sessao = std::string("spread-") + id;
+        for (const char* papel : {"cliente", "tecnico"}) {
+            QTcpSocket join;
+            join.connectToHost(kServerAddress, ServiceCluster::kRelayPort);
+            ASSERT_TRUE(join.waitForConnected(kHangMs));
+            join.write(QByteArray::fromStdString("JOIN|" + sessao + "|k|" + papel + "|marquelin-relay-v1\n"));
+            while (join.waitForReadyRead(kHangMs) && !join.canReadLine()) {}
+            ASSERT_EQ(join.readLine().toStdString(), "ERR|sessao nao autorizada\n");
+        }
+        const std::set<int> nodes = cluster.NodesLogging({2, 3}, "session=" + sessao + " ");
+        EXPECT_EQ(nodes.size(), 1u) << sessao << " reached " << nodes.size() << " relay nodes";
+        reached.insert(nodes.begin(), nodes.end());
+    }
+    EXPECT_EQ(reached.size(), 2u) << "ten sessions all on one relay node:\n" << cluster.Log();
+    Mark("requests on both web nodes; session " + sessaoId + " paired on one relay node; ten more spread over both");
+}
 
 TEST_P(Routes, FromSignUpToDisconnect)
 {
@@ -444,6 +490,9 @@ TEST_P(Routes, FromSignUpToDisconnect)
             << "the service should see the cliente from its office's public address:\n" << server_->Log();
     }
     Mark(std::string("linked by the route: ") + route.name);
+    if (route.cluster) {
+        ASSERT_NO_FATAL_FAILURE(CheckClusterRoutes(static_cast<const ServiceCluster&>(*server_)));
+    }
     ASSERT_NO_FATAL_FAILURE(CheckViewerShowsScreen());
     ASSERT_NO_FATAL_FAILURE(CheckInputLands());
     if (route.relay) {
@@ -462,7 +511,8 @@ TEST_P(Routes, FromSignUpToDisconnect)
 INSTANTIATE_TEST_SUITE_P(E2e, Routes,
                          ::testing::Values(Route{"FirstTarget", nullptr, false},
                                            Route{"Alternative", kPortForwardMissing, false},
-                                           Route{"Relay", kDirectPortBlocked, true}),
+                                           Route{"Relay", kDirectPortBlocked, true},
+                                           Route{"RelayThroughCluster", kDirectPortBlocked, true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SupportSession, SecondCopyShowsItsMessageAndExitsWithoutTheService)

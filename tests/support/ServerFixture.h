@@ -28,34 +28,50 @@ struct ServerPlacement {
     std::vector<std::string> launcher;
 };
 
-class ServerFixture {
+// What the programs and the tests that run them need of the service, be it
+// one server or several behind a balancer.
+class Service {
+public:
+    virtual ~Service() = default;
+    virtual std::string SiteOrigin() const = 0;
+    virtual std::string RelayEndpoint() const = 0;
+    virtual std::string CaFile() const = 0;
+    virtual std::string Log() const = 0;
+    virtual std::string LatestCode(const std::string& email) const = 0;  // "" when none
+    virtual bool Running() const = 0;
+    virtual void Stop() = 0;
+    virtual void Start() = 0;
+    virtual void Kill9() = 0;
+};
+
+class ServerFixture : public Service {
 public:
     // extraArgs go after --data and the ports, e.g. {"--throttle-free", "2"}.
     explicit ServerFixture(std::vector<std::string> extraArgs = {}, ServerPlacement where = {});
-    ~ServerFixture();
+    ~ServerFixture() override;
     ServerFixture(const ServerFixture&) = delete;
     ServerFixture& operator=(const ServerFixture&) = delete;
 
-    std::string SiteOrigin() const;     // "https://<address>:<port>"
-    std::string RelayEndpoint() const;  // "<address>:<port>"
+    std::string SiteOrigin() const override;     // "https://<address>:<port>"
+    std::string RelayEndpoint() const override;  // "<address>:<port>"
     uint16_t HttpsPort() const { return httpsPort_; }
     uint16_t RelayPort() const { return relayPort_; }
-    std::string CaFile() const;         // the generated self-signed certificate
+    std::string CaFile() const override;  // the generated self-signed certificate
     std::string DataDir() const { return dataDir_; }
-    std::string Log() const;            // what the server wrote so far
+    std::string Log() const override;     // what the server wrote so far
 
     // Activation codes mailed to `email`, oldest first.
     std::vector<std::string> OutboxCodes(const std::string& email) const;
-    std::string LatestCode(const std::string& email) const  // "" when none
+    std::string LatestCode(const std::string& email) const override
     {
         const std::vector<std::string> codes = OutboxCodes(email);
         return codes.empty() ? std::string() : codes.back();
     }
 
-    bool Running() const { return process_.Running(); }
-    void Stop() { process_.Stop(kHangMs); }  // SIGTERM and wait; the exit code is then in ExitCode()
-    void Start();                            // again, on the same ports and data folder
-    void Kill9();                            // SIGKILL, wait, then Start(): nothing acknowledged may be lost
+    bool Running() const override { return process_.Running(); }
+    void Stop() override { process_.Stop(kHangMs); }  // SIGTERM and wait; the exit code is then in ExitCode()
+    void Start() override;                            // again, on the same ports and data folder
+    void Kill9() override;  // SIGKILL, wait, then Start(): nothing acknowledged may be lost
     int ExitCode() const { return process_.ExitCode(); }  // -1 when killed by a signal
 
 private:
