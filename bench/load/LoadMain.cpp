@@ -1,6 +1,7 @@
 // load_run: the load runs against the real marquelin-server, each beside a
 // same-run reference. Exit status 1 when any request, frame or command
 // failed, 2 for bad options.
+#include "load/ClusterLoad.h"
 #include "load/FloodLoad.h"
 #include "load/LoadOptions.h"
 #include "load/LoopbackAddress.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv)
         ok = load::StreamLoad(o, tls) && ok;
     if (o.floods)
         ok = load::FloodLoad(o, tls) && ok;
+    if (o.cluster)
+        ok = load::ClusterLoad(o, tls) && ok;
     std::printf("load: %s\n", ok ? "no errors" : "FAILED (errors above)");
     return ok ? 0 : 1;
 }

@@ -71,12 +71,13 @@ const std::vector<OptionRow>& Rows()
          [](LoadOptions& o, std::string_view t) { return Count(t, 0, 60000, o.flood.slow); }},
         {"--flood-trickle", "N", "the flood's connections trickling after a 413 (50)",
          [](LoadOptions& o, std::string_view t) { return Count(t, 0, 60000, o.flood.trickle); }},
-        {"--only", "polls|streams|flood", "one of the three runs",
+        {"--only", "polls|streams|flood|cluster", "one run: the first three run by default",
          [](LoadOptions& o, std::string_view t) {
              o.polls = t == "polls";
              o.streams = t == "streams";
              o.floods = t == "flood";
-             return o.polls || o.streams || o.floods;
+             o.cluster = t == "cluster";
+             return o.polls || o.streams || o.floods || o.cluster;
          }},
         {"--short", nullptr, "smoke check: 50 devices, 10 sessions, a flood of 1,025 connections, 5 s",
          [](LoadOptions& o, std::string_view) { return Short(o), true; }},

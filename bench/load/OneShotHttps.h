@@ -16,7 +16,7 @@ struct HttpsAnswer {
     int status = 0;       // 0 when no reply came
     std::string body;
     std::string failure;  // what went wrong: connect, handshake, time-out, a broken reply
-    double ms = 0;        // from the connect to the whole reply
+    double ms = 0;        // from the connect (or the send, on a kept connection) to the whole reply
 };
 
 // One request on a connection of its own, as the program's transport makes

@@ -77,7 +77,7 @@ void PrintPolls(const char* who, const char* process, const PollResult& r, const
 {
     std::printf("%s: %zu devices, %.1f s: %zu polls (%.0f/s), %zu errors, %zu late ticks\n", who, devices,
                 r.seconds, r.polls, static_cast<double>(r.polls) / r.seconds, r.errors, r.lateTicks);
-    std::printf("    latency ms: p50 %.2f  p99 %.2f  max %.2f  (connect, TLS handshake, request, reply)\n",
+    std::printf("    latency ms: p50 %.2f  p99 %.2f  max %.2f  (to the whole reply, from the connect when one is opened)\n",
                 r.latency.Quantile(0.5), r.latency.Quantile(0.99), r.latency.Quantile(1));
     const double perPoll = r.polls ? 1000 * u.Cpu() / static_cast<double>(r.polls) : 0;
     std::printf("    %s CPU %.2f s (%.1f%% of one core, %.3f ms per poll), peak RSS %.1f MiB; client CPU %.2f s\n",
@@ -145,11 +145,8 @@ void AgainstNginx(asio::io_context& io, asio::ssl::context& tls, const ServerRig
 bool PollLoad(const LoadOptions& o, asio::ssl::context& tls)
 {
     ServerRig rig(PollServerOptions(o));
-    if (!rig.Started()) {
-        std::printf("load: marquelin-server did not start (log in %s)\n", rig.LogFile().c_str());
-        rig.KeepFolder();
+    if (!rig.StartedOrKept())
         return false;
-    }
     asio::io_context io;
     std::optional<std::vector<Poller>> pollers = BrokeredPollers(io, tls, rig, o);
     if (!pollers) {

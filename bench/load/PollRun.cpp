@@ -1,6 +1,5 @@
 #include "load/PollRun.h"
 
-#include "load/OneShotHttps.h"
 #include "load/ParallelSteps.h"
 #include "load/ServiceClient.h"
 
@@ -43,14 +42,14 @@ void Tally(PollResult& result, const Poller& poller, const HttpsAnswer& answer)
         result.sampleReply = answer.body;
 }
 
-asio::awaitable<void> PollEvery(asio::ssl::context& tls, unsigned short port, const Poller& poller,
-                                Clock::time_point first, Clock::time_point end, PollResult& result)
+asio::awaitable<void> PollEvery(DeviceConnection& connection, const Poller& poller, Clock::time_point first,
+                                Clock::time_point end, PollResult& result)
 {
     asio::steady_timer tick(co_await asio::this_coro::executor);
     for (Clock::time_point next = first; next < end; next += kPeriod) {
         tick.expires_at(next);
         co_await tick.async_wait(asio::use_awaitable);
-        Tally(result, poller, co_await RequestOnce(tls, poller.from, port, poller.request, kDeadline));
+        Tally(result, poller, co_await connection.Request(poller.request, kDeadline));
         if (Clock::now() > next + kPeriod)
             ++result.lateTicks;
     }
@@ -75,14 +74,15 @@ void Merge(PollResult& into, const PollResult& more)
 }
 
 asio::awaitable<void> RunPolls(asio::ssl::context& tls, unsigned short port, const std::vector<Poller>& pollers,
-                               double seconds, PollResult& result)
+                               double seconds, PollResult& result, ConnectionStyle style)
 {
     const auto start = Clock::now() + std::chrono::milliseconds(100);
     const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     const std::size_t n = pollers.size();
     co_await ForEach(n, n, [&](std::size_t i) -> asio::awaitable<void> {
         const auto first = start + kPeriod * static_cast<long>(i) / static_cast<long>(n);
-        co_await PollEvery(tls, port, pollers[i], first, end, result);
+        DeviceConnection connection(tls, pollers[i].from, port, style);
+        co_await PollEvery(connection, pollers[i], first, end, result);
     });
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
 }

@@ -2,6 +2,7 @@
 
 #include <utility>  // asio/awaitable.hpp of Boost 1.74 uses std::exchange without it
 
+#include "load/DeviceConnection.h"
 #include "load/LatencySamples.h"
 
 #include <boost/asio/awaitable.hpp>
@@ -37,9 +38,11 @@ struct PollResult {
 // Adds a later run's figures to `into`.
 void Merge(PollResult& into, const PollResult& more);
 
-// Every poller polls every `period` for `seconds`, each on a new connection,
-// the first polls spread evenly over the first period.
+// Every poller polls every `period` for `seconds`, each on a new connection
+// with a full handshake unless `style` says otherwise, the first polls
+// spread evenly over the first period.
 boost::asio::awaitable<void> RunPolls(boost::asio::ssl::context& tls, unsigned short port,
-                                      const std::vector<Poller>& pollers, double seconds, PollResult& result);
+                                      const std::vector<Poller>& pollers, double seconds, PollResult& result,
+                                      ConnectionStyle style = ConnectionStyle::FullHandshake);
 
 }  // namespace load

@@ -60,6 +60,17 @@ ProcessUse ReadProcessUse(pid_t pid)
     return use;
 }
 
+ProcessUse ReadProcessUse(const std::vector<pid_t>& pids)
+{
+    ProcessUse sum;
+    for (pid_t pid : pids) {
+        const ProcessUse one = pid > 0 ? ReadProcessUse(pid) : ProcessUse{};
+        sum.cpuSeconds += one.cpuSeconds;
+        sum.peakRssMiB += one.peakRssMiB;
+    }
+    return sum;
+}
+
 double CurrentRssMiB(pid_t pid) { return StatusMiB(pid, "VmRSS:"); }
 
 unsigned long long ListenOverflows()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <vector>
 
 namespace load {
 
@@ -12,6 +13,8 @@ struct ProcessUse {
 };
 
 ProcessUse ReadProcessUse(pid_t pid);
+// Of several processes together (the nodes of a cluster); non-positive ids count nothing.
+ProcessUse ReadProcessUse(const std::vector<pid_t>& pids);
 // Resident memory of the process now (not its peak).
 double CurrentRssMiB(pid_t pid);
 // Connections the kernel dropped because a listener's accept queue was full,

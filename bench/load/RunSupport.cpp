@@ -27,13 +27,26 @@ bool RunToEnd(boost::asio::io_context& io, const char* what, const Body& body)
 
 bool Measured(boost::asio::io_context& io, const char* what, pid_t pid, Usage& usage, const Body& body)
 {
-    if (pid > 0)
-        usage.before = ReadProcessUse(pid);
-    usage.clientCpuBefore = OwnCpuSeconds();
+    std::vector<Usage> usages;
+    const bool ok = Measured(io, what, {{pid}}, usages, body);
+    usage = usages.front();
+    return ok;
+}
+
+bool Measured(boost::asio::io_context& io, const char* what, const std::vector<std::vector<pid_t>>& groups,
+              std::vector<Usage>& usages, const Body& body)
+{
+    usages.assign(groups.size(), Usage{});
+    for (std::size_t i = 0; i < groups.size(); ++i)
+        usages[i].before = ReadProcessUse(groups[i]);
+    const double clientBefore = OwnCpuSeconds();
     const bool ok = RunToEnd(io, what, body);
-    usage.clientCpuAfter = OwnCpuSeconds();
-    if (pid > 0)
-        usage.after = ReadProcessUse(pid);
+    const double clientAfter = OwnCpuSeconds();
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        usages[i].after = ReadProcessUse(groups[i]);
+        usages[i].clientCpuBefore = clientBefore;
+        usages[i].clientCpuAfter = clientAfter;
+    }
     return ok;
 }
 

@@ -29,6 +29,9 @@ struct Usage {
 
 // RunToEnd, reading what `pid` (none when not positive) and this client used meanwhile.
 bool Measured(boost::asio::io_context& io, const char* what, pid_t pid, Usage& usage, const Body& body);
+// The same for groups of processes: usages[i] what groups[i] used together.
+bool Measured(boost::asio::io_context& io, const char* what, const std::vector<std::vector<pid_t>>& groups,
+              std::vector<Usage>& usages, const Body& body);
 
 // The first errors of a run, and how many more there were.
 void PrintErrors(std::size_t errors, const std::vector<std::string>& first);

@@ -1,6 +1,7 @@
 #include "load/ServerRig.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -44,6 +45,15 @@ ServerRig::ServerRig(const std::vector<std::string>& extraOptions) : folder_(Mak
         ReadPorts(WaitForFile(DataFolder() + "/listening", 100), httpsPort_, relayPort_);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+}
+
+bool ServerRig::StartedOrKept()
+{
+    if (Started())
+        return true;
+    std::printf("load: marquelin-server did not start (log in %s)\n", LogFile().c_str());
+    KeepFolder();
+    return false;
 }
 
 ServerRig::~ServerRig()

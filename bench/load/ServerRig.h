@@ -16,6 +16,8 @@ public:
     explicit ServerRig(const std::vector<std::string>& extraOptions);
     ~ServerRig();
     bool Started() const { return httpsPort_ != 0 && relayPort_ != 0; }
+    // Started(); when not, says so and keeps the folder for reading.
+    bool StartedOrKept();
     const std::string& Folder() const { return folder_; }
     std::string DataFolder() const { return folder_ + "/data"; }
     std::string LogFile() const { return folder_ + "/server.log"; }
@@ -23,6 +25,8 @@ public:
     unsigned short RelayPort() const { return relayPort_; }
     pid_t Pid() const { return process_ ? process_->Pid() : -1; }
     void KeepFolder() { keep_ = true; }
+    // Stops the server now (its last log line gives its handshake counts).
+    void Stop() { process_.reset(); }
 
 private:
     std::string folder_;

@@ -97,11 +97,8 @@ void AgainstDirect(asio::io_context& io, const std::vector<Device>& devices, con
 bool StreamLoad(const LoadOptions& o, asio::ssl::context& tls)
 {
     ServerRig rig({});
-    if (!rig.Started()) {
-        std::printf("load: marquelin-server did not start (log in %s)\n", rig.LogFile().c_str());
-        rig.KeepFolder();
+    if (!rig.StartedOrKept())
         return false;
-    }
     asio::io_context io;
     ServiceClient client(tls, rig.HttpsPort(), rig.DataFolder());
     std::vector<Device> devices;

@@ -44,6 +44,19 @@ ProcessUnderTest::~ProcessUnderTest()
     waitpid(pid_, nullptr, 0);
 }
 
+int ProcessUnderTest::WaitExit(int timeoutMs)
+{
+    for (int waited = 0; pid_ > 0 && waited <= timeoutMs; waited += 50) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return -1;
+}
+
 bool ProcessUnderTest::Alive() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
 
 namespace {

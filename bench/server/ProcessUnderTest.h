@@ -17,6 +17,9 @@ public:
     // Processor time (user and system) it and its children (nginx's worker)
     // have used so far; 0 when unreadable.
     double CpuSeconds() const;
+    // For a program run to its end (initdb): its exit status, or -1 when it
+    // did not end within `timeoutMs` (it is then stopped as usual).
+    int WaitExit(int timeoutMs);
 
 private:
     pid_t pid_ = -1;
