@@ -67,20 +67,28 @@ void PrintLoadAverage()
     std::printf("cluster: load average %s\n", average.c_str());
 }
 
+// One period of polls unmeasured first, so that each device's connection
+// is open (kept) or holds a session (resumed) when the measuring begins.
 bool RunStyle(asio::io_context& io, asio::ssl::context& tls, const Deployment& d, const std::vector<Poller>& pollers,
               const LoadOptions& o, const StyleRow& row)
 {
-    PollResult result;
+    Connections connections = ConnectionsFor(tls, d.port, pollers, row.style);
+    PollResult warming, result;
     std::vector<Usage> use;
+    const bool warmed = RunToEnd(io, "the first period", [&] { return RunPolls(connections, pollers, 2, warming); });
     const PostgresRig::Executed before = ExecutedSoFar(d);
     const bool ran = Measured(io, row.name, {d.nodes, {d.postgres}, {d.haproxy}}, use,
-                              [&] { return RunPolls(tls, d.port, pollers, o.pollSeconds, result, row.style); });
+                              [&] { return RunPolls(connections, pollers, o.pollSeconds, result); });
     const PostgresRig::Executed after = ExecutedSoFar(d);
     PrintPolls((d.name + ", " + row.name).c_str(), "nodes'", result, use[0], o.devices);
     if (d.database)
         PrintShares(result, use[1], use[2], {after.statements - before.statements, after.ms - before.ms});
+    if (warming.errors) {
+        std::printf("    the first period: %zu errors\n", warming.errors);
+        PrintErrors(warming.errors, warming.firstErrors);
+    }
     PrintLoadAverage();
-    return ran && result.errors == 0;
+    return warmed && ran && result.errors == 0 && warming.errors == 0;
 }
 
 // Every connection style in turn on the same devices; the nodes' own

@@ -73,18 +73,33 @@ void Merge(PollResult& into, const PollResult& more)
     into.seconds += more.seconds;
 }
 
-asio::awaitable<void> RunPolls(asio::ssl::context& tls, unsigned short port, const std::vector<Poller>& pollers,
-                               double seconds, PollResult& result, ConnectionStyle style)
+Connections ConnectionsFor(asio::ssl::context& tls, unsigned short port, const std::vector<Poller>& pollers,
+                           ConnectionStyle style)
+{
+    Connections connections;
+    for (const Poller& poller : pollers)
+        connections.emplace_back(tls, poller.from, port, style);
+    return connections;
+}
+
+asio::awaitable<void> RunPolls(Connections& connections, const std::vector<Poller>& pollers, double seconds,
+                               PollResult& result)
 {
     const auto start = Clock::now() + std::chrono::milliseconds(100);
     const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     const std::size_t n = pollers.size();
     co_await ForEach(n, n, [&](std::size_t i) -> asio::awaitable<void> {
         const auto first = start + kPeriod * static_cast<long>(i) / static_cast<long>(n);
-        DeviceConnection connection(tls, pollers[i].from, port, style);
-        co_await PollEvery(connection, pollers[i], first, end, result);
+        co_await PollEvery(connections[i], pollers[i], first, end, result);
     });
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+asio::awaitable<void> RunPolls(asio::ssl::context& tls, unsigned short port, const std::vector<Poller>& pollers,
+                               double seconds, PollResult& result)
+{
+    Connections connections = ConnectionsFor(tls, port, pollers, ConnectionStyle::FullHandshake);
+    co_await RunPolls(connections, pollers, seconds, result);
 }
 
 }  // namespace load

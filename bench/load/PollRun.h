@@ -10,6 +10,7 @@
 #include <boost/asio/ssl/context.hpp>
 
 #include <cstddef>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,11 +39,20 @@ struct PollResult {
 // Adds a later run's figures to `into`.
 void Merge(PollResult& into, const PollResult& more);
 
-// Every poller polls every `period` for `seconds`, each on a new connection
-// with a full handshake unless `style` says otherwise, the first polls
-// spread evenly over the first period.
+// One connection per poller, in `style`, to the service at `port`.
+using Connections = std::deque<DeviceConnection>;
+Connections ConnectionsFor(boost::asio::ssl::context& tls, unsigned short port, const std::vector<Poller>& pollers,
+                           ConnectionStyle style);
+
+// Every poller polls every period for `seconds` on its connection
+// (connections[i] for pollers[i]), the first polls spread evenly over the
+// first period. Connections outlive a run, so a later run finds them open
+// or holding their session.
+boost::asio::awaitable<void> RunPolls(Connections& connections, const std::vector<Poller>& pollers, double seconds,
+                                      PollResult& result);
+
+// The same, each poll on a new connection with a full handshake.
 boost::asio::awaitable<void> RunPolls(boost::asio::ssl::context& tls, unsigned short port,
-                                      const std::vector<Poller>& pollers, double seconds, PollResult& result,
-                                      ConnectionStyle style = ConnectionStyle::FullHandshake);
+                                      const std::vector<Poller>& pollers, double seconds, PollResult& result);
 
 }  // namespace load
