@@ -31,6 +31,8 @@ constexpr StyleRow kStyles[] = {
     {ConnectionStyle::KeptAlive, "one kept connection per device"},
 };
 
+constexpr double kPollPeriodSeconds = 2;  // the program's status timer
+
 // What is under test: where the devices poll, and whose CPU counts.
 struct Deployment {
     std::string name;
@@ -75,7 +77,8 @@ bool RunStyle(asio::io_context& io, asio::ssl::context& tls, const Deployment& d
     Connections connections = ConnectionsFor(tls, d.port, pollers, row.style);
     PollResult warming, result;
     std::vector<Usage> use;
-    const bool warmed = RunToEnd(io, "the first period", [&] { return RunPolls(connections, pollers, 2, warming); });
+    const bool warmed = RunToEnd(io, "the first period",
+                                 [&] { return RunPolls(connections, pollers, kPollPeriodSeconds, warming); });
     const PostgresRig::Executed before = ExecutedSoFar(d);
     const bool ran = Measured(io, row.name, {d.nodes, {d.postgres}, {d.haproxy}}, use,
                               [&] { return RunPolls(connections, pollers, o.pollSeconds, result); });
