@@ -8,7 +8,6 @@
 #include "load/PostgresRig.h"
 #include "load/ServerRig.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -140,15 +139,14 @@ std::string WriteTicketKeys(const std::string& folder)
     return file;
 }
 
-// Through haproxy in TCP mode every device comes from haproxy's address, so
-// the nodes allow it all the devices' kept connections.
+// haproxy names each device in a PROXY header, so the nodes' per-source
+// caps and throttles count each device, as without a balancer.
 std::vector<std::string> NodeOptions(const LoadOptions& o, const PostgresRig& postgres, const std::string& keys,
                                      const ServerRig* first)
 {
     std::vector<std::string> options = PollServerOptions(o);
-    options.insert(options.end(), {"--database", postgres.Url(), "--ticket-keys", keys,
-                                   "--max-connections-per-source", std::to_string(std::max<std::size_t>(
-                                                                        256, 2 * o.devices))});
+    options.insert(options.end(), {"--database", postgres.Url(), "--ticket-keys", keys, "--proxy-protocol",
+                                   "--trusted-proxy", "127.0.0.1"});
     if (first)  // one certificate for the deployment, as behind one name
         options.insert(options.end(), {"--tls-cert", first->DataFolder() + "/tls-cert.pem", "--tls-key",
                                        first->DataFolder() + "/tls-key.pem"});
@@ -172,8 +170,8 @@ bool TwoNodes(asio::io_context& io, asio::ssl::context& tls, const LoadOptions& 
                     front.Folder().c_str());
         return false;
     }
-    // Signing up goes past haproxy to the first node, where each device is a
-    // source of its own to the throttles: it is the setup, not what is measured.
+    // Signing up goes past haproxy to the first node, whose outbox then holds
+    // every activation mail: it is the setup, not what is measured.
     const std::optional<std::vector<Poller>> pollers = BrokeredPollers(io, tls, first, o);
     if (!pollers) {
         first.KeepFolder();

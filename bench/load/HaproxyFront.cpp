@@ -31,7 +31,7 @@ void WriteConfiguration(const std::string& file, unsigned short port, const std:
     std::ofstream conf(file);
     conf << kHead << port << kBackend;
     for (std::size_t i = 0; i < nodes.size(); ++i)
-        conf << "  server node" << i + 1 << " 127.0.0.1:" << nodes[i] << "\n";
+        conf << "  server node" << i + 1 << " 127.0.0.1:" << nodes[i] << " send-proxy-v2\n";
 }
 
 }  // namespace

@@ -9,8 +9,9 @@
 namespace load {
 
 // haproxy before the web nodes, in TCP mode: TLS passes through to the
-// nodes untouched, each new connection to the next node in turn. Its
-// threads are haproxy's default (one per core).
+// nodes untouched, each new connection to the next node in turn, opened
+// with a PROXY header naming the client. Its threads are haproxy's default
+// (one per core).
 class HaproxyFront {
 public:
     explicit HaproxyFront(const std::vector<unsigned short>& nodePorts);
