@@ -22,8 +22,10 @@ void WriteToStderr(std::string_view line)
 std::string PeerText(const boost::asio::ip::tcp::endpoint& remote)
 {
     const boost::asio::ip::address plain = net::Unmapped(remote.address());
-    const std::string port = std::to_string(remote.port());
-    return plain.is_v6() ? "[" + plain.to_string() + "]:" + port : plain.to_string() + ":" + port;
+    std::string text = plain.to_string();
+    if (plain.is_v6())
+        text.insert(0, 1, '[').append(1, ']');
+    return text.append(1, ':').append(std::to_string(remote.port()));
 }
 
 RelayLog::RelayLog(RelayLogSink sink) : sink_(sink ? std::move(sink) : RelayLogSink(WriteToStderr)) {}
