@@ -3,15 +3,13 @@
 #include "support/ChildProcess.h"
 #include "support/HangLimit.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 #include <libpq-fe.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
 #include <memory>
 #include <pwd.h>
 
@@ -88,21 +86,15 @@ private:
                  server_))
             return Fail("postgres did not start");
         const std::string ping = "host=" + folder_->path() + " user=marquelin dbname=postgres";
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(testing_support::kHangMs);
-        while (PQping(ping.c_str()) != PQPING_OK) {
-            if (!server_.Running() || std::chrono::steady_clock::now() > deadline)
-                return Fail("postgres did not come up");
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        if (!testing_support::WaitUntil([&] { return !server_.Running() || PQping(ping.c_str()) == PQPING_OK; })
+            || !server_.Running())
+            return Fail("postgres did not come up");
         return true;
     }
 
     bool Fail(const std::string& what)
     {
-        std::ifstream log(folder_->File("log"));
-        std::ostringstream text;
-        text << log.rdbuf();
-        ADD_FAILURE() << what << ":\n" << text.str();
+        ADD_FAILURE() << what << ":\n" << testing_support::ReadWholeFile(folder_->File("log"));
         return false;
     }
 

@@ -4,8 +4,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/types.h>
@@ -17,6 +17,13 @@
 extern char** environ;
 
 namespace testing_support {
+
+// A whole file's bytes, "" when it cannot be read.
+inline std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 // A child process of the test, with its own environment and its output in a
 // file. The destructor ends it (SIGTERM, then SIGKILL) if it still runs, so
@@ -112,13 +119,7 @@ public:
 
     pid_t pid() const { return pid_; }
     int ExitCode() const { return exitCode_; }  // -1 while running or when killed by a signal
-    std::string Output() const
-    {
-        std::ifstream in(logPath_, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Output() const { return ReadWholeFile(logPath_); }
 
 private:
     // Between fork and exec only async-signal-safe calls. The child dies with

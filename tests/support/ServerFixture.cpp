@@ -8,8 +8,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #ifndef MARQUELIN_SERVER_BINARY
@@ -20,12 +18,6 @@ namespace testing_support {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // "1796597232833-12.eml" sorts by its time, then by its counter.
 std::pair<long long, long long> MailOrder(const fs::path& path)
@@ -83,7 +75,7 @@ bool ServerFixture::WaitUntilUp()
 {
     int named = 0;  // the file appears whole (renamed into place) once both listen
     WaitUntil([&] {
-        std::istringstream listening(ReadFile(dataDir_ + "/listening"));
+        std::istringstream listening(ReadWholeFile(dataDir_ + "/listening"));
         std::string name;
         unsigned port = 0;
         for (named = 0; listening >> name >> port; ++named)
@@ -114,7 +106,7 @@ std::vector<std::string> ServerFixture::OutboxCodes(const std::string& email) co
     const std::string to = "To: <" + email + ">\r\n";
     const std::string label = "Codigo de ativacao: ";
     for (const fs::path& mail : mails) {
-        const std::string text = ReadFile(mail);
+        const std::string text = ReadWholeFile(mail);
         const std::size_t at = text.find(label);
         if (text.find(to) == std::string::npos || at == std::string::npos)
             continue;

@@ -40,11 +40,9 @@ TEST(JsonGetValue, ReadsFieldsAsTheProgramAlwaysHas)
 
 TEST(JsonIsOk, IsTrueOnlyForTheFirstOkBeingTheWordTrueInAnyCase)
 {
-    EXPECT_TRUE(JsonIsOk(R"({"codigo_id":"9","OK":true})"));
-    EXPECT_TRUE(JsonIsOk(R"({"ok":true,"x":{"OK":false}})"));
-    EXPECT_TRUE(JsonIsOk(R"({"ok":"TRUE"})"));
-    EXPECT_FALSE(JsonIsOk(R"({"ok":1})"));
-    EXPECT_FALSE(JsonIsOk(""));
+    for (const auto& [reply, ok] : {std::pair{R"({"codigo_id":"9","OK":true})", true}, {R"({"ok":true,"x":{"OK":false}})", true},
+                                    {R"({"ok":"TRUE"})", true}, {R"({"ok":1})", false}, {"", false}})
+        EXPECT_EQ(JsonIsOk(reply), ok) << reply;
 }
 
 TEST(SyntheticReply, IsOneLineOfValidJsonThatReadsAsFalhaHttp)

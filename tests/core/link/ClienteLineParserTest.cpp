@@ -53,18 +53,15 @@ TEST(ClienteLineParser, FindsTheSameLinesHoweverTheStreamIsCut)
 {
     const QByteArray stream = "  OK|aguardando\r\nCMD:MM:5:5:0\nOK|CONECTADO\nHELLO:s1:k1\r\nCMD:MD:100:200:1\n"
                               "something else\n\nCMD:KD:65:0:1\r\nCMD:KU:65";
-    const QStringList whole = Fed(stream).handler.events;
-    EXPECT_EQ(whole, (QStringList{"relay   OK|aguardando", "relay OK|CONECTADO", "hello HELLO:s1:k1",
-                                  "cmd CMD:MD:100:200:1", "cmd CMD:KD:65:0:1"}));
-    for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
+    const QStringList whole = {"relay   OK|aguardando", "relay OK|CONECTADO", "hello HELLO:s1:k1",
+                               "cmd CMD:MD:100:200:1", "cmd CMD:KD:65:0:1"};
+    for (const auto& pieces : linktest::Cuttings(stream)) {
         Fed f;
-        linktest::FeedCutAt(stream, cut, [&](QByteArrayView bytes) { f.parser.Feed(bytes); });
-        ASSERT_EQ(f.handler.events, whole) << "cut at " << cut;
+        for (const QByteArrayView piece : pieces)
+            f.parser.Feed(piece);
+        ASSERT_EQ(f.handler.events, whole) << pieces.front().size() << " bytes first, " << pieces.size() << " pieces";
         EXPECT_EQ(f.parser.Pending(), 9) << "the partial line waits";
     }
-    Fed f;
-    linktest::FeedByteByByte(stream, [&](QByteArrayView bytes) { f.parser.Feed(bytes); });
-    EXPECT_EQ(f.handler.events, whole);
 }
 
 TEST(ClienteLineParser, ReportsAndKeepsByTheTable)

@@ -1,29 +1,22 @@
 #pragma once
 
-#include <QByteArray>
 #include <QByteArrayView>
-#include <functional>
+#include <vector>
 
-// Replays one byte stream in a given cutting, so a parser test can compare
-// what the parser found against the stream fed whole.
 namespace linktest {
 
-using FeedFunction = std::function<void(QByteArrayView)>;
-
-// The stream in two pieces, the first `cut` bytes long.
-inline void FeedCutAt(QByteArrayView stream, qsizetype cut, const FeedFunction& feed)
+// The ways one byte stream may arrive: whole, in two pieces cut at every
+// point, and one byte at a time with an empty read before each byte. A parser
+// test compares what each finds against the stream fed whole.
+inline std::vector<std::vector<QByteArrayView>> Cuttings(QByteArrayView stream)
 {
-    feed(stream.first(cut));
-    feed(stream.sliced(cut));
-}
-
-// The stream one byte at a time, with an empty read before each byte.
-inline void FeedByteByByte(QByteArrayView stream, const FeedFunction& feed)
-{
-    for (qsizetype i = 0; i < stream.size(); ++i) {
-        feed(QByteArrayView());
-        feed(stream.sliced(i, 1));
-    }
+    std::vector<std::vector<QByteArrayView>> cuttings{{stream}};
+    for (qsizetype cut = 0; cut <= stream.size(); ++cut)
+        cuttings.push_back({stream.first(cut), stream.sliced(cut)});
+    std::vector<QByteArrayView>& bytes = cuttings.emplace_back();
+    for (qsizetype i = 0; i < stream.size(); ++i)
+        bytes.insert(bytes.end(), {QByteArrayView(), stream.sliced(i, 1)});
+    return cuttings;
 }
 
 }  // namespace linktest

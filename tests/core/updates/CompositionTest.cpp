@@ -189,24 +189,19 @@ TEST(Composition, ABrokenRectangleIsRefusedWithItsReason)
         {oneColour + deflated(QByteArray(2, '\x00')), "do not fill 1 x 1"},
         {oneColour + "garbage", "do not fill 1 x 1"},
         {oneColour + deflated(QByteArray(1, '\x01')), "palette index 1 beyond its 1 colours"},
+        {{}, "JPEG"},  // no palette rectangle: the bad JPEG is the first fault
     };
     for (const auto& row : rows) {
         Viewer viewer;
         QByteArray stream;
         AppendGeometry(stream, {0, 0, 8, 8});
-        AppendRect(stream, {7, 7, 1, 1, RectCoding::Palette}, row.data);
+        if (!row.data.isEmpty())
+            AppendRect(stream, {7, 7, 1, 1, RectCoding::Palette}, row.data);
         AppendRect(stream, {0, 0, 8, 8, RectCoding::Jpeg}, "not a jpeg");
         viewer.parser.Feed(stream);
         ASSERT_EQ(viewer.errors.size(), 1);
         EXPECT_TRUE(viewer.errors[0].contains(QLatin1String(row.error))) << viewer.errors[0].toStdString();
     }
-    Viewer viewer;
-    QByteArray stream;
-    AppendGeometry(stream, {0, 0, 8, 8});
-    AppendRect(stream, {0, 0, 8, 8, RectCoding::Jpeg}, "not a jpeg");
-    viewer.parser.Feed(stream);
-    ASSERT_EQ(viewer.errors.size(), 1);
-    EXPECT_TRUE(viewer.errors[0].startsWith("JPEG")) << viewer.errors[0].toStdString();
 }
 
 }  // namespace

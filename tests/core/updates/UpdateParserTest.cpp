@@ -104,15 +104,10 @@ TEST(UpdateParser, ReadsTheSameMessagesHoweverTheStreamIsCut)
                                   "end 7",                   "shape 1,0 2x1 80ffffff",
                                   "pointer 639,0",           "cmd CMD:BYE:s1:0"};
 
-    EXPECT_EQ(Read(Direction::ToTecnico, [&](UpdateParser& p) { p.Feed(stream); }), expected);
-    EXPECT_EQ(Read(Direction::ToTecnico,
-                   [&](UpdateParser& p) { linktest::FeedByteByByte(stream, [&](QByteArrayView b) { p.Feed(b); }); }),
-              expected);
-    for (qsizetype cut = 0; cut <= stream.size(); ++cut)
-        ASSERT_EQ(Read(Direction::ToTecnico,
-                       [&](UpdateParser& p) { linktest::FeedCutAt(stream, cut, [&](QByteArrayView b) { p.Feed(b); }); }),
+    for (const auto& pieces : linktest::Cuttings(stream))
+        ASSERT_EQ(Read(Direction::ToTecnico, [&](UpdateParser& p) { for (const QByteArrayView piece : pieces) p.Feed(piece); }),
                   expected)
-            << "cut at " << cut;
+            << pieces.front().size() << " bytes first, " << pieces.size() << " pieces";
 }
 
 TEST(UpdateParser, TheSupportedSideReadsAcknowledgementsAndCommands)

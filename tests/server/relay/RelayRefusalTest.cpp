@@ -1,5 +1,3 @@
-#include <thread>
-
 #include "RelayFixture.h"
 
 namespace relaytest {
