@@ -49,6 +49,8 @@ void LinkLoss::PararTelaRemota(bool avisarRemoto)
     s.UltimoRegistroEm = 0;
     s.ParandoTela = false;
     w_.link.receiver().SoltarEntradaRemota();
+    if (ativo && w_.svc.screen)
+        w_.svc.screen->Release();
     w_.quality.AtualizarAjustesTela();
     if (ativo)
         w_.LogEvent("Tela remota parada.");

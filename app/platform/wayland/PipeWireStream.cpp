@@ -237,7 +237,10 @@ bool PipeWireStream::Impl::Connect(int fd, std::uint32_t node, QString* error)
         SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA),
         SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &smallest, &largest), SPA_FORMAT_VIDEO_framerate,
         SPA_POD_CHOICE_RANGE_Fraction(&rate, &slowest, &fastest)))};
-    const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS);
+    // Once the shared monitor's node is gone, the session manager would link
+    // the stream to whatever other video source there is (a camera): it must end.
+    const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS
+                                                    | PW_STREAM_FLAG_DONT_RECONNECT);
     const int result = pw_stream_connect(stream, PW_DIRECTION_INPUT, node, flags, params, 1);
     if (result < 0) {
         *error = QStringLiteral("cannot connect the screen stream: %1").arg(QString::fromLocal8Bit(spa_strerror(result)));
