@@ -116,25 +116,39 @@ public:
         return true;
     }
     void StopAnswering() { answerer_.stop(); }
+    // The desktop's sharings: its remote-desktop sessions but the test's own
+    // (once a dialog was answered).
+    QStringList Sharings() { return control_ ? control_->OtherSessions() : QStringList(); }
+    // The desktop ends its side of every portal session behind the programs'
+    // backs, as when its screencast stops: their streams end, nothing more.
+    void EndSharing()
+    {
+        const QString backend = QStringLiteral("org.freedesktop.impl.portal.desktop.gnome");
+        for (const QString& sender : MutterControl::Children(backend, QStringLiteral("/org/freedesktop/portal/desktop/session")))
+            for (const QString& session : MutterControl::Children(backend, sender))
+                QDBusConnection::sessionBus().call(
+                    QDBusMessage::createMethodCall(backend, session, "org.freedesktop.impl.portal.Session", "Close"));
+    }
 
 private:
     // dbus-daemon prints its address on descriptor 3 once it listens.
     bool StartBus(bool bare, ChildProcess& bus, std::string* address)
     {
-        std::string config = "--session";
+        // Buses on socket files, not abstract ones, reach programs in other network namespaces.
+        std::vector<std::string> argv{"/usr/bin/dbus-daemon", "--session", "--address=unix:dir=" + runtime_.path(),
+                                      "--nofork", "--print-address=3"};
         if (bare) {
             // A bus that can start no service: no portal to be found.
             std::ofstream(logs_.File("bus.conf"))
                 << "<busconfig><type>session</type><listen>unix:tmpdir=" << runtime_.path()
                 << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\""
                    " eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
-            config = "--config-file=" + logs_.File("bus.conf");
+            argv[1] = "--config-file=" + logs_.File("bus.conf");
         }
         int fds[2];
         if (runtime_.path().empty() || pipe2(fds, O_CLOEXEC) != 0)
             return false;
-        const bool started = bus.Start({"/usr/bin/dbus-daemon", config, "--nofork", "--print-address=3"},
-                                        env_, logs_.File(&bus == &bus_ ? "bus.log" : "system.log"), fds[1]);
+        const bool started = bus.Start(argv, env_, logs_.File(&bus == &bus_ ? "bus.log" : "system.log"), fds[1]);
         close(fds[1]);
         pollfd ready{fds[0], POLLIN, 0};
         char c = 0;
