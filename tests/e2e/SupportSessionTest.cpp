@@ -319,9 +319,8 @@ protected:
     virtual std::optional<QPoint> NextClick()
     {
         const auto press = screen_->Next(ButtonPress);
-        if (!press || press->xbutton.button != 1)
-            return std::nullopt;
-        return QPoint(press->xbutton.x_root, press->xbutton.y_root);
+        return press && press->xbutton.button == 1 ? std::optional(QPoint(press->xbutton.x_root, press->xbutton.y_root))
+                                                   : std::nullopt;
     }
     virtual std::string NextKey()
     {
@@ -598,9 +597,9 @@ protected:
     }
     std::optional<QPoint> NextClick() override
     {
+        const QStringList motion = window_->Next("motion ").split(' ');
         if (window_->Next("button ") != "button 272 1")
             return std::nullopt;
-        const QStringList motion = window_->LastMotion().split(' ');
         return QPoint(motion.value(1).toInt(), motion.value(2).toInt());
     }
     std::string NextKey() override { return window_->Next("key ").mid(4).toStdString(); }

@@ -24,8 +24,6 @@ public:
         WaitUntil([&] {
             while (process_.canReadLine()) {
                 line = QString::fromUtf8(process_.readLine()).trimmed();
-                if (line.startsWith(QStringLiteral("motion ")))
-                    lastMotion_ = line;
                 if (line.startsWith(prefix))
                     return true;
             }
@@ -33,12 +31,9 @@ public:
         }, 20000);
         return line.startsWith(prefix) ? line : QString();
     }
-    // The last "motion X Y" read by Next.
-    const QString& LastMotion() const { return lastMotion_; }
 
 private:
     QProcess process_;
-    QString lastMotion_;
     bool shown_ = false;
 };
 
