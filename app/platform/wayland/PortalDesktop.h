@@ -19,8 +19,8 @@ class PortalDesktop final : public QObject {
     Q_OBJECT
 
 public:
-    // `tokenFile`: where the desktop's leave to share again is kept (see PortalSession).
     static constexpr int kRetryMs = 30000;
+    // `tokenFile`: where the desktop's leave to share again is kept (see PortalSession).
     explicit PortalDesktop(PortalSession::Deadlines deadlines = {}, int retryMs = kRetryMs, QString tokenFile = {});
     ~PortalDesktop() override;
 
