@@ -116,21 +116,26 @@ public:
         return true;
     }
     void StopAnswering() { answerer_.stop(); }
-    // The desktop's sharings: its remote-desktop sessions but the test's own
-    // (once a dialog was answered).
-    QStringList Sharings() { return control_ ? control_->OtherSessions() : QStringList(); }
+    // The desktop's side of the portal sessions: what it shows as sharing.
+    QStringList Sharings()
+    {
+        QStringList sessions;
+        for (const QString& sender : MutterControl::Children(kBackend, QStringLiteral("/org/freedesktop/portal/desktop/session")))
+            sessions += MutterControl::Children(kBackend, sender);
+        return sessions;
+    }
     // The desktop ends its side of every portal session behind the programs'
     // backs, as when its screencast stops: their streams end, nothing more.
     void EndSharing()
     {
-        const QString backend = QStringLiteral("org.freedesktop.impl.portal.desktop.gnome");
-        for (const QString& sender : MutterControl::Children(backend, QStringLiteral("/org/freedesktop/portal/desktop/session")))
-            for (const QString& session : MutterControl::Children(backend, sender))
-                QDBusConnection::sessionBus().call(
-                    QDBusMessage::createMethodCall(backend, session, "org.freedesktop.impl.portal.Session", "Close"));
+        for (const QString& session : Sharings())
+            QDBusConnection::sessionBus().call(
+                QDBusMessage::createMethodCall(kBackend, session, "org.freedesktop.impl.portal.Session", "Close"));
     }
 
 private:
+    inline static const QString kBackend = QStringLiteral("org.freedesktop.impl.portal.desktop.gnome");
+
     // dbus-daemon prints its address on descriptor 3 once it listens.
     bool StartBus(bool bare, ChildProcess& bus, std::string* address)
     {

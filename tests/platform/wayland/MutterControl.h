@@ -60,13 +60,6 @@ public:
             children << path + u'/' + nodes.next().captured(1);
         return children;
     }
-    // Mutter's remote-desktop sessions but the test's own.
-    QStringList OtherSessions()
-    {
-        QStringList sessions = Children(kRemote, QStringLiteral("/org/gnome/Mutter/RemoteDesktop/Session"));
-        sessions.removeAll(remote_);
-        return sessions;
-    }
 
 public slots:
     void StreamAdded(uint node) { node_ = node; }
