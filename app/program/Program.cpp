@@ -30,6 +30,7 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     // The screen and the input go to the display the program runs on; without
     // them the program still works as a technician.
     QString error, screenError;
+    account::AccountStore store;
     // On Wayland, X11 sees only X11 windows: the desktop portal shares the
     // screen and takes the input, keys as the compositor's keymap has them.
     std::shared_ptr<platform::PortalDesktop> portal;
@@ -38,7 +39,9 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     std::unique_ptr<input::KeyboardLayout> keyboard;
     std::unique_ptr<updates::DamageSource> damage;
     if (platform::PortalDesktop::SessionIsWayland()) {
-        portal = std::make_shared<platform::PortalDesktop>();
+        portal = std::make_shared<platform::PortalDesktop>(platform::PortalSession::Deadlines{},
+                                                           platform::PortalDesktop::kRetryMs,
+                                                           store.Folder() + QStringLiteral("/desktop-sharing-token"));
         screen = platform::ScreenSourcePortal::Open(portal, &screenError);
         if (auto layout = screen ? platform::WaylandKeyboardLayout::Open(&error) : nullptr)
             input = std::make_unique<platform::InputSinkPortal>(portal, std::move(layout));
@@ -63,7 +66,6 @@ int RunProgram(int argc, char** argv, const std::function<void(QApplication&, ui
     ui::QtDialogs dialogs;
     ui::QtClipboard clipboard;
     platform::DesktopUrlOpener urls;
-    account::AccountStore store;
     shell::SingleInstance instance;
     shell::frmMain model({clock, dialogs, clipboard, urls, store, &instance, input.get(), screen.get(), keyboard.get(),
                         damage.get()});

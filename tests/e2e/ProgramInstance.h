@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocalSocket>
@@ -26,13 +27,15 @@ namespace e2e {
 using testing_support::ChildProcess;
 using testing_support::kHangMs;
 
-// Polls `done` until it holds or `ms` pass (the programs run in other processes).
+// Polls `done` until it holds or `ms` pass (the programs run in other
+// processes; the test's own objects get their events meanwhile).
 inline bool WaitFor(const std::function<bool()>& done, int ms = kHangMs, int everyMs = 50)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
+        QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(everyMs));
     }
     return true;
@@ -56,11 +59,13 @@ struct WidgetState {
 // and the test's end of its driver socket. Its home, settings, runtime and
 // temporary folders are under `folder`: two programs given the same folder
 // are the same user on the same computer. `launcher` is a command prefix
-// that starts it on another host (see RunOn).
+// that starts it on another host (see RunOn); `desktop` changes its
+// environment further (another desktop session).
 class ProgramInstance {
 public:
     ProgramInstance(std::string label, const std::string& folder, const std::string& display,
-                    const testing_support::Service& server, std::vector<std::string> launcher)
+                    const testing_support::Service& server, std::vector<std::string> launcher,
+                    const ChildProcess::Environment& desktop = {})
         : label_(std::move(label)), socket_(folder + "/" + label_ + ".sock"),
           logPath_(folder + "/" + label_ + ".log"), argv_(std::move(launcher))
     {
@@ -92,6 +97,8 @@ public:
             // that are not NUL-terminated, which is bounded and legitimate.
             {"ASAN_OPTIONS", "detect_leaks=1:abort_on_error=1"},
         });
+        for (const auto& [name, value] : desktop)
+            env_[name] = value;
     }
     ~ProgramInstance()
     {

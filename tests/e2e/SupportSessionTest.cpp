@@ -10,7 +10,9 @@
 // second copy) and as they meet trouble: the server and relay killed or restarted,
 // a cut cable, a technician's computer that stops reading. The faults need
 // the lab network.
+#include "HeadlessGnome.h"
 #include "LabNetwork.h"
+#include "PatternWindow.h"
 #include "ProgramInstance.h"
 #include "ServiceCluster.h"
 #include "support/ServerFixture.h"
@@ -39,8 +41,6 @@
 
 // After the test framework and Qt: Xlib defines None, Bool, Status, True, False.
 #include "support/XScreen.h"
-
-#include <X11/keysym.h>
 
 namespace e2e {
 namespace {
@@ -220,10 +220,11 @@ protected:
     }
 
     std::unique_ptr<ProgramInstance> NewProgram(const std::string& label, const std::string& folder,
-                                                const XvfbDisplay& display, Host host)
+                                                const XvfbDisplay& display, Host host,
+                                                const ChildProcess::Environment& desktop = {})
     {
         return std::make_unique<ProgramInstance>(label, root_.path() + "/" + folder, display.Name(), *server_,
-                                                 RunOn(host));
+                                                 RunOn(host), desktop);
     }
 
     // A first start has no account: the sign-up window is open. Ask for the
@@ -255,7 +256,7 @@ protected:
         clienteDisplay_ = NewDisplay(kCliente.label);
         tecnicoDisplay_ = NewDisplay(kTecnico.label);
         ASSERT_TRUE(clienteDisplay_->Ready() && tecnicoDisplay_->Ready());
-        cliente_ = NewProgram(kCliente.label, kCliente.label, *clienteDisplay_, Host::Cliente);
+        cliente_ = NewProgram(kCliente.label, kCliente.label, *clienteDisplay_, Host::Cliente, clienteDesktop_);
         tecnico_ = NewProgram(kTecnico.label, kTecnico.label, *tecnicoDisplay_, Host::Tecnico);
         ASSERT_TRUE(cliente_->Start() && tecnico_->Start());
         Mark("two displays and programs up, drivers answering");
@@ -315,9 +316,23 @@ protected:
         Mark("viewer shows the cliente's screen (" + detail.substr(0, detail.find(':')) + ")");
     }
 
-    void PaintBlocks()
+    virtual QImage PaintBlocks()
     {
-        screen_->Paint([this](int x, int y) { return BlockColour(rotation_, x, y)->rgb(); });
+        return screen_->Paint([this](int x, int y) { return BlockColour(rotation_, x, y)->rgb(); });
+    }
+
+    // Where the next left click landed on the cliente's screen, and what the
+    // next key typed there, as another client of its display sees them.
+    virtual std::optional<QPoint> NextClick()
+    {
+        const auto press = screen_->Next(ButtonPress);
+        return press && press->xbutton.button == 1 ? std::optional(QPoint(press->xbutton.x_root, press->xbutton.y_root))
+                                                   : std::nullopt;
+    }
+    virtual std::string NextKey()
+    {
+        auto key = screen_->Next(KeyPress);
+        return key ? XKeysymToString(XLookupKeysym(&key->xkey, 0)) : "";
     }
 
     // After a change of the cliente's screen, new frames reach the viewer.
@@ -339,21 +354,17 @@ protected:
         const int vx = picture.x() + static_cast<int>(std::lround(target.x() * scale));
         const int vy = picture.y() + static_cast<int>(std::lround(target.y() * scale));
         screen_->Pump();  // what arrived before
-        ASSERT_TRUE(tecnico_->Act({"click", "frmViewer/picView", std::to_string(vx), std::to_string(vy)}));
-        const auto press = screen_->Next(ButtonPress);
-        ASSERT_TRUE(press) << "no button press reached the cliente's display";
-        const XButtonEvent& at = press->xbutton;
-        EXPECT_EQ(at.button, 1u);
-        // The view-to-screen mapping rounds once each way: within a pixel or two.
-        EXPECT_LE(std::abs(at.x_root - target.x()), 2) << "press at " << at.x_root << "," << at.y_root;
-        EXPECT_LE(std::abs(at.y_root - target.y()), 2) << "press at " << at.x_root << "," << at.y_root;
-        Mark("click landed on the cliente's screen at " + std::to_string(at.x_root) + "," + std::to_string(at.y_root));
-
         screen_->RaiseAndFocus();
+        ASSERT_TRUE(tecnico_->Act({"click", "frmViewer/picView", std::to_string(vx), std::to_string(vy)}));
+        const std::optional<QPoint> at = NextClick();
+        ASSERT_TRUE(at) << "no left click reached the cliente's screen";
+        // The view-to-screen mapping rounds once each way: within a pixel or two.
+        const QPoint off = *at - target;
+        EXPECT_TRUE(std::abs(off.x()) <= 2 && std::abs(off.y()) <= 2) << "press at " << at->x() << "," << at->y();
+        Mark("click landed on the cliente's screen at " + std::to_string(at->x()) + "," + std::to_string(at->y()));
+
         ASSERT_TRUE(tecnico_->Act({"key", "frmViewer/picView", "A"}));
-        auto key = screen_->Next(KeyPress);
-        ASSERT_TRUE(key) << "no key press reached the cliente's display";
-        EXPECT_EQ(XLookupKeysym(&key->xkey, 0), static_cast<KeySym>(XK_a));
+        EXPECT_EQ(NextKey(), "a") << "the key typed on the cliente's screen";
     }
 
     std::string Png() const { return root_.path() + "/picView.png"; }
@@ -392,6 +403,7 @@ protected:
         ASSERT_TRUE(AwaitText(*cliente_, "frmMain/lblStatus", kReady));
         ASSERT_TRUE(AwaitEnabled(*cliente_, "frmMain/cmdEncerrar", false));
         EXPECT_TRUE(Contains(server_->Log(), "/api/encerrar_sessao.php 200"));
+        EXPECT_LE(Occurrences(cliente_->Log(), "Tela remota: "), 1) << "a screen source's trouble is told once";
         ASSERT_NO_FATAL_FAILURE(Quit(*cliente_));
         ASSERT_NO_FATAL_FAILURE(Quit(*tecnico_));
     }
@@ -404,6 +416,7 @@ protected:
     std::unique_ptr<XvfbDisplay> clienteDisplay_, tecnicoDisplay_;
     std::unique_ptr<ProgramInstance> cliente_, tecnico_;
     std::unique_ptr<XScreen> screen_;  // on the cliente's display
+    ChildProcess::Environment clienteDesktop_;  // the cliente's desktop session, when not its X display
     int rotation_ = 0;
 };
 
@@ -601,6 +614,57 @@ TEST_F(SupportSession, TechnicianThatStopsReading)
     EXPECT_LE(rssPeak - rssBefore, kRssGrowthLimitKb) << "the cliente's memory grew while nobody read";
     ASSERT_EQ(kill(tecnico_->process.pid(), SIGCONT), 0);
     ASSERT_NO_FATAL_FAILURE(CheckNewFramesArrive());
+    ASSERT_NO_FATAL_FAILURE(EndSession());
+}
+
+// The cliente on a GNOME Wayland desktop, its program's windows on an X
+// display as XWayland would hold them: the desktop portal shares the screen
+// once the desktop's consent dialog is answered, and a native window there
+// shows the blocks. Then the desktop ends the stream: the remote screen
+// stops as when a capture fails, and the session still ends well.
+class WaylandCliente : public SupportSession {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(SupportSession::SetUp());
+        if (!gnome_.Ready())
+            GTEST_SKIP() << "the headless GNOME desktop did not start:\n" << gnome_.Log();
+        const auto& env = gnome_.Environment();
+        clienteDesktop_ = {{"WAYLAND_DISPLAY", env.at("XDG_RUNTIME_DIR") + "/" + env.at("WAYLAND_DISPLAY")},
+                           {"XDG_SESSION_TYPE", "wayland"}};
+        rotation_ = 1;  // no blue block where the answerer looks for the dialog's accent
+        ASSERT_TRUE(gnome_.AnswerNextDialog(true)) << gnome_.Log();
+    }
+
+    QImage PaintBlocks() override
+    {
+        const QImage blocks = SupportSession::PaintBlocks();
+        const std::string file = root_.path() + "/blocks.bgrx";
+        std::ofstream(file).write(reinterpret_cast<const char*>(blocks.constBits()), blocks.sizeInBytes());
+        window_ = std::make_unique<testing_support::PatternWindow>(QString::fromStdString(file));
+        EXPECT_TRUE(window_->Shown()) << "the native window did not show";
+        return blocks;
+    }
+    std::optional<QPoint> NextClick() override
+    {
+        const QStringList motion = window_->Next("motion ").split(' ');
+        if (window_->Next("button ") != "button 272 1")
+            return std::nullopt;
+        return QPoint(motion.value(1).toInt(), motion.value(2).toInt());
+    }
+    std::string NextKey() override { return window_->Next("key ").mid(4).toStdString(); }
+
+    testing_support::HeadlessGnome gnome_;
+    std::unique_ptr<testing_support::PatternWindow> window_;
+};
+
+TEST_F(WaylandCliente, SharesItsDesktopUntilTheDesktopEndsTheStream)
+{
+    ASSERT_NO_FATAL_FAILURE(StartSession());
+    ASSERT_NO_FATAL_FAILURE(CheckViewerShowsScreen());
+    ASSERT_NO_FATAL_FAILURE(CheckInputLands());
+    gnome_.EndSharing();
+    ASSERT_TRUE(AwaitLog(*cliente_, "Tela remota: the screen stream ended"));
     ASSERT_NO_FATAL_FAILURE(EndSession());
 }
 

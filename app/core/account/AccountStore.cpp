@@ -26,6 +26,8 @@ AccountStore::AccountStore(const QString& iniFile)
     KeepPrivate(false);
 }
 
+QString AccountStore::Folder() const { return QFileInfo(settings_->fileName()).absolutePath(); }
+
 // The file is made before the first write, since the settings writer keeps
 // the mode of the file it replaces and would give a new one the process's
 // default. Only the program's own folder is tightened, never one a caller chose.

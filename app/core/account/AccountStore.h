@@ -21,6 +21,8 @@ public:
     AccountStore(const AccountStore&) = delete;
     AccountStore& operator=(const AccountStore&) = delete;
 
+    // The folder of the settings file, for the program's other private files.
+    QString Folder() const;
     // The stored device id, created and stored first when there is none.
     QString GetDeviceUid();
     // A new device id, not stored: 36 lower-case characters.

@@ -70,6 +70,9 @@ public:
         return Geometry(&screen, error) && Grab(QSize(screen.width, screen.height), into, error);
     }
     virtual bool ReadCursor(CursorImage* into, QString* error) = 0;
+    // The support session ended: a source that holds a sharing the desktop
+    // shows to its user lets it go; the next grab takes it again.
+    virtual void Release() {}
 };
 
 }  // namespace imaging

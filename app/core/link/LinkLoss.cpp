@@ -49,6 +49,9 @@ void LinkLoss::PararTelaRemota(bool avisarRemoto)
     s.UltimoRegistroEm = 0;
     s.ParandoTela = false;
     w_.link.receiver().SoltarEntradaRemota();
+    // Only at the session's end: a link rebuilt within it keeps the user's consent.
+    if (ativo && (avisarRemoto || s.SessaoEncerrada) && w_.svc.screen)
+        w_.svc.screen->Release();
     w_.quality.AtualizarAjustesTela();
     if (ativo)
         w_.LogEvent("Tela remota parada.");

@@ -25,8 +25,11 @@ struct PipeWireStream::Impl {
     pw_context* context = nullptr;
     pw_core* core = nullptr;
     pw_stream* stream = nullptr;
+    pw_registry* registry = nullptr;
     spa_hook coreListener{};
     spa_hook streamListener{};
+    spa_hook registryListener{};
+    std::uint32_t node = 0;
 
     // Written on PipeWire's thread, read under the loop's lock.
     spa_video_info_raw format{};
@@ -40,6 +43,8 @@ struct PipeWireStream::Impl {
             pw_thread_loop_stop(loop);
         if (stream)
             pw_stream_destroy(stream);
+        if (registry)
+            pw_proxy_destroy(reinterpret_cast<pw_proxy*>(registry));
         if (core)
             pw_core_disconnect(core);
         if (context)
@@ -161,6 +166,14 @@ void OnStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
                            .arg(error ? QString::fromUtf8(error) : QStringLiteral("disconnected")));
 }
 
+// The stream alone may just pause when its source goes, with the last
+// picture still held: the source's own removal ends it.
+void OnGlobalRemoved(void* data, std::uint32_t id)
+{
+    if (id == Of(data)->node)
+        Of(data)->Fail(QStringLiteral("the screen stream ended: the shared monitor is gone"));
+}
+
 void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param)
 {
     if (id == SPA_PARAM_Format && param)
@@ -199,6 +212,13 @@ const pw_core_events kCoreEvents = [] {
     return events;
 }();
 
+const pw_registry_events kRegistryEvents = [] {
+    pw_registry_events events{};
+    events.version = PW_VERSION_REGISTRY_EVENTS;
+    events.global_remove = OnGlobalRemoved;
+    return events;
+}();
+
 const pw_stream_events kStreamEvents = [] {
     pw_stream_events events{};
     events.version = PW_VERSION_STREAM_EVENTS;
@@ -219,6 +239,10 @@ bool PipeWireStream::Impl::Connect(int fd, std::uint32_t node, QString* error)
         return false;
     }
     pw_core_add_listener(core, &coreListener, &kCoreEvents, this);
+    this->node = node;
+    registry = pw_core_get_registry(core, PW_VERSION_REGISTRY, 0);
+    if (registry)
+        pw_registry_add_listener(registry, &registryListener, &kRegistryEvents, this);
     stream = pw_stream_new(core, "marquelin-screen",
                            pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
                                              PW_KEY_MEDIA_ROLE, "Screen", nullptr));
@@ -237,7 +261,10 @@ bool PipeWireStream::Impl::Connect(int fd, std::uint32_t node, QString* error)
         SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA),
         SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &smallest, &largest), SPA_FORMAT_VIDEO_framerate,
         SPA_POD_CHOICE_RANGE_Fraction(&rate, &slowest, &fastest)))};
-    const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS);
+    // Once the shared monitor's node is gone, the session manager would link
+    // the stream to whatever other video source there is (a camera): it must end.
+    const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS
+                                                    | PW_STREAM_FLAG_DONT_RECONNECT);
     const int result = pw_stream_connect(stream, PW_DIRECTION_INPUT, node, flags, params, 1);
     if (result < 0) {
         *error = QStringLiteral("cannot connect the screen stream: %1").arg(QString::fromLocal8Bit(spa_strerror(result)));

@@ -5,7 +5,8 @@
 
 namespace platform {
 
-PortalDesktop::PortalDesktop(PortalSession::Deadlines deadlines, int retryMs) : deadlines_(deadlines), retryMs_(retryMs)
+PortalDesktop::PortalDesktop(PortalSession::Deadlines deadlines, int retryMs, QString tokenFile)
+    : deadlines_(deadlines), retryMs_(retryMs), tokenFile_(std::move(tokenFile))
 {
 }
 
@@ -44,11 +45,19 @@ bool PortalDesktop::Ready(QString* error)
         *error = failure_;
         return false;
     }
+    // The dialog's wait runs the event loop: a tick or a key arriving then
+    // must not open a second session.
+    if (opening_) {
+        *error = QStringLiteral("the desktop is still asking the user to share the screen");
+        return false;
+    }
     QString why;
-    session_ = PortalSession::Open(deadlines_, &why);
+    opening_ = true;
+    session_ = PortalSession::Open(deadlines_, tokenFile_, &why);
     const int fd = session_ ? session_->OpenPipeWire(&why) : -1;
     if (fd >= 0)
         stream_ = PipeWireStream::Open(fd, session_->Stream().node, deadlines_.callMs, &why);
+    opening_ = false;
     if (!stream_) {
         failure_.clear();
         Fail(why);
@@ -58,6 +67,13 @@ bool PortalDesktop::Ready(QString* error)
     failure_.clear();
     emit opened();
     return true;
+}
+
+void PortalDesktop::Close()
+{
+    stream_.reset();
+    session_.reset();
+    failure_.clear();
 }
 
 void PortalDesktop::Fail(const QString& why)

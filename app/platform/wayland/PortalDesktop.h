@@ -19,7 +19,9 @@ class PortalDesktop final : public QObject {
     Q_OBJECT
 
 public:
-    explicit PortalDesktop(PortalSession::Deadlines deadlines = {}, int retryMs = 30000);
+    static constexpr int kRetryMs = 30000;
+    // `tokenFile`: where the desktop's leave to share again is kept (see PortalSession).
+    explicit PortalDesktop(PortalSession::Deadlines deadlines = {}, int retryMs = kRetryMs, QString tokenFile = {});
     ~PortalDesktop() override;
 
     // Whether this is a Wayland session, where X11 sees only its own windows.
@@ -30,6 +32,9 @@ public:
     bool Ready(QString* error);
     // Ends the session after a broken stream, with `why` told once.
     void Fail(const QString& why);
+    // Ends the session, so the desktop stops showing that it shares; the
+    // next use asks again.
+    void Close();
     PortalSession* Session() const { return session_.get(); }
     PipeWireStream* Stream() const { return stream_.get(); }
 
@@ -40,10 +45,12 @@ signals:
 private:
     PortalSession::Deadlines deadlines_;
     int retryMs_;
+    QString tokenFile_;
     std::unique_ptr<PortalSession> session_;
     std::unique_ptr<PipeWireStream> stream_;
     QString failure_;
     QDeadlineTimer retry_;
+    bool opening_ = false;
 };
 
 }  // namespace platform

@@ -1,10 +1,14 @@
 #include "platform/wayland/PortalSession.h"
 
+#include "core/imaging/FileBytes.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusUnixFileDescriptor>
+#include <QDBusVariant>
+#include <QDebug>
 #include <QEventLoop>
 #include <QTimer>
 #include <fcntl.h>
@@ -22,6 +26,8 @@ const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
 constexpr uint kKeyboard = 1, kPointer = 2;
 constexpr uint kMonitor = 1;
 constexpr uint kCursorMetadata = 4;
+constexpr uint kPersistUntilRevoked = 2;
+constexpr qsizetype kMaxToken = 4096;
 
 // The answer of one request, which the portal sends as a signal.
 class Answer final : public QObject {
@@ -96,7 +102,7 @@ QString RefusalText(uint code)
 
 }  // namespace
 
-std::unique_ptr<PortalSession> PortalSession::Open(const Deadlines& deadlines, QString* error)
+std::unique_ptr<PortalSession> PortalSession::Open(const Deadlines& deadlines, const QString& tokenFile, QString* error)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -104,7 +110,7 @@ std::unique_ptr<PortalSession> PortalSession::Open(const Deadlines& deadlines, Q
         return nullptr;
     }
     std::unique_ptr<PortalSession> session(new PortalSession(bus, deadlines));
-    if (!session->Start(error))
+    if (!session->Start(tokenFile, error))
         return nullptr;
     return session;
 }
@@ -163,7 +169,16 @@ bool PortalSession::Request(const QString& interface, const QString& method, QVa
     return true;
 }
 
-bool PortalSession::Start(QString* error)
+uint PortalSession::Version(const QString& interface) const
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                       QStringLiteral("Get"));
+    call.setArguments({interface, QStringLiteral("version")});
+    const QDBusMessage reply = bus_.call(call, QDBus::Block, deadlines_.callMs);
+    return reply.arguments().value(0).value<QDBusVariant>().variant().toUInt();
+}
+
+bool PortalSession::Start(const QString& tokenFile, QString* error)
 {
     QVariantMap results;
     static unsigned sessions = 0;
@@ -179,7 +194,16 @@ bool PortalSession::Start(QString* error)
     alive_ = true;
     bus_.connect(kService, session_, kSession, QStringLiteral("Closed"), this, SLOT(OnClosed()));
     const QDBusObjectPath session(session_);
-    const QVariantMap devices{{QStringLiteral("types"), kKeyboard | kPointer}};
+    QVariantMap devices{{QStringLiteral("types"), kKeyboard | kPointer}};
+    // Version 1 refuses these options; from version 2 the desktop may keep
+    // the user's answer until the user revokes it.
+    const bool persist = !tokenFile.isEmpty() && Version(kRemoteDesktop) >= 2;
+    QByteArray token;
+    if (persist) {
+        devices.insert(QStringLiteral("persist_mode"), kPersistUntilRevoked);
+        if (imaging::ReadWholeFile(tokenFile, &token, nullptr) && token.size() <= kMaxToken)
+            devices.insert(QStringLiteral("restore_token"), QString::fromUtf8(token));
+    }
     const QVariantMap sources{{QStringLiteral("types"), kMonitor},
                               {QStringLiteral("multiple"), false},
                               {QStringLiteral("cursor_mode"), kCursorMetadata}};
@@ -190,6 +214,11 @@ bool PortalSession::Start(QString* error)
         || !Request(kRemoteDesktop, QStringLiteral("Start"), {QVariant::fromValue(session), QString(), QVariantMap()},
                     deadlines_.consentMs, &results, error))
         return false;
+    // Each token serves once: the answer brings the next, or none.
+    token = results.value(QStringLiteral("restore_token")).toString().toUtf8();
+    QString why;
+    if (persist && !(token.isEmpty() ? imaging::RemoveFile(tokenFile, &why) : imaging::ReplaceFile(tokenFile, token, &why)))
+        qWarning().noquote() << "Marquelin: the desktop's sharing token is not kept:" << why;
     if ((results.value(QStringLiteral("devices")).toUInt() & (kKeyboard | kPointer)) != (kKeyboard | kPointer)) {
         *error = QStringLiteral("the desktop did not allow the keyboard and the pointer");
         return false;

@@ -35,7 +35,9 @@ public:
     };
 
     // Without a portal, or when the user refuses: nothing, and `error` says why.
-    static std::unique_ptr<PortalSession> Open(const Deadlines& deadlines, QString* error);
+    // Where the portal can remember the user's answer, it is kept in
+    // `tokenFile` (none: asked every time) and the dialog is spared next time.
+    static std::unique_ptr<PortalSession> Open(const Deadlines& deadlines, const QString& tokenFile, QString* error);
     ~PortalSession() override;
     PortalSession(const PortalSession&) = delete;
     PortalSession& operator=(const PortalSession&) = delete;
@@ -65,7 +67,8 @@ private:
     // and waits for the request's answer within `ms`.
     bool Request(const QString& interface, const QString& method, QVariantList arguments, int ms,
                  QVariantMap* results, QString* error);
-    bool Start(QString* error);
+    bool Start(const QString& tokenFile, QString* error);
+    uint Version(const QString& interface) const;
     void Notify(const QString& method, const QVariantList& arguments);
     void SendNext();
 

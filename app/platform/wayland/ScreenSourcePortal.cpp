@@ -74,4 +74,6 @@ bool ScreenSourcePortal::ReadCursor(imaging::CursorImage* into, QString* error)
     return true;
 }
 
+void ScreenSourcePortal::Release() { desktop_->Close(); }
+
 }  // namespace platform

@@ -25,6 +25,7 @@ public:
     // Shrinks straight into `rows`; `scratch` is not used.
     bool GrabRows(QSize size, imaging::Frame* scratch, imaging::RowSink& rows, QString* error) override;
     bool ReadCursor(imaging::CursorImage* into, QString* error) override;
+    void Release() override;
 
 private:
     explicit ScreenSourcePortal(std::shared_ptr<PortalDesktop> desktop);

@@ -116,25 +116,44 @@ public:
         return true;
     }
     void StopAnswering() { answerer_.stop(); }
+    // The desktop's side of the portal sessions: what it shows as sharing.
+    QStringList Sharings()
+    {
+        QStringList sessions;
+        for (const QString& sender : MutterControl::Children(kBackend, QStringLiteral("/org/freedesktop/portal/desktop/session")))
+            sessions += MutterControl::Children(kBackend, sender);
+        return sessions;
+    }
+    // The desktop ends its side of every portal session behind the programs'
+    // backs, as when its screencast stops: their streams end, nothing more.
+    void EndSharing()
+    {
+        for (const QString& session : Sharings())
+            QDBusConnection::sessionBus().call(
+                QDBusMessage::createMethodCall(kBackend, session, "org.freedesktop.impl.portal.Session", "Close"));
+    }
 
 private:
+    inline static const QString kBackend = QStringLiteral("org.freedesktop.impl.portal.desktop.gnome");
+
     // dbus-daemon prints its address on descriptor 3 once it listens.
     bool StartBus(bool bare, ChildProcess& bus, std::string* address)
     {
-        std::string config = "--session";
+        // Buses on socket files, not abstract ones, reach programs in other network namespaces.
+        std::vector<std::string> argv{"/usr/bin/dbus-daemon", "--session", "--address=unix:dir=" + runtime_.path(),
+                                      "--nofork", "--print-address=3"};
         if (bare) {
             // A bus that can start no service: no portal to be found.
             std::ofstream(logs_.File("bus.conf"))
                 << "<busconfig><type>session</type><listen>unix:tmpdir=" << runtime_.path()
                 << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\""
                    " eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
-            config = "--config-file=" + logs_.File("bus.conf");
+            argv[1] = "--config-file=" + logs_.File("bus.conf");
         }
         int fds[2];
         if (runtime_.path().empty() || pipe2(fds, O_CLOEXEC) != 0)
             return false;
-        const bool started = bus.Start({"/usr/bin/dbus-daemon", config, "--nofork", "--print-address=3"},
-                                        env_, logs_.File(&bus == &bus_ ? "bus.log" : "system.log"), fds[1]);
+        const bool started = bus.Start(argv, env_, logs_.File(&bus == &bus_ ? "bus.log" : "system.log"), fds[1]);
         close(fds[1]);
         pollfd ready{fds[0], POLLIN, 0};
         char c = 0;

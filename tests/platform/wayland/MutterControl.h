@@ -8,6 +8,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QPoint>
+#include <QRegularExpression>
 #include <cstring>
 #include <memory>
 #include <sys/socket.h>
@@ -46,6 +47,18 @@ public:
              {QString(streamPath_), double(at.x()), double(at.y())});
         for (const bool down : {true, false})
             Call(remote_, kRemote + ".Session", "NotifyPointerButton", {272, down});
+    }
+
+    // The objects right under `path` of `service`.
+    static QStringList Children(const QString& service, const QString& path)
+    {
+        const QString tree = QDBusConnection::sessionBus()
+                                 .call(QDBusMessage::createMethodCall(service, path, "org.freedesktop.DBus.Introspectable", "Introspect"))
+                                 .arguments().value(0).toString();
+        QStringList children;
+        for (auto nodes = QRegularExpression(QStringLiteral("<node name=\"(\\w+)\"")).globalMatch(tree); nodes.hasNext();)
+            children << path + u'/' + nodes.next().captured(1);
+        return children;
     }
 
 public slots:

@@ -1,6 +1,7 @@
 // A native Wayland window for the tests: maximized over the whole monitor
 // (not fullscreen, so the consent dialog comes above it), painted with the
-// pattern through wl_shm. It prints "shown W H" once the compositor showed
+// pattern through wl_shm, or with the picture in the file named by its
+// argument (BGRX rows of the window's size). It prints "shown W H" once the compositor showed
 // it, then a line per input event: "motion X Y", "button CODE STATE", "key TEXT".
 #include "Pattern.h"
 #include "xdg-shell-client-protocol.h"
@@ -21,6 +22,7 @@ struct Client {
     wl_seat* seat = nullptr;
     wl_surface* surface = nullptr;
     int width = 0, height = 0;
+    const char* picture = nullptr;
     bool painted = false, pointer = false, keyboard = false;
     xkb_state* state = nullptr;
 };
@@ -76,7 +78,11 @@ void Paint(Client* c)
     if (fd < 0 || ftruncate(fd, size) != 0)
         return;
     auto* pixels = static_cast<uint32_t*>(mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
-    for (int y = 0; y < c->height; ++y)
+    FILE* picture = c->picture ? std::fopen(c->picture, "rb") : nullptr;
+    const bool given = picture && std::fread(pixels, 1, size_t(size), picture) == size_t(size);
+    if (picture)
+        std::fclose(picture);
+    for (int y = 0; y < c->height && !given; ++y)
         for (int x = 0; x < c->width; ++x)
             pixels[y * c->width + x] = PatternPixel(x, y);
     munmap(pixels, size_t(size));
@@ -146,9 +152,10 @@ const wl_seat_listener kSeat = {
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     Client c;
+    c.picture = argc > 1 ? argv[1] : nullptr;
     wl_display* display = wl_display_connect(nullptr);
     if (!display)
         return 1;

@@ -1,5 +1,6 @@
 #include "HeadlessGnome.h"
 #include "Pattern.h"
+#include "PatternWindow.h"
 
 #include "core/imaging/AreaScaler.h"
 #include "platform/wayland/InputSinkPortal.h"
@@ -7,41 +8,11 @@
 #include "platform/wayland/ScreenSourcePortal.h"
 #include "platform/wayland/WaylandKeyboardLayout.h"
 
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace testing_support;
 
 namespace {
-
-// The native window under test, fullscreen on the headless desktop.
-class PatternWindow {
-public:
-    PatternWindow()
-    {
-        process_.start(QStringLiteral(MARQUELIN_PATTERN_CLIENT), QStringList());
-        shown_ = process_.waitForStarted() && Next(QStringLiteral("shown ")) == QStringLiteral("shown 1280 800");
-    }
-    bool Shown() const { return shown_; }
-    // The next line the window printed that starts with `prefix`.
-    QString Next(const QString& prefix)
-    {
-        QString line;
-        WaitUntil([&] {
-            while (process_.canReadLine()) {
-                line = QString::fromUtf8(process_.readLine()).trimmed();
-                if (line.startsWith(prefix))
-                    return true;
-            }
-            return process_.state() == QProcess::NotRunning;
-        }, 20000);
-        return line.startsWith(prefix) ? line : QString();
-    }
-
-private:
-    QProcess process_;
-    bool shown_ = false;
-};
 
 class PortalDesktopTest : public ::testing::Test {
 protected:
@@ -96,6 +67,9 @@ TEST_F(PortalDesktopTest, GrabsWhatTheNativeWindowPaintedAtFullAndReducedSize)
     imaging::AreaScaler().Scale(reinterpret_cast<const uint8_t*>(pattern.data()), 1280, 800, 1280 * 4, &expected);
     for (int y = 0; y < 400; ++y)
         ASSERT_EQ(std::memcmp(half.row(y), expected.row(y), 640 * 4), 0) << "row " << y;
+    // The remote screen ended: the desktop no longer shows a sharing.
+    source->Release();
+    EXPECT_TRUE(WaitUntil([&] { return gnome_->Sharings().isEmpty(); })) << gnome_->Sharings().join(' ').toStdString();
 }
 
 TEST_F(PortalDesktopTest, NativeWindowGetsPointerClickAndKeysOfItsLayoutFirstKeyIncluded)
