@@ -1,6 +1,5 @@
 // Two devices through the whole contract, over real HTTPS, read with the
 // program's own transport and JSON reader.
-#include "PostgresServer.h"
 #include "ServerTestSetup.h"
 
 #include <QRegularExpression>
@@ -16,12 +15,6 @@ namespace {
 class ContractTest : public ServerTest {
 protected:
     ContractTest() : ServerTest(LooseLimits({"--latest-build", "117", "--min-build", "110"})) {}
-};
-
-// The same service with its store on PostgreSQL.
-class PostgresContractTest : public ServerTest {
-protected:
-    PostgresContractTest() : ServerTest(LooseLimits({"--database", NewPostgresDatabase()})) {}
 };
 
 // The data folder and everything in it whose mode lets anyone but the owner in.
@@ -167,13 +160,4 @@ TEST_F(ContractTest, PagesAnswerTheVersionDownloadAndHelp)
     EXPECT_TRUE(Http("GET", "/download.html").contains("Baixar o Marquelin"));
     EXPECT_TRUE(Http("GET", "/ajuda").contains("Ajuda do Marquelin"));
     EXPECT_EQ(Http("GET", "/healthz"), "ok\n");
-}
-
-TEST_F(PostgresContractTest, ASessionOpensWithItsStoreOnPostgresql)
-{
-    ActivateBoth();
-    QString codeId;
-    const QString sessaoId = OpenSession(&codeId);
-    ExpectFields(Status(tecnico, codeId), {{"status", "aceito"}, {"sessao_id", sessaoId}});
-    EXPECT_NE(server.Log().find("store postgresql"), std::string::npos);
 }
