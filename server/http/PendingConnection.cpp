@@ -67,10 +67,8 @@ void PendingConnection::ReadHeader()
         return WaitForBytes();
     if (scan.status == net::ProxyHeaderScan::Status::Done)
         return OnHeader(scan);
-    // A balancer's check that connects and hangs up says nothing worth a line.
-    if (scan.status == net::ProxyHeaderScan::Status::Bad || header_->Received() > 0)
-        ServerLog("http: bad PROXY header from %s (%s), closed", AddressText(client_).c_str(),
-                  ec ? "the connection ended first" : scan.reason);
+    if (const char* failure = header_->Failure(scan))
+        ServerLog("http: bad PROXY header from %s (%s), closed", AddressText(client_).c_str(), failure);
     Close();
 }
 

@@ -44,4 +44,11 @@ ProxyHeaderScan ProxyHeaderReader::ReadFrom(boost::asio::ip::tcp::socket& socket
     }
 }
 
+const char* ProxyHeaderReader::Failure(const ProxyHeaderScan& scan) const
+{
+    if (scan.status == ProxyHeaderScan::Status::Bad)
+        return scan.reason;
+    return size_ > 0 ? "the connection ended first" : nullptr;
+}
+
 }  // namespace net

@@ -19,8 +19,9 @@ public:
     // NeedMore with `ec` set: would_block to wait until readable, another
     // error (eof included) when the connection ended first.
     ProxyHeaderScan ReadFrom(boost::asio::ip::tcp::socket& socket, boost::system::error_code& ec);
-    // Bytes taken so far: none from a peer that connected only to hang up.
-    std::size_t Received() const { return size_; }
+    // Why a read that is neither Done nor waiting failed, for the log; null
+    // for a peer that connected only to hang up (a balancer's check).
+    const char* Failure(const ProxyHeaderScan& scan) const;
 
 private:
     std::array<char, kMaxProxyHeaderBytes> bytes_;

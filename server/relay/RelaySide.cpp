@@ -44,10 +44,8 @@ void RelaySide::ReadHeader()
         return AwaitReadable(&RelaySide::ReadHeader);
     if (scan.status == net::ProxyHeaderScan::Status::Done)
         return OnHeader(scan);
-    // A balancer's check that connects and hangs up says nothing worth a line.
-    if (scan.status == net::ProxyHeaderScan::Status::Bad || header_->Received() > 0)
-        state_->log.Write("bad PROXY header peer=" + peer_ + " (" + (ec ? "the connection ended first" : scan.reason)
-                          + "), closed");
+    if (const char* failure = header_->Failure(scan))
+        state_->log.Write("bad PROXY header peer=" + peer_ + " (" + failure + "), closed");
     CloseNow();
 }
 
